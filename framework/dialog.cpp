@@ -1,0 +1,106 @@
+// CDialog: a modal dialog created from a resource template, run by its own loop so
+// that every message first passes the PreTranslateMessage of its window and parents.
+#include "framework/afxwin.h"
+
+INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
+  if (message != WM_INITDIALOG) return FALSE;
+  // From here on every message passes AfxWndProc; the template's own procedure stays
+  // behind it as the default handling.
+  CDialog* dlg = reinterpret_cast<CDialog*>(lParam);
+  dlg->Attach(hWnd);
+  dlg->m_pfnSuper = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AfxWndProc)));
+  return dlg->OnInitDialog();
+}
+
+const AFX_MSGMAP CDialog::messageMap = {&CWnd::messageMap, &CDialog::_messageEntries[0]};
+const AFX_MSGMAP_ENTRY CDialog::_messageEntries[] = {{0, 0, 0, AfxSig_vv, nullptr}};
+const AFX_MSGMAP* CDialog::GetMessageMap() const { return &CDialog::messageMap; }
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
+    : m_nIDHelp(nIDTemplate), m_pParentWnd(pParentWnd) {}
+
+BOOL CDialog::OnInitDialog() {
+  UpdateData(FALSE);
+  return TRUE;
+}
+
+void CDialog::OnOK() {
+  if (!UpdateData(TRUE)) return;
+  EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::EndDialog(int nResult) {
+  m_nModalResult = nResult;
+  m_bEndModal = TRUE;
+  if (m_hWnd != nullptr) ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (CWnd::OnCommand(wParam, lParam)) return TRUE;
+  UINT code = HIWORD(wParam);
+  if (lParam != 0 && code != BN_CLICKED) return FALSE;
+  switch (LOWORD(wParam)) {
+  case IDOK:
+    OnOK();
+    return TRUE;
+  case IDCANCEL:
+    OnCancel();
+    return TRUE;
+  }
+  return FALSE;
+}
+
+namespace {
+
+// Offers a message to the PreTranslateMessage of its window and of each parent up to the dialog.
+BOOL PreTranslateChain(HWND dialog, MSG* msg) {
+  for (HWND h = msg->hwnd; h != nullptr; h = ::GetParent(h)) {
+    CWnd* wnd = CWnd::FromHandlePermanent(h);
+    if (wnd != nullptr && wnd->PreTranslateMessage(msg)) return TRUE;
+    if (h == dialog) break;
+  }
+  return FALSE;
+}
+
+} // namespace
+
+INT_PTR CDialog::DoModal() {
+  HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+  if (parent == nullptr) {
+    CWinApp* app = AfxGetApp();
+    if (app != nullptr && app->m_pMainWnd != nullptr && app->m_pMainWnd != this)
+      parent = app->m_pMainWnd->m_hWnd;
+  }
+  BOOL parentWasEnabled = parent != nullptr && ::IsWindowEnabled(parent);
+  m_bEndModal = FALSE;
+  m_nModalResult = -1;
+  HWND hWnd = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDHelp), parent,
+                                   AfxDlgProc, reinterpret_cast<LPARAM>(this));
+  if (hWnd == nullptr) return -1;
+  if (parentWasEnabled) ::EnableWindow(parent, FALSE);
+  if (!m_bEndModal) ::ShowWindow(hWnd, SW_SHOWNORMAL);
+
+  MSG msg;
+  while (!m_bEndModal) {
+    BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    if (PreTranslateChain(hWnd, &msg)) continue;
+    if (::IsDialogMessageA(hWnd, &msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+
+  if (parentWasEnabled) {
+    ::EnableWindow(parent, TRUE);
+    ::SetActiveWindow(parent);
+  }
+  if (::IsWindow(hWnd)) ::DestroyWindow(hWnd);
+  return m_nModalResult;
+}

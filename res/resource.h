@@ -1,0 +1,32 @@
+// Resource and control identifiers shared by the templates and the code.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_SETTINGS 102
+#define IDR_MAINFRAME 128
+#define IDR_MENU 130
+#define IDD_ARCHIVE_TYPE 131
+#define IDD_IMAGE_OPTIONS 132
+
+#define IDC_OUTPUT_SAME 1000
+#define IDC_OUTPUT_FOLDER 1001
+#define IDC_OUTPUT_DIR 1002
+#define IDC_BROWSE 1003
+#define IDC_ARCHIVE_TYPE 1004
+#define IDC_IMAGE_TYPE 1005
+#define IDC_QUALITY_SCROLL 1007
+#define IDC_QUALITY 1008
+#define IDC_LINK_HOMEPAGE 1009
+#define IDC_LINK_MAIL 1010
+#define IDC_ARCHIVE_SELECT 1011
+#define IDC_IMAGE_SELECT 1012
+#define IDC_ADD_EXT 1013
+#define IDC_MAKE_DIR 1014
+#define IDC_OPEN_DIR 1015
+
+#define IDM_ABOUTBOX 0x0010
+#define ID_APP_EXIT_NOW 32771
+#define ID_DOWNLOAD 32772
+#define ID_ABOUT 32773
+#define ID_HELP 57670
