@@ -52,14 +52,18 @@ const UINT WM_REFLECT_BASE = 0xBC00;
   static const AFX_MSGMAP messageMap;                                                              \
   const AFX_MSGMAP* GetMessageMap() const override;
 
+// Handlers of every signature share one pointer type in the map, as the dispatch knows
+// each entry's real signature; the casts are the mechanism, so their warning is off here.
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
+  _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wcast-function-type\"")     \
   const AFX_MSGMAP* theClass::GetMessageMap() const { return &theClass::messageMap; }              \
   const AFX_MSGMAP theClass::messageMap = {&baseClass::messageMap, &theClass::_messageEntries[0]}; \
   const AFX_MSGMAP_ENTRY theClass::_messageEntries[] = {
 #define END_MESSAGE_MAP()                                                                          \
   { 0, 0, 0, AfxSig_vv, nullptr }                                                                  \
   }                                                                                                \
-  ;
+  ;                                                                                                \
+  _Pragma("GCC diagnostic pop")
 
 #define AFX_ENTRY(msg, code, id, sig, type, fn)                                                    \
   {msg, code, id, sig, reinterpret_cast<AFX_PMSG>(static_cast<type>(fn))},
@@ -91,6 +95,8 @@ const UINT WM_REFLECT_BASE = 0xBC00;
 #define ON_MESSAGE(msg, fn) AFX_ENTRY(msg, 0, 0, AfxSig_lwl, LRESULT (CWnd::*)(WPARAM, LPARAM), fn)
 
 // ---------------------------------------------------------------- windows
+
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 class CWnd {
  public:
@@ -184,6 +190,8 @@ class CDialog : public CWnd {
   CWnd* m_pParentWnd;
   BOOL m_bEndModal = FALSE;
   int m_nModalResult = -1;
+
+  friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
 };
 
 // ---------------------------------------------------------------- data exchange

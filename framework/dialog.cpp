@@ -2,6 +2,33 @@
 // that every message first passes the PreTranslateMessage of its window and parents.
 #include "framework/afxwin.h"
 
+namespace {
+
+// The template's initial list data (resource type 240): per entry the control ID, the
+// message (CB_ADDSTRING or LB_ADDSTRING), the byte count and the text; a zero ID ends it.
+void ExecuteDlgInit(HWND hWnd, UINT nIDTemplate) {
+  HINSTANCE instance = AfxGetInstanceHandle();
+  HRSRC found = ::FindResourceA(instance, MAKEINTRESOURCEA(nIDTemplate), MAKEINTRESOURCEA(240));
+  if (found == nullptr) return;
+  const BYTE* data = static_cast<const BYTE*>(::LockResource(::LoadResource(instance, found)));
+  DWORD size = ::SizeofResource(instance, found);
+  if (data == nullptr) return;
+  DWORD at = 0;
+  while (at + 2 <= size) {
+    WORD id = *reinterpret_cast<const WORD*>(data + at);
+    if (id == 0 || at + 8 > size) break;
+    WORD msg = *reinterpret_cast<const WORD*>(data + at + 2);
+    DWORD len = *reinterpret_cast<const DWORD*>(data + at + 4);
+    at += 8;
+    if (len > size - at) break;
+    if (msg == CB_ADDSTRING || msg == LB_ADDSTRING)
+      ::SendDlgItemMessageA(hWnd, id, msg, 0, reinterpret_cast<LPARAM>(data + at));
+    at += len;
+  }
+}
+
+} // namespace
+
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
   if (message != WM_INITDIALOG) return FALSE;
   // From here on every message passes AfxWndProc; the template's own procedure stays
@@ -10,6 +37,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
   dlg->Attach(hWnd);
   dlg->m_pfnSuper = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AfxWndProc)));
+  ExecuteDlgInit(hWnd, dlg->m_nIDHelp);
   return dlg->OnInitDialog();
 }
 

@@ -27,7 +27,7 @@ const char* AfxGetAppName() {
     const char* name = path;
     for (const char* p = path; *p != '\0'; p = ::CharNextA(p))
       if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
-    std::strncpy(g_appName, name, sizeof g_appName - 1);
+    std::memcpy(g_appName, name, std::strlen(name) + 1);
     char* dot = nullptr;
     for (char* p = g_appName; *p != '\0'; p = ::CharNextA(p))
       if (*p == '.') dot = p;

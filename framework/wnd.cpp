@@ -126,6 +126,10 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
   return TRUE;
 }
 
+// Map entries hold every handler as AFX_PMSG; their signature says how to call them.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wcast-function-type"
+
 BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   const AFX_MSGMAP_ENTRY* e =
       FindEntry(GetMessageMap(), WM_REFLECT_BASE + message, HIWORD(wParam), 0);
@@ -196,6 +200,8 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
   }
   return TRUE;
 }
+
+#pragma GCC diagnostic pop
 
 int CWnd::MessageBox(const char* text, const char* caption, UINT type) {
   return ::MessageBoxA(m_hWnd, text, caption, type);

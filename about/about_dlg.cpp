@@ -1,0 +1,5 @@
+#include "about/about_dlg.h"
+
+#include "res/resource.h"
+
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}

@@ -1,0 +1,98 @@
+// Every item, from the command line or a drop, is turned into work here.
+#include "app/settings_dlg.h"
+
+#include "app/too_long.h"
+#include "archive/extract.h"
+#include "process/path_pieces.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+namespace {
+
+enum Job { kExtractLha, kExtractSevenZip, kExtractCab, kConvertImage };
+
+struct ExtensionRoute {
+  const char* ext;
+  Job job;
+  int sourceType; // ImageType for conversions
+};
+
+// Looked up in this order; the first match decides.
+const ExtensionRoute kRoutes[] = {
+    {".lzh", kExtractLha, 0},     {".7z", kExtractSevenZip, 0}, {".zip", kExtractSevenZip, 0},
+    {".cab", kExtractCab, 0},     {".bmp", kConvertImage, 0},   {".png", kConvertImage, 1},
+    {".jpg", kConvertImage, 2},   {".jpeg", kConvertImage, 2},
+};
+
+void ShowStop(HWND window, const char* text) {
+  ::MessageBoxA(window, text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
+}
+
+} // namespace
+
+int CSettingsDlg::ProcessItem(const char* path) {
+  UpdateData(TRUE);
+
+  char outputDir[2500];
+  if (m_strOutputDir.size() >= sizeof outputDir) {
+    ShowTooLong(m_hWnd, m_strOutputDir.c_str());
+    return 1;
+  }
+  std::strcpy(outputDir, m_strOutputDir.c_str());
+
+  if (m_nOutputType == 1 && !::SetCurrentDirectoryA(outputDir)) {
+    ShowStop(m_hWnd, "出力ﾌｫﾙﾀﾞがありません。");
+    return 1;
+  }
+
+  if (::SetCurrentDirectoryA(path))
+    return CompressItem(path, outputDir, m_nArchiveType, m_nOutputType, m_bAddExt, 1);
+
+  PathPieces pieces;
+  if (!SplitPath(path, &pieces)) {
+    ShowTooLong(m_hWnd, path);
+    return 1;
+  }
+  const ExtensionRoute* route = nullptr;
+  for (const ExtensionRoute& r : kRoutes) {
+    if (::lstrcmpiA(pieces.ext, r.ext) == 0) {
+      route = &r;
+      break;
+    }
+  }
+  if (route == nullptr)
+    return CompressItem(path, outputDir, m_nArchiveType, m_nOutputType, m_bAddExt, 0);
+
+  if (route->job == kConvertImage)
+    return ConvertImageItem(path, outputDir, m_nOutputType, route->sourceType, m_nImageType,
+                            m_nJpegQuality);
+
+  char destDir[2500];
+  if (!MakeExtractDir(path, outputDir, m_nOutputType, m_bMakeDir, destDir, sizeof destDir)) {
+    ShowTooLong(m_hWnd, path);
+    return 1;
+  }
+  int result = 0;
+  switch (route->job) {
+  case kExtractLha:
+    result = ExtractLha(m_hWnd, path, destDir);
+    break;
+  case kExtractSevenZip:
+    result = ExtractSevenZip(m_hWnd, path, destDir);
+    break;
+  default:
+    result = ExtractCab(m_hWnd, path, destDir);
+    break;
+  }
+  if (result == 0 && m_bOpenDir == 1) return OpenFolder(destDir);
+  return result;
+}
+
+int CSettingsDlg::OpenFolder(const char* folder) {
+  HINSTANCE r = ::ShellExecuteA(m_hWnd, "open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+  if (reinterpret_cast<INT_PTR>(r) > 32) return 0;
+  ShowStop(m_hWnd, "ﾌｫﾙﾀﾞを開くことが出来ません。");
+  return 1;
+}

@@ -1,0 +1,84 @@
+// One image converted to the chosen format, asking before anything is overwritten.
+#include "app/settings_dlg.h"
+
+#include "app/resolve_long_path.h"
+#include "app/too_long.h"
+#include "image/convert_image.h"
+#include "process/path_pieces.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char* const kTargetExtensions[] = {".bmp", ".png", ".jpg"};
+
+int Ask(HWND window, const char* text) {
+  return ::MessageBoxA(window, text, "Quillet", MB_YESNO | MB_ICONEXCLAMATION);
+}
+
+void Tell(HWND window, const char* format, const PathPieces& source) {
+  std::string name = std::string(source.name) + source.ext;
+  char text[600];
+  std::snprintf(text, sizeof text, format, name.c_str());
+  ::MessageBoxA(window, text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
+}
+
+// The output path: beside the source or in the output folder, with the target's extension.
+bool BuildOutputPath(const PathPieces& source, const char* outputDir, int outputType,
+                     int targetType, char* out, size_t outSize) {
+  if (outputType == 0) {
+    if (!JoinPath(out, outSize, source.drive, source.dir, source.name, "")) return false;
+  } else {
+    int n = std::snprintf(out, outSize, "%s\\%s", outputDir, source.name);
+    if (n < 0 || static_cast<size_t>(n) >= outSize) return false;
+  }
+  if (targetType < 0 || targetType > 2) return true;
+  const char* ext = kTargetExtensions[targetType];
+  if (std::strlen(out) + std::strlen(ext) >= outSize) return false;
+  std::strcat(out, ext);
+  return true;
+}
+
+} // namespace
+
+int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int outputType,
+                                   int sourceType, int targetType, int jpegQuality) {
+  UpdateData(TRUE);
+  if (m_bImageSelect == 1) {
+    if (AskImageOptions(path) == 1) return 1;
+    UpdateData(TRUE);
+    targetType = m_nImageType;
+    jpegQuality = m_nJpegQuality;
+  }
+
+  PathPieces source;
+  char output[2500];
+  if (!SplitPath(path, &source) ||
+      !BuildOutputPath(source, outputDir, outputType, targetType, output, sizeof output)) {
+    ShowTooLong(m_hWnd, path);
+    return 1;
+  }
+
+  if (sourceType == targetType) {
+    if (Ask(m_hWnd, "変換前後のファイル形式が同じです\n上書きしますか？") == IDNO) return 1;
+  } else {
+    char existing[2500];
+    if (ResolveLongPath(output, existing, sizeof existing)) {
+      std::string question = std::string(output) + " は既に存在します。\n上書きしますか?";
+      if (Ask(m_hWnd, question.c_str()) == IDNO) return 1;
+    }
+  }
+
+  switch (ConvertImage(path, output, sourceType, targetType, jpegQuality)) {
+  case 1:
+    Tell(m_hWnd, "%s を開くことが出来ませんでした", source);
+    return 1;
+  case 2:
+    Tell(m_hWnd, "%s を作成することが出来ませんでした", source);
+    return 1;
+  default:
+    return 0;
+  }
+}

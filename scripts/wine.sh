@@ -1,0 +1,66 @@
+# Sourced by every script that runs Windows programs: one Wine set-up for all of them.
+# wine_setup starts Xvfb when there is no display, prepares the project's own prefix
+# (code page 932, Japanese fonts, no crash dialogs) and exports the environment;
+# wine_teardown stops wineserver and the Xvfb it started.
+
+WINE=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver64
+[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
+QUILLET_XVFB_PID=""
+
+wine_setup() {
+  export WINEPREFIX="$QUILLET_CACHE/wineprefix" WINEARCH=win64 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree=;mshtml=" LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+  if [ -z "${DISPLAY:-}" ]; then
+    local n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    QUILLET_XVFB_PID=$!
+    export DISPLAY=":$n"
+    local i
+    for i in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    [ -e "/tmp/.X11-unix/X$n" ] || die "Xvfb did not start on :$n"
+  fi
+  if [ ! -f "$WINEPREFIX/.quillet-ready" ]; then
+    log "preparing the Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
+    wine_import_settings
+    timeout 60 "$WINESERVER" -w || true
+    touch "$WINEPREFIX/.quillet-ready"
+  fi
+}
+
+# Japanese dialog fonts map to the IPA fonts; a crash ends the program instead of
+# opening a debugger dialog that nobody can answer.
+wine_import_settings() {
+  local reg="$WINEPREFIX/quillet-settings.reg"
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"ＭＳ ゴシック"="IPAGothic"\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'
+    printf '"MS Gothic"="IPAGothic"\r\n"MS PGothic"="IPAPGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+  } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
+  timeout 60 "$WINE" regedit /S "$(wine_path "$reg")" >/dev/null 2>&1 || die "regedit failed"
+}
+
+# The Windows form of a Linux path (Z:\...).
+wine_path() {
+  local p
+  p=$(realpath -m "$1")
+  printf 'Z:%s' "${p//\//\\}"
+}
+
+wine_run() {  # [timeout seconds] via WINE_TIMEOUT; program args...
+  timeout --kill-after=10 "${WINE_TIMEOUT:-600}" "$WINE" "$@"
+}
+
+wine_teardown() {
+  timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+  if [ -n "$QUILLET_XVFB_PID" ]; then
+    kill "$QUILLET_XVFB_PID" 2>/dev/null || true
+    wait "$QUILLET_XVFB_PID" 2>/dev/null || true
+    QUILLET_XVFB_PID=""
+  fi
+}

@@ -1,0 +1,332 @@
+#include "tests/e2e/driver/ui_driver.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string TestBin() {
+  const char* bin = std::getenv("QUILLET_TEST_BIN");
+  return bin != nullptr ? bin : ".";
+}
+
+void CopyOrFail(const std::string& from, const std::string& to) {
+  if (!::CopyFileA(from.c_str(), to.c_str(), FALSE))
+    std::fprintf(stderr, "cannot copy %s to %s\n", from.c_str(), to.c_str());
+}
+
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = ::FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = fd.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = dir + "\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(path.c_str());
+      }
+    } while (::FindNextFileA(h, &fd));
+    ::FindClose(h);
+  }
+  ::RemoveDirectoryA(dir.c_str());
+}
+
+struct FindState {
+  DWORD pid;
+  std::string title;
+  bool wantMessageBox;
+  HWND found;
+};
+
+bool IsMessageBox(HWND hwnd) {
+  return ClassName(hwnd) == "#32770" && ::GetDlgItem(hwnd, 0xFFFF) != nullptr;
+}
+
+BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam) {
+  FindState* s = reinterpret_cast<FindState*>(lParam);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != s->pid || !::IsWindowVisible(hwnd)) return TRUE;
+  if (s->wantMessageBox) {
+    if (!IsMessageBox(hwnd)) return TRUE;
+  } else if (!s->title.empty() && WindowText(hwnd) != s->title) {
+    return TRUE;
+  }
+  s->found = hwnd;
+  return FALSE;
+}
+
+BOOL CALLBACK DescribeChild(HWND hwnd, LPARAM lParam) {
+  std::string* out = reinterpret_cast<std::string*>(lParam);
+  if (!::IsWindowVisible(hwnd)) return TRUE;
+  std::string text = WindowText(hwnd);
+  if (!text.empty())
+    *out += "    [" + ClassName(hwnd) + " " + std::to_string(::GetDlgCtrlID(hwnd)) + "] " + text + "\n";
+  return TRUE;
+}
+
+struct DescribeState {
+  DWORD pid;
+  std::string out;
+};
+
+BOOL CALLBACK DescribeTop(HWND hwnd, LPARAM lParam) {
+  DescribeState* s = reinterpret_cast<DescribeState*>(lParam);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != s->pid || !::IsWindowVisible(hwnd)) return TRUE;
+  s->out += "  window \"" + WindowText(hwnd) + "\" (" + ClassName(hwnd) + ")\n";
+  ::EnumChildWindows(hwnd, DescribeChild, reinterpret_cast<LPARAM>(&s->out));
+  return TRUE;
+}
+
+} // namespace
+
+std::string TempRoot() {
+  char temp[MAX_PATH] = {0};
+  ::GetTempPathA(sizeof temp, temp);
+  std::string root = std::string(temp) + "quillet-e2e";
+  ::CreateDirectoryA(root.c_str(), nullptr);
+  return root;
+}
+
+QuilletSandbox::QuilletSandbox(const std::string& name, bool withArchivers) {
+  dir_ = TempRoot() + "\\" + name;
+  RemoveTree(dir_);
+  ::CreateDirectoryA(dir_.c_str(), nullptr);
+  std::string bin = TestBin();
+  CopyOrFail(bin + "\\Quillet.exe", Path("Quillet.exe"));
+  if (withArchivers) {
+    for (const char* dll : {"unlha32.dll", "7-Zip32.dll", "cab32.dll", "sfx_stub.exe"}) {
+      std::string from = bin + "\\tools\\standin_archivers\\" + dll;
+      if (FileExists(from)) CopyOrFail(from, Path(dll));
+    }
+  }
+}
+
+QuilletSandbox::~QuilletSandbox() {
+  if (std::getenv("QUILLET_KEEP_SANDBOX") == nullptr) RemoveTree(dir_);
+}
+
+void QuilletSandbox::WriteIni(const std::string& text) const { WriteFileText(IniPath(), text); }
+
+std::string QuilletSandbox::ReadFileText(const std::string& path) const {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void QuilletSandbox::WriteFileText(const std::string& path, const std::string& text) const {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+std::vector<std::string> QuilletSandbox::ArchiverLog() const {
+  std::vector<std::string> lines;
+  std::stringstream ss(ReadFileText(ArchiverLogPath()));
+  std::string line;
+  while (std::getline(ss, line)) lines.push_back(line);
+  return lines;
+}
+
+void QuilletSandbox::RemoveArchiver(const char* dllName) const { ::DeleteFileA(Path(dllName).c_str()); }
+
+QuilletProcess::~QuilletProcess() {
+  Kill();
+}
+
+bool QuilletProcess::Start(const QuilletSandbox& sandbox, const std::string& args) {
+  std::string exe = sandbox.Path("Quillet.exe");
+  std::string cmd = "\"" + exe + "\"";
+  if (!args.empty()) cmd += " " + args;
+  ::SetEnvironmentVariableA("QUILLET_ARCHIVER_LOG", sandbox.ArchiverLogPath().c_str());
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  std::vector<char> line(cmd.begin(), cmd.end());
+  line.push_back('\0');
+  return ::CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          sandbox.Dir().c_str(), &si, &pi_) != 0;
+}
+
+bool QuilletProcess::Running() const {
+  return pi_.hProcess != nullptr && ::WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+int QuilletProcess::WaitForExit(DWORD timeoutMs) {
+  if (pi_.hProcess == nullptr) return -1;
+  if (::WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  ::GetExitCodeProcess(pi_.hProcess, &code);
+  return static_cast<int>(code);
+}
+
+void QuilletProcess::Kill() {
+  if (pi_.hProcess == nullptr) return;
+  if (Running()) {
+    ::TerminateProcess(pi_.hProcess, 99);
+    ::WaitForSingleObject(pi_.hProcess, 5000);
+  }
+  ::CloseHandle(pi_.hThread);
+  ::CloseHandle(pi_.hProcess);
+  pi_ = {};
+}
+
+HWND QuilletProcess::FindWindowTitled(const std::string& title) const {
+  FindState s = {pi_.dwProcessId, title, false, nullptr};
+  ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+HWND QuilletProcess::WaitForWindow(const std::string& title, DWORD timeoutMs) const {
+  DWORD start = ::GetTickCount();
+  do {
+    HWND h = FindWindowTitled(title);
+    if (h != nullptr) {
+      ::Sleep(150); // let it finish initialising
+      return h;
+    }
+    ::Sleep(50);
+  } while (::GetTickCount() - start < timeoutMs);
+  std::fprintf(stderr, "no window \"%s\" after %lu ms; on screen:\n%s", title.c_str(),
+               static_cast<unsigned long>(timeoutMs), DescribeScreen().c_str());
+  return nullptr;
+}
+
+HWND QuilletProcess::WaitForMessageBox(DWORD timeoutMs) const {
+  DWORD start = ::GetTickCount();
+  do {
+    FindState s = {pi_.dwProcessId, "", true, nullptr};
+    ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
+    if (s.found != nullptr) {
+      ::Sleep(150);
+      return s.found;
+    }
+    ::Sleep(50);
+  } while (::GetTickCount() - start < timeoutMs && Running());
+  std::fprintf(stderr, "no message box after %lu ms; on screen:\n%s",
+               static_cast<unsigned long>(timeoutMs), DescribeScreen().c_str());
+  return nullptr;
+}
+
+std::string QuilletProcess::DescribeScreen() const {
+  DescribeState s = {pi_.dwProcessId, ""};
+  ::EnumWindows(DescribeTop, reinterpret_cast<LPARAM>(&s));
+  return s.out.empty() ? "  (no visible window)\n" : s.out;
+}
+
+std::string WindowText(HWND hwnd) {
+  char buf[4096] = {0};
+  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+  return buf;
+}
+
+std::string ControlText(HWND dialog, int id) { return WindowText(::GetDlgItem(dialog, id)); }
+
+std::string MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
+
+std::string ClassName(HWND hwnd) {
+  char buf[256] = {0};
+  ::GetClassNameA(hwnd, buf, sizeof buf);
+  return buf;
+}
+
+void PressButton(HWND dialog, int id) {
+  ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+void SetChecked(HWND dialog, int id, bool checked) {
+  ::SendMessageA(::GetDlgItem(dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool IsChecked(HWND dialog, int id) {
+  return ::SendMessageA(::GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetEditText(HWND dialog, int id, const std::string& text) {
+  ::SendMessageA(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void SelectListRow(HWND dialog, int id, int row) {
+  ::SendMessageA(::GetDlgItem(dialog, id), CB_SETCURSEL, static_cast<WPARAM>(row), 0);
+}
+
+int SelectedListRow(HWND dialog, int id) {
+  return static_cast<int>(::SendMessageA(::GetDlgItem(dialog, id), CB_GETCURSEL, 0, 0));
+}
+
+std::vector<std::string> ListRows(HWND dialog, int id) {
+  HWND list = ::GetDlgItem(dialog, id);
+  std::vector<std::string> rows;
+  int n = static_cast<int>(::SendMessageA(list, CB_GETCOUNT, 0, 0));
+  for (int i = 0; i < n; ++i) {
+    int len = static_cast<int>(::SendMessageA(list, CB_GETLBTEXTLEN, i, 0));
+    std::vector<char> buf(static_cast<size_t>(len > 0 ? len : 0) + 1, '\0');
+    ::SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf.data()));
+    rows.emplace_back(buf.data());
+  }
+  return rows;
+}
+
+void Scroll(HWND dialog, int scrollBarId, int code, int thumbPosition) {
+  ::SendMessageA(dialog, WM_HSCROLL, MAKEWPARAM(code, thumbPosition),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(dialog, scrollBarId)));
+}
+
+int ScrollPosition(HWND dialog, int scrollBarId) {
+  return ::GetScrollPos(::GetDlgItem(dialog, scrollBarId), SB_CTL);
+}
+
+bool DropFiles(HWND window, const std::vector<std::string>& paths) {
+  std::string list;
+  for (const std::string& p : paths) list += p + '\0';
+  list += '\0';
+  DROPFILES header = {};
+  header.pFiles = sizeof header;
+  header.fWide = FALSE;
+  std::string record(reinterpret_cast<const char*>(&header), sizeof header);
+  record += list;
+
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return false;
+  void* remote =
+      ::VirtualAllocEx(process, nullptr, record.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  bool ok = remote != nullptr &&
+            ::WriteProcessMemory(process, remote, record.data(), record.size(), nullptr) &&
+            ::PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+  ::CloseHandle(process);
+  return ok;
+}
+
+bool FileExists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(const std::string& path) {
+  DWORD a = ::GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> IniKeys(const std::string& iniText) {
+  std::vector<std::string> keys;
+  std::stringstream ss(iniText);
+  std::string line;
+  while (std::getline(ss, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) keys.push_back(line);
+  }
+  return keys;
+}

@@ -1,0 +1,220 @@
+// The settings window and its INI file, worked through the real window.
+#include "res/resource.h"
+#include "tests/e2e/driver/ui_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+namespace {
+
+const char kDefaultsWritten[] = "[Output]\r\nDirName=\r\nType=0\r\nAddExt=0\r\nMakeDir=0\r\n"
+                                "OpenDir=0\r\n[Archive]\r\nType=0\r\nSelect=0\r\n[Image]\r\n"
+                                "Type=0\r\nJpegQuality=80\r\nSelect=0\r\n";
+
+class SettingsWindow : public ::testing::Test {
+ protected:
+  HWND Open(QuilletSandbox& box) {
+    EXPECT_TRUE(app.Start(box));
+    HWND main = app.MainWindow();
+    EXPECT_NE(main, nullptr) << app.DescribeScreen();
+    return main;
+  }
+  QuilletProcess app;
+};
+
+TEST_F(SettingsWindow, WithoutSettingsFileShowsDefaultsAndOkWritesAllTenKeysInOrder) {
+  QuilletSandbox box("defaults");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(IsChecked(main, IDC_OUTPUT_SAME));
+  EXPECT_FALSE(IsChecked(main, IDC_OUTPUT_FOLDER));
+  EXPECT_EQ(ControlText(main, IDC_OUTPUT_DIR), "");
+  for (int id : {IDC_ADD_EXT, IDC_MAKE_DIR, IDC_OPEN_DIR, IDC_ARCHIVE_SELECT, IDC_IMAGE_SELECT})
+    EXPECT_FALSE(IsChecked(main, id)) << id;
+  EXPECT_EQ(SelectedListRow(main, IDC_ARCHIVE_TYPE), 0);
+  EXPECT_EQ(SelectedListRow(main, IDC_IMAGE_TYPE), 0);
+  EXPECT_EQ(ListRows(main, IDC_IMAGE_TYPE),
+            (std::vector<std::string>{"BITMAP FILE", "PNG FILE", "JPEG FILE"}));
+  EXPECT_EQ(ControlText(main, IDC_QUALITY), "80");
+  EXPECT_EQ(ScrollPosition(main, IDC_QUALITY_SCROLL), 80);
+  EXPECT_FALSE(FileExists(box.IniPath()));
+
+  PressButton(main, IDOK);
+  EXPECT_EQ(app.WaitForExit(), 0);
+  EXPECT_EQ(box.ReadFileText(box.IniPath()), kDefaultsWritten);
+}
+
+TEST_F(SettingsWindow, ArchiveRowsShowInstalledVersionsWithFixedPadding) {
+  QuilletSandbox box("versions");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  std::vector<std::string> rows = ListRows(main, IDC_ARCHIVE_TYPE);
+  ASSERT_EQ(rows.size(), 6u);
+  const char* patterns[] = {
+      R"(LHA          \(UNLHA32\.DLL ver\.\d+\.\d\d\))",
+      "LHA \x8E\xA9\x8C\xC8\x89\xF0\x93\x80 \\(UNLHA32\\.DLL ver\\.\\d+\\.\\d\\d\\)",
+      R"(ZIP          \(7-ZIP32\.DLL ver\.\d+\.\d\d\))",
+      R"(7-ZIP        \(7-ZIP32\.DLL ver\.\d+\.\d\d\))",
+      R"(CAB          \(CAB32\.DLL   ver\.\d+\.\d\d\))",
+      "CAB \x8E\xA9\x8C\xC8\x89\xF0\x93\x80 \\(CAB32\\.DLL   ver\\.\\d+\\.\\d\\d\\)",
+  };
+  for (int i = 0; i < 6; ++i)
+    EXPECT_TRUE(std::regex_match(rows[i], std::regex(patterns[i]))) << i << ": " << rows[i];
+  // Both rows of one library show the same version.
+  EXPECT_EQ(rows[0].substr(rows[0].find("ver.")), rows[1].substr(rows[1].find("ver.")));
+  EXPECT_EQ(rows[4].substr(rows[4].find("ver.")), rows[5].substr(rows[5].find("ver.")));
+}
+
+TEST_F(SettingsWindow, MissingLibrariesKeepSixRowsAndTheSavedSelection) {
+  QuilletSandbox box("missing", false);
+  box.WriteIni("[Archive]\r\nType=3\r\n");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(ListRows(main, IDC_ARCHIVE_TYPE),
+            (std::vector<std::string>{"LHA          (UNLHA32.DLL がありません)",
+                                      "LHA 自己解凍 (UNLHA32.DLL がありません)",
+                                      "ZIP          (7-ZIP32.DLL がありません)",
+                                      "7-ZIP        (7-ZIP32.DLL がありません)",
+                                      "CAB          (CAB32.DLL   がありません)",
+                                      "CAB 自己解凍 (CAB32.DLL   がありません)"}));
+  EXPECT_EQ(SelectedListRow(main, IDC_ARCHIVE_TYPE), 3);
+}
+
+TEST_F(SettingsWindow, CancelCloseBoxAndExitLeaveTheFileAsItWas) {
+  const std::string original = "[Output]\r\nDirName=C:\\keep\r\nType=1\r\n[Image]\r\nJpegQuality=33\r\n";
+  struct Way {
+    const char* name;
+    void (*leave)(HWND);
+  } ways[] = {
+      {"cancel", [](HWND w) { PressButton(w, IDCANCEL); }},
+      {"close", [](HWND w) { ::PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"exit", [](HWND w) { ::PostMessageA(w, WM_COMMAND, MAKEWPARAM(ID_APP_EXIT_NOW, 0), 0); }},
+  };
+  for (const Way& way : ways) {
+    QuilletSandbox box(std::string("leave-") + way.name);
+    box.WriteIni(original);
+    QuilletProcess run;
+    ASSERT_TRUE(run.Start(box));
+    HWND main = run.MainWindow();
+    ASSERT_NE(main, nullptr) << way.name;
+    EXPECT_EQ(ControlText(main, IDC_OUTPUT_DIR), "C:\\keep");
+    EXPECT_TRUE(IsChecked(main, IDC_OUTPUT_FOLDER));
+    EXPECT_EQ(ControlText(main, IDC_QUALITY), "33");
+    SetChecked(main, IDC_ADD_EXT, true);
+    SetEditText(main, IDC_OUTPUT_DIR, "C:\\changed");
+    Scroll(main, IDC_QUALITY_SCROLL, SB_PAGERIGHT);
+    way.leave(main);
+    EXPECT_NE(run.WaitForExit(), -1) << way.name << " did not end the program";
+    EXPECT_EQ(box.ReadFileText(box.IniPath()), original) << way.name;
+  }
+}
+
+TEST_F(SettingsWindow, QualityScrollBarMovesByOneAndFiveWithinOneToHundred) {
+  QuilletSandbox box("scroll");
+  box.WriteIni("[Image]\r\nJpegQuality=3\r\n");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  struct Step {
+    int code, thumb;
+    const char* shown;
+  } steps[] = {
+      {SB_LINELEFT, 0, "2"},     {SB_PAGELEFT, 0, "1"},     {SB_LINELEFT, 0, "1"},
+      {SB_LINERIGHT, 0, "2"},    {SB_PAGERIGHT, 0, "7"},    {SB_THUMBTRACK, 98, "98"},
+      {SB_PAGERIGHT, 0, "100"},  {SB_LINERIGHT, 0, "100"},  {SB_THUMBPOSITION, 0, "1"},
+      {SB_ENDSCROLL, 0, "1"},    {SB_RIGHT, 0, "1"},
+  };
+  for (const Step& s : steps) {
+    Scroll(main, IDC_QUALITY_SCROLL, s.code, s.thumb);
+    EXPECT_EQ(ControlText(main, IDC_QUALITY), s.shown) << "code " << s.code;
+    EXPECT_EQ(ScrollPosition(main, IDC_QUALITY_SCROLL), std::atoi(s.shown));
+  }
+  PressButton(main, IDOK);
+  EXPECT_EQ(app.WaitForExit(), 0);
+  EXPECT_NE(box.ReadFileText(box.IniPath()).find("JpegQuality=1\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsWindow, OutOfRangeQualityIsKeptInTheRecord) {
+  QuilletSandbox box("quality150");
+  box.WriteIni("[Image]\r\nJpegQuality=150\r\n");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(ControlText(main, IDC_QUALITY), "150");
+  EXPECT_EQ(ScrollPosition(main, IDC_QUALITY_SCROLL), 100);
+  PressButton(main, IDOK);
+  EXPECT_EQ(app.WaitForExit(), 0);
+  EXPECT_NE(box.ReadFileText(box.IniPath()).find("JpegQuality=150\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsWindow, GarbageValuesOpenTheWindowAndReadBackByThePushRules) {
+  QuilletSandbox box("garbage");
+  box.WriteIni("junk line\r\n[Output]\r\nType=7\r\nAddExt=5\r\nMakeDir=2\r\nOpenDir=abc\r\n"
+               "[Archive]\r\nType=9\r\n[Image]\r\nType=-4\r\nJpegQuality=x\r\n");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  EXPECT_FALSE(IsChecked(main, IDC_OUTPUT_SAME));
+  EXPECT_FALSE(IsChecked(main, IDC_OUTPUT_FOLDER));
+  EXPECT_FALSE(IsChecked(main, IDC_ADD_EXT));
+  EXPECT_EQ(SelectedListRow(main, IDC_ARCHIVE_TYPE), -1);
+  EXPECT_EQ(SelectedListRow(main, IDC_IMAGE_TYPE), -1);
+  EXPECT_EQ(ControlText(main, IDC_QUALITY), "0");
+  PressButton(main, IDOK);
+  EXPECT_EQ(app.WaitForExit(), 0);
+  std::string saved = box.ReadFileText(box.IniPath());
+  for (const char* expected : {"[Output]\r\nType=-1\r\nAddExt=0\r\nMakeDir=2\r\nOpenDir=0\r\n",
+                               "[Archive]\r\nType=-1\r\n", "[Image]\r\nType=-1\r\nJpegQuality=0\r\n"})
+    EXPECT_NE(saved.find(expected), std::string::npos) << expected << " in\n" << saved;
+}
+
+TEST_F(SettingsWindow, TypedFolderKeepsTheRadioAndIsSavedWholeEvenWhenLong) {
+  QuilletSandbox box("typed");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  std::string longFolder = "C:\\" + std::string(300, 'd');
+  SetEditText(main, IDC_OUTPUT_DIR, longFolder);
+  EXPECT_TRUE(IsChecked(main, IDC_OUTPUT_SAME));
+  PressButton(main, IDOK);
+  EXPECT_EQ(app.WaitForExit(), 0);
+  std::string saved = box.ReadFileText(box.IniPath());
+  EXPECT_NE(saved.find("DirName=" + longFolder + "\r\nType=0\r\n"), std::string::npos) << saved;
+
+  QuilletProcess again;
+  ASSERT_TRUE(again.Start(box));
+  HWND reopened = again.MainWindow();
+  ASSERT_NE(reopened, nullptr);
+  EXPECT_EQ(ControlText(reopened, IDC_OUTPUT_DIR), longFolder);
+}
+
+TEST_F(SettingsWindow, SystemMenuCarriesTheAboutItem) {
+  QuilletSandbox box("sysmenu");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  // The system menu lives in the program's process; its items are read through the
+  // window's own menu handle, which is shared within the desktop.
+  HMENU menu = ::GetSystemMenu(main, FALSE);
+  ASSERT_NE(menu, nullptr);
+  int n = ::GetMenuItemCount(menu);
+  ASSERT_GE(n, 2);
+  char text[128] = {0};
+  ::GetMenuStringA(menu, n - 1, text, sizeof text, MF_BYPOSITION);
+  EXPECT_STREQ(text, "ﾊﾞｰｼﾞｮﾝ情報(&A)...");
+  EXPECT_EQ(::GetMenuItemID(menu, n - 1), static_cast<UINT>(IDM_ABOUTBOX));
+  EXPECT_EQ(::GetMenuState(menu, n - 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+}
+
+TEST_F(SettingsWindow, AboutBoxOpensFromBothMenus) {
+  QuilletSandbox box("about");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  ::PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+  HWND about = app.WaitForWindow("ﾊﾞｰｼﾞｮﾝ情報", 10000);
+  ASSERT_NE(about, nullptr);
+  PressButton(about, IDOK);
+  Sleep(300);
+  ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(ID_ABOUT, 0), 0);
+  about = app.WaitForWindow("ﾊﾞｰｼﾞｮﾝ情報", 10000);
+  ASSERT_NE(about, nullptr);
+  PressButton(about, IDOK);
+}
+
+} // namespace
