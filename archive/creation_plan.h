@@ -16,6 +16,6 @@ struct CreationPlan {
 // Plans the archive of source (a folder when isFolder is not 0) in ArchiveType
 // archiveType. tempDir is only used by the self-extracting formats. 1 on success; 0 for
 // a type outside 0..5 (check FindArchiveFormat first to tell it apart) or when a path
-// or command line would not fit.
+// or command line would not fit, and the plan is then not to be used.
 int PlanCreation(const char *source, int isFolder, int archiveType, int addExt, int outputType,
                  const char *outputDir, const char *tempDir, CreationPlan *plan);
