@@ -3,6 +3,7 @@
 
 #include "app/too_long.h"
 #include "archive/archive_commands.h"
+#include "archive/archive_formats.h"
 #include "archive/archive_names.h"
 #include "archive/compress.h"
 #include "archive/temp_archive.h"
@@ -19,7 +20,7 @@ int CSettingsDlg::CompressItem(const char* path, const char* outputDir, int arch
   if (format == nullptr) return 0; // an unknown format from the settings file makes nothing
 
   char archive[2500];
-  if (!MakeArchivePath(path, format->ext, addExt, outputDir, outputType, archive, sizeof archive)) {
+  if (!MakeArchivePath(path, format->extension, addExt, outputDir, outputType, archive, sizeof archive)) {
     ShowTooLong(m_hWnd, path);
     return 1;
   }
