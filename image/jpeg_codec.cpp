@@ -1,1 +1,210 @@
-// filled in by its own change
+#include "image/jpeg_codec.h"
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
+
+// The work that may end in a library longjmp runs in a frame of its own, never inlined into
+// the function that holds the recovery point, so none of its variables can be clobbered.
+#if defined(__GNUC__) || defined(__clang__)
+#define QUILLET_NOINLINE __attribute__((noinline))
+#else
+#define QUILLET_NOINLINE
+#endif
+
+namespace {
+
+// The standard error manager with one routine replaced: a fatal error prints the library's
+// message like the standard manager does and then returns to the codec instead of ending the
+// process. Warnings keep the standard handling (a line on the standard error stream).
+struct JpegErrorManager {
+  jpeg_error_mgr pub;
+  jmp_buf jump;
+};
+
+void ReturnToCodec(j_common_ptr cinfo) {
+  (*cinfo->err->output_message)(cinfo);
+  JpegErrorManager* manager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  longjmp(manager->jump, 1);
+}
+
+void LimitLibraryMemory(j_common_ptr cinfo) {
+#ifdef QUILLET_FUZZ_MAX_PIXEL_BYTES
+  // Fuzzing builds only: whole-image coefficient buffers above the cap fail with a library
+  // error (no backing store) instead of tripping the fuzzer's allocation limit.
+  cinfo->mem->max_memory_to_use = static_cast<long>(QUILLET_FUZZ_MAX_PIXEL_BYTES);
+#else
+  (void)cinfo;
+#endif
+}
+
+// ----- reader: one loop per component count, over all scanlines
+
+// Reads all scanlines into image rows, the file's first scanline into the last row.
+// Each case converts with the reader's mapping: 1 -> s0 s0 s0 255, 2 -> s0 s0 s0 s1,
+// 3 -> s0 s1 s2 255, 4 -> s0 s1 s2 s3, other counts -> s0 s0 s0 255.
+bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image) {
+  const size_t width = cinfo->output_width;
+  const size_t height = cinfo->output_height;
+  const size_t rowBytes = width * 4;
+  const size_t step = static_cast<size_t>(cinfo->output_components);
+  const int mapping = cinfo->output_components >= 1 && cinfo->output_components <= 4
+                          ? cinfo->output_components
+                          : 0;
+#define QUILLET_EACH_SCANLINE(PIXEL)                                                              \
+  while (cinfo->output_scanline < cinfo->output_height) {                                        \
+    const size_t n = cinfo->output_scanline;                                                     \
+    if (jpeg_read_scanlines(cinfo, buffer, 1) != 1) return false;                                \
+    const JSAMPLE* s = buffer[0];                                                                \
+    unsigned char* d = image->pixels + (height - 1 - n) * rowBytes;                              \
+    for (size_t x = 0; x < width; ++x, s += step, d += 4) {                                      \
+      PIXEL                                                                                      \
+    }                                                                                            \
+  }
+  switch (mapping) {
+  case 1: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = 255;) break;
+  case 2: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = s[1];) break;
+  case 3: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = 255;) break;
+  case 4: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = s[3];) break;
+  default: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = 255;) break;
+  }
+#undef QUILLET_EACH_SCANLINE
+  return true;
+}
+
+// Everything that may raise a library error; the caller destroys the object and closes the
+// file whether this returns or the error manager jumps back.
+QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer* image) {
+  jpeg_create_decompress(cinfo);
+  LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
+  jpeg_stdio_src(cinfo, file);
+  jpeg_read_header(cinfo, TRUE);
+  jpeg_start_decompress(cinfo);
+
+  // output_width and output_height are at most JPEG_MAX_DIMENSION, so they fit int32_t;
+  // AllocImagePixels refuses a block whose size does not fit size_t.
+  image->width = static_cast<int32_t>(cinfo->output_width);
+  image->height = static_cast<int32_t>(cinfo->output_height);
+  image->channels = cinfo->output_components;
+  if (AllocImagePixels(image) == 0) return 0;
+
+  JSAMPARRAY buffer = (*cinfo->mem->alloc_sarray)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+      cinfo->output_width * static_cast<JDIMENSION>(cinfo->output_components), 1);
+  if (!ReadScanlines(cinfo, buffer, image)) return 0;
+  jpeg_finish_decompress(cinfo);
+  return 1;
+}
+
+// ----- writer
+
+QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuffer* image, int quality,
+               unsigned char* row) {
+  jpeg_create_compress(cinfo);
+  LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
+  jpeg_stdio_dest(cinfo, file);
+  const bool gray = image->channels == 1;
+  cinfo->image_width = static_cast<JDIMENSION>(image->width);
+  cinfo->image_height = static_cast<JDIMENSION>(image->height);
+  cinfo->input_components = gray ? 1 : 3;
+  cinfo->in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(cinfo);
+  jpeg_set_quality(cinfo, quality, TRUE);
+  jpeg_start_compress(cinfo, TRUE);
+
+  const size_t width = static_cast<size_t>(image->width);
+  const size_t height = static_cast<size_t>(image->height);
+  const size_t rowBytes = width * 4;
+  JSAMPROW rows[1] = {row};
+  if (gray) {
+    while (cinfo->next_scanline < cinfo->image_height) {
+      const unsigned char* s = image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes;
+      for (size_t x = 0; x < width; ++x, s += 4) row[x] = s[0];
+      jpeg_write_scanlines(cinfo, rows, 1);
+    }
+  } else {
+    while (cinfo->next_scanline < cinfo->image_height) {
+      const unsigned char* s = image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes;
+      unsigned char* d = row;
+      for (size_t x = 0; x < width; ++x, s += 4, d += 3) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+      }
+      jpeg_write_scanlines(cinfo, rows, 1);
+    }
+  }
+  jpeg_finish_compress(cinfo);
+  return 1;
+}
+
+} // namespace
+
+int IsJpegFile(const char* path) {
+  if (path == nullptr) return 0;
+  FILE* file = fopen(path, "rb");
+  if (file == nullptr) return 0;
+  unsigned char b[2];
+  const bool ok = fread(b, 1, 2, file) == 2 && b[0] == 0xFF && b[1] == 0xD8;
+  fclose(file);
+  return ok ? 1 : 0;
+}
+
+int ReadJpeg(const char* path, ImageBuffer* image) {
+  if (image == nullptr || IsJpegFile(path) == 0) return 0;
+  FILE* const file = fopen(path, "rb");
+  if (file == nullptr) return 0;
+
+  jpeg_decompress_struct cinfo;
+  JpegErrorManager manager;
+  memset(&cinfo, 0, sizeof cinfo);
+  cinfo.err = jpeg_std_error(&manager.pub);
+  manager.pub.error_exit = ReturnToCodec;
+  // Nothing this function changes after setjmp is used on the way back from longjmp.
+  if (setjmp(manager.jump) != 0) {
+    jpeg_destroy_decompress(&cinfo);
+    fclose(file);
+    return 0;
+  }
+  const int result = DecodeJpeg(&cinfo, file, image);
+  jpeg_destroy_decompress(&cinfo);
+  fclose(file);
+  return result;
+}
+
+int WriteJpeg(const char* path, const ImageBuffer* image, int quality) {
+  if (path == nullptr || image == nullptr || image->pixels == nullptr ||
+      ImagePixelBytes(image->width, image->height) == 0)
+    return 0;
+  const size_t width = static_cast<size_t>(image->width);
+  if (width > SIZE_MAX / 3) return 0;
+  unsigned char* const row = static_cast<unsigned char*>(calloc(width * 3, 1));
+  if (row == nullptr) return 0; // no file is created
+  FILE* const file = fopen(path, "wb");
+  if (file == nullptr) {
+    free(row);
+    return 0;
+  }
+
+  jpeg_compress_struct cinfo;
+  JpegErrorManager manager;
+  memset(&cinfo, 0, sizeof cinfo);
+  cinfo.err = jpeg_std_error(&manager.pub);
+  manager.pub.error_exit = ReturnToCodec;
+  if (setjmp(manager.jump) != 0) {
+    jpeg_destroy_compress(&cinfo);
+    fclose(file);
+    free(row);
+    return 0;
+  }
+  int result = EncodeJpeg(&cinfo, file, image, quality, row);
+  if (fclose(file) != 0) result = 0;
+  jpeg_destroy_compress(&cinfo);
+  free(row);
+  return result;
+}

@@ -1,0 +1,13 @@
+// The conversion driver (Part 4.1): reads the source into one ImageBuffer, writes the target.
+#pragma once
+
+// The shared ImageType: image format index, also the row of the image-format lists.
+enum ImageType { kImageBmp = 0, kImagePng = 1, kImageJpeg = 2 };
+
+// Converts source (of sourceType) into target (of targetType); jpegQuality (1..100) goes to
+// WriteJpeg unchanged. 0 success (also for a target type that is none of the three: nothing
+// is written), 1 reading the source failed (also for an unknown source type; the target is
+// not touched), 2 writing the target failed. The source is read completely and closed before
+// the target is opened, so target may be the very same file as source.
+int ConvertImage(const char* source, const char* target, int sourceType, int targetType,
+                 int jpegQuality);

@@ -1,0 +1,18 @@
+// JPEG reader and writer (Part 4.3) through the IJG library's stdio managers.
+// Paths are ANSI strings (code page 932 on Windows). Results: 1 success, 0 failure.
+#pragma once
+
+#include "image/image_buffer.h"
+
+// 1 when the file opens for binary reading and begins with 0xFF 0xD8.
+int IsJpegFile(const char* path);
+
+// Decodes with the library's defaults into an empty record; channels = output_components.
+// A fatal library error returns 0 (object destroyed, file closed); warnings go to the standard
+// error stream and decoding goes on, so a truncated file still reads with result 1.
+int ReadJpeg(const char* path, ImageBuffer* image);
+
+// Writes a baseline JPEG at quality (passed unchanged to jpeg_set_quality): one gray component
+// from R when channels is 1, else three components R, G, B (A dropped).
+// A fatal library error (e.g. a failed write) returns 0.
+int WriteJpeg(const char* path, const ImageBuffer* image, int quality);

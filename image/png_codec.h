@@ -1,0 +1,20 @@
+// PNG reader and writer (Part 4.4) through libpng on an open stdio file.
+// Paths are ANSI strings (code page 932 on Windows). Results: 1 success, 0 failure.
+#pragma once
+
+#include "image/image_buffer.h"
+
+// 1 when the file opens for binary reading and begins with the 8-byte PNG signature.
+int IsPngFile(const char* path);
+
+// Reads a PNG of bit depth 8 in colour type 0, 2, 3, 4 or 6 into an empty record, with no
+// transformation (tRNS is not applied; interlaced files read like plain ones). Any libpng
+// error (corrupt data, CRC error in a critical chunk, bad header) gives 0 with everything
+// released; a pixel block already allocated stays in image for the caller.
+int ReadPng(const char* path, ImageBuffer* image);
+
+// Writes an 8-bit PNG chosen from channels: 1 gray (type 0, from R), 2 gray with alpha
+// (type 4, from R and A), 4 RGBA (type 6), anything else RGB (type 2). All row filters,
+// compression level 9, gAMA 45455, tIME (UTC now), one tEXt "Title" holding path.
+// A libpng error (e.g. a failed write) gives 0 with everything released.
+int WritePng(const char* path, const ImageBuffer* image);
