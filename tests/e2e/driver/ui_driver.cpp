@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <fstream>
 #include <sstream>
 
@@ -224,11 +226,29 @@ std::string QuilletProcess::DescribeScreen() const {
   return s.out.empty() ? "  (no visible window)\n" : s.out;
 }
 
+// Texts cross the process boundary as UTF-16 (the ANSI forms are not converted
+// reliably between processes) and are compared as code page 932, like the program's.
+static std::string Narrow(const wchar_t* wide) {
+  int n = ::WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n > 0 ? n : 1), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide, -1, &out[0], n, nullptr, nullptr);
+  out.resize(std::strlen(out.c_str()));
+  return out;
+}
+
+static std::wstring Widen(const std::string& text) {
+  int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring out(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n);
+  out.resize(wcslen(out.c_str()));
+  return out;
+}
+
 std::string WindowText(HWND hwnd) {
-  char buf[4096] = {0};
-  ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf),
+  std::vector<wchar_t> buf(8192, L'\0');
+  ::SendMessageTimeoutW(hwnd, WM_GETTEXT, buf.size() - 1, reinterpret_cast<LPARAM>(buf.data()),
                         SMTO_ABORTIFHUNG, 5000, nullptr);
-  return buf;
+  return Narrow(buf.data());
 }
 
 std::string ControlText(HWND dialog, int id) { return WindowText(::GetDlgItem(dialog, id)); }
@@ -255,7 +275,8 @@ bool IsChecked(HWND dialog, int id) {
 }
 
 void SetEditText(HWND dialog, int id, const std::string& text) {
-  ::SendMessageA(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  std::wstring wide = Widen(text);
+  ::SendMessageW(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 void SelectListRow(HWND dialog, int id, int row) {
@@ -271,10 +292,10 @@ std::vector<std::string> ListRows(HWND dialog, int id) {
   std::vector<std::string> rows;
   int n = static_cast<int>(::SendMessageA(list, CB_GETCOUNT, 0, 0));
   for (int i = 0; i < n; ++i) {
-    int len = static_cast<int>(::SendMessageA(list, CB_GETLBTEXTLEN, i, 0));
-    std::vector<char> buf(static_cast<size_t>(len > 0 ? len : 0) + 1, '\0');
-    ::SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf.data()));
-    rows.emplace_back(buf.data());
+    int len = static_cast<int>(::SendMessageW(list, CB_GETLBTEXTLEN, i, 0));
+    std::vector<wchar_t> buf(static_cast<size_t>(len > 0 ? len : 0) + 64, L'\0');
+    ::SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf.data()));
+    rows.push_back(Narrow(buf.data()));
   }
   return rows;
 }
@@ -320,13 +341,8 @@ bool IsFolder(const std::string& path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::vector<std::string> IniKeys(const std::string& iniText) {
-  std::vector<std::string> keys;
-  std::stringstream ss(iniText);
-  std::string line;
-  while (std::getline(ss, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) keys.push_back(line);
-  }
-  return keys;
+std::string IniValue(const std::string& iniPath, const char* section, const char* key) {
+  char value[4096] = {0};
+  ::GetPrivateProfileStringA(section, key, "<missing>", value, sizeof value, iniPath.c_str());
+  return value;
 }

@@ -77,5 +77,5 @@ bool DropFiles(HWND window, const std::vector<std::string>& paths);
 bool FileExists(const std::string& path);
 bool IsFolder(const std::string& path);
 std::string TempRoot();
-// The values of one INI section as key=value lines, in file order.
-std::vector<std::string> IniKeys(const std::string& iniText);
+// A value of the INI file as the profile functions read it; "<missing>" when absent.
+std::string IniValue(const std::string& iniPath, const char* section, const char* key);
