@@ -21,13 +21,13 @@ wine_setup() {
     for i in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
     [ -e "/tmp/.X11-unix/X$n" ] || die "Xvfb did not start on :$n"
   fi
-  if [ ! -f "$WINEPREFIX/.quillet-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.quillet-ready-2" ]; then
     log "preparing the Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
     wine_import_settings
     timeout 60 "$WINESERVER" -w || true
-    touch "$WINEPREFIX/.quillet-ready"
+    touch "$WINEPREFIX/.quillet-ready-2"
   fi
 }
 
@@ -41,6 +41,10 @@ wine_import_settings() {
     printf '"ＭＳ ゴシック"="IPAGothic"\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'
     printf '"MS Gothic"="IPAGothic"\r\n"MS PGothic"="IPAPGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+    # A virtual desktop: Wine draws the frames and captions itself, with or without a
+    # window manager, so screenshots show window titles.
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n"Desktop"="Default"\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n"Default"="1024x768"\r\n\r\n'
   } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
   timeout 60 "$WINE" regedit /S "$(wine_path "$reg")" >/dev/null 2>&1 || die "regedit failed"
 }

@@ -109,7 +109,7 @@ QuilletSandbox::QuilletSandbox(const std::string& name, bool withArchivers) {
   CopyOrFail(bin + "\\Quillet.exe", Path("Quillet.exe"));
   if (withArchivers) {
     for (const char* dll : {"unlha32.dll", "7-Zip32.dll", "cab32.dll", "sfx_stub.exe"}) {
-      std::string from = bin + "\\tools\\standin_archivers\\" + dll;
+      std::string from = bin + "\\standin_archivers\\" + dll;
       if (FileExists(from)) CopyOrFail(from, Path(dll));
     }
   }

@@ -1,0 +1,271 @@
+// Work reaching the program: items on its command line and items dropped on its window,
+// routed by kind to extraction, conversion or compression.
+#include "res/resource.h"
+#include "tests/e2e/driver/ui_driver.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+class Intake : public ::testing::Test {
+ protected:
+  // Runs the program with args and waits for it to end by itself.
+  void RunToEnd(QuilletSandbox& box, const std::string& args) {
+    ASSERT_TRUE(app.Start(box, args));
+    int status = app.WaitForExit(30000);
+    EXPECT_EQ(status, 0) << app.DescribeScreen();
+  }
+  // Answers the message box the program shows with its OK button and returns its text.
+  std::string AnswerMessage(const char* expectedTitle = "Quillet") {
+    HWND box = app.WaitForMessageBox();
+    if (box == nullptr) return "<no message box>";
+    EXPECT_EQ(WindowText(box), expectedTitle);
+    std::string text = MessageBoxText(box);
+    PressButton(box, IDOK);
+    return text;
+  }
+  QuilletProcess app;
+};
+
+TEST_F(Intake, CommandLineItemsRunInOrderThenTheProgramEnds) {
+  QuilletSandbox box("cmd-order");
+  box.WriteFileText(box.Path("tools.lzh"), "x");
+  box.WriteFileText(box.Path("pack.zip"), "x");
+  RunToEnd(box, box.Path("tools.lzh") + " " + box.Path("pack.zip"));
+  EXPECT_EQ(box.ArchiverLog(),
+            (std::vector<std::string>{
+                "Unlha\tx " + Quoted(box.Path("tools.lzh")) + " " + Quoted(box.Dir() + "\\"),
+                "SevenZip\tx " + Quoted(box.Path("pack.zip")) + " \"-o" + box.Dir() + "\\\" *.*"}));
+  EXPECT_FALSE(FileExists(box.IniPath())) << "the command-line path never saves";
+}
+
+TEST_F(Intake, ExtractionCommandsAndFolders) {
+  QuilletSandbox box("extract");
+  const std::string dl = box.Path("dl");
+  const std::string out = box.Path("out");
+  ::CreateDirectoryA(dl.c_str(), nullptr);
+  ::CreateDirectoryA(out.c_str(), nullptr);
+  for (const char* name : {"pack.zip", "pack.7z", "setup.cab", "backup.2003.lzh"})
+    box.WriteFileText(dl + "\\" + name, "x");
+
+  struct Case {
+    const char* ini;
+    const char* item;
+    std::string logged;
+    std::string madeFolder;
+  } cases[] = {
+      {"[Output]\r\nMakeDir=1\r\n", "pack.zip",
+       "SevenZip\tx " + Quoted(dl + "\\pack.zip") + " \"-o" + dl + "\\pack\\\" *.*", dl + "\\pack"},
+      {"[Output]\r\nType=1\r\nDirName=%OUT%\r\n", "pack.7z",
+       "SevenZip\tx " + Quoted(dl + "\\pack.7z") + " \"-o" + out + "\\\" *.*", ""},
+      {"[Output]\r\nType=1\r\nMakeDir=1\r\nDirName=%OUT%\r\n", "setup.cab",
+       "Cab\t-x " + Quoted(dl + "\\setup.cab") + " " + Quoted(out + "\\setup\\") + " *.*",
+       out + "\\setup"},
+      {"[Output]\r\nMakeDir=1\r\n", "backup.2003.lzh",
+       "Unlha\tx " + Quoted(dl + "\\backup.2003.lzh") + " " + Quoted(dl + "\\backup.2003\\"),
+       dl + "\\backup.2003"},
+      // The same archive again: the folder made the first time is simply used.
+      {"[Output]\r\nMakeDir=1\r\n", "backup.2003.lzh",
+       "Unlha\tx " + Quoted(dl + "\\backup.2003.lzh") + " " + Quoted(dl + "\\backup.2003\\"),
+       dl + "\\backup.2003"},
+  };
+  for (const Case& c : cases) {
+    std::string ini = c.ini;
+    size_t at = ini.find("%OUT%");
+    if (at != std::string::npos) ini.replace(at, 5, out);
+    box.WriteIni(ini);
+    ::DeleteFileA(box.ArchiverLogPath().c_str());
+    QuilletProcess run;
+    ASSERT_TRUE(run.Start(box, Quoted(dl + "\\" + c.item)));
+    EXPECT_EQ(run.WaitForExit(30000), 0) << run.DescribeScreen();
+    EXPECT_EQ(box.ArchiverLog(), std::vector<std::string>{c.logged});
+    if (!c.madeFolder.empty()) {
+      EXPECT_TRUE(IsFolder(c.madeFolder)) << c.madeFolder;
+    }
+  }
+}
+
+TEST_F(Intake, OutputFolderEndingInABackslashIsDoubled) {
+  QuilletSandbox box("extract-root");
+  const std::string out = box.Path("out\\");
+  ::CreateDirectoryA(out.c_str(), nullptr);
+  box.WriteFileText(box.Path("setup.cab"), "x");
+  box.WriteIni("[Output]\r\nType=1\r\nMakeDir=1\r\nDirName=" + out + "\r\n");
+  RunToEnd(box, box.Path("setup.cab"));
+  EXPECT_EQ(box.ArchiverLog(), std::vector<std::string>{"Cab\t-x " + Quoted(box.Path("setup.cab")) +
+                                                        " " + Quoted(out + "\\setup\\") + " *.*"});
+}
+
+TEST_F(Intake, QuotedItemsWithSpacesAndShortNamesArriveLong) {
+  QuilletSandbox box("cmd-long");
+  const std::string folder = box.Path("Long Folder Name");
+  ::CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string archive = folder + "\\archive file.lzh";
+  box.WriteFileText(archive, "x");
+  char shortPath[MAX_PATH] = {0};
+  ASSERT_GT(::GetShortPathNameA(archive.c_str(), shortPath, sizeof shortPath), 0u);
+  ASSERT_STRNE(shortPath, archive.c_str());
+  RunToEnd(box, Quoted(archive) + " " + shortPath);
+  std::string expected = "Unlha\tx " + Quoted(archive) + " " + Quoted(folder + "\\");
+  EXPECT_EQ(box.ArchiverLog(), (std::vector<std::string>{expected, expected}));
+}
+
+TEST_F(Intake, AnItemThatDoesNotExistStopsTheBatchSilently) {
+  QuilletSandbox box("cmd-missing");
+  box.WriteFileText(box.Path("a.lzh"), "x");
+  box.WriteFileText(box.Path("c.lzh"), "x");
+  RunToEnd(box, box.Path("a.lzh") + " " + box.Path("b.lzh") + " " + box.Path("c.lzh"));
+  ASSERT_EQ(box.ArchiverLog().size(), 1u);
+  EXPECT_NE(box.ArchiverLog()[0].find("a.lzh"), std::string::npos);
+}
+
+TEST_F(Intake, MissingOutputFolderStopsTheFirstItem) {
+  QuilletSandbox box("no-output");
+  box.WriteFileText(box.Path("a.lzh"), "x");
+  box.WriteFileText(box.Path("b.txt"), "x");
+  box.WriteIni("[Output]\r\nType=1\r\nDirName=" + box.Path("nowhere") + "\r\n");
+  ASSERT_TRUE(app.Start(box, box.Path("a.lzh") + " " + box.Path("b.txt")));
+  EXPECT_EQ(AnswerMessage(), "出力ﾌｫﾙﾀﾞがありません。");
+  EXPECT_EQ(app.WaitForExit(), 0);
+  EXPECT_TRUE(box.ArchiverLog().empty());
+  EXPECT_FALSE(FileExists(box.Path("nowhere")));
+}
+
+TEST_F(Intake, MissingLibraryIsReportedUnderTheProgramsNameAndStopsTheBatch) {
+  struct Case {
+    const char* dll;
+    const char* item;
+    const char* message;
+  } cases[] = {
+      {"unlha32.dll", "a.lzh", "UNLHA32.DLL が見つかりません。"},
+      {"7-Zip32.dll", "a.7z", "7-Zip32.dll が見つかりません。"},
+      {"cab32.dll", "a.cab", "CAB32.DLL が見つかりません。"},
+  };
+  for (const Case& c : cases) {
+    QuilletSandbox box(std::string("missing-") + c.dll);
+    box.RemoveArchiver(c.dll);
+    box.WriteFileText(box.Path(c.item), "x");
+    box.WriteFileText(box.Path("after.zip"), "x");
+    box.WriteIni("[Output]\r\nMakeDir=1\r\nOpenDir=1\r\n");
+    QuilletProcess run;
+    ASSERT_TRUE(run.Start(box, box.Path(c.item) + " " + box.Path("after.zip")));
+    HWND message = run.WaitForMessageBox();
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(WindowText(message), "Quillet");
+    EXPECT_EQ(MessageBoxText(message), c.message);
+    PressButton(message, IDOK);
+    EXPECT_EQ(run.WaitForExit(), 0);
+    for (const std::string& line : box.ArchiverLog())
+      EXPECT_EQ(line.find("after.zip"), std::string::npos) << "the batch went on: " << line;
+    // The new folder was made before the library was looked for, and stays.
+    EXPECT_TRUE(IsFolder(box.Path("a")));
+  }
+}
+
+TEST_F(Intake, ItemsAreRoutedByKindBeforeExtension) {
+  QuilletSandbox box("routing");
+  ::CreateDirectoryA(box.Path("backup.zip").c_str(), nullptr);
+  box.WriteFileText(box.Path("backup.zip\\inside.txt"), "x");
+  box.WriteFileText(box.Path("photo.jpe"), "x");
+  box.WriteFileText(box.Path("data.tar.gz"), "x");
+  box.WriteFileText(box.Path("README"), "x");
+  box.WriteFileText(box.Path("ARCHIVE.ZIP"), "x");
+  RunToEnd(box, box.Path("backup.zip") + " " + box.Path("photo.jpe") + " " +
+                    box.Path("data.tar.gz") + " " + box.Path("README") + " " + box.Path("ARCHIVE.ZIP"));
+  const std::string dir = box.Dir() + "\\";
+  EXPECT_EQ(box.ArchiverLog(),
+            (std::vector<std::string>{
+                "Unlha\ta " + Quoted(box.Path("backup.lzh")) + " " + Quoted(dir) + " \"backup.zip\" -d",
+                "Unlha\ta " + Quoted(box.Path("photo.lzh")) + " " + Quoted(box.Path("photo.jpe")),
+                "Unlha\ta " + Quoted(box.Path("data.tar.lzh")) + " " + Quoted(box.Path("data.tar.gz")),
+                "Unlha\ta " + Quoted(box.Path("README.lzh")) + " " + Quoted(box.Path("README")),
+                "SevenZip\tx " + Quoted(box.Path("ARCHIVE.ZIP")) + " \"-o" + dir + "\" *.*"}));
+}
+
+// Any visible top-level window, of any process, whose title contains text.
+HWND FindAnyWindowContaining(const std::string& text) {
+  struct State {
+    std::string text;
+    HWND found;
+  } state = {text, nullptr};
+  ::EnumWindows(
+      [](HWND hwnd, LPARAM lParam) -> BOOL {
+        State* s = reinterpret_cast<State*>(lParam);
+        if (::IsWindowVisible(hwnd) && WindowText(hwnd).find(s->text) != std::string::npos) {
+          s->found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&state));
+  return state.found;
+}
+
+TEST_F(Intake, TheDestinationFolderOpensAfterASuccessfulExtraction) {
+  QuilletSandbox box("open-dir");
+  box.WriteFileText(box.Path("opened.zip"), "x");
+  box.WriteIni("[Output]\r\nMakeDir=1\r\nOpenDir=1\r\n");
+  RunToEnd(box, box.Path("opened.zip"));
+  HWND folder = nullptr;
+  for (int i = 0; i < 100 && folder == nullptr; ++i) {
+    folder = FindAnyWindowContaining("opened");
+    if (folder == nullptr) ::Sleep(100);
+  }
+  ASSERT_NE(folder, nullptr) << "no window shows the folder";
+  ::PostMessageA(folder, WM_CLOSE, 0, 0);
+}
+
+TEST_F(Intake, AnOverlongCommandLineIsRefusedWithAMessage) {
+  QuilletSandbox box("cmd-overlong");
+  box.WriteFileText(box.Path("a.lzh"), "x");
+  std::string huge = box.Dir() + "\\" + std::string(3600, 'x') + ".lzh";
+  ASSERT_TRUE(app.Start(box, box.Path("a.lzh") + " " + huge));
+  std::string text = AnswerMessage();
+  EXPECT_NE(text.find("は長すぎるため処理できません。"), std::string::npos) << text;
+  EXPECT_EQ(app.WaitForExit(), 0);
+  EXPECT_TRUE(box.ArchiverLog().empty());
+}
+
+TEST_F(Intake, DroppedItemsRunInOrderUntilOneFailsAndTheWindowStays) {
+  QuilletSandbox box("drop");
+  box.RemoveArchiver("cab32.dll");
+  for (const char* name : {"one.lzh", "two.cab", "three.zip", "four.7z"})
+    box.WriteFileText(box.Path(name), "x");
+  ASSERT_TRUE(app.Start(box));
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(DropFiles(main, {box.Path("one.lzh"), box.Path("two.cab"), box.Path("three.zip")}));
+  EXPECT_EQ(AnswerMessage(), "CAB32.DLL が見つかりません。");
+  ::Sleep(300);
+  ASSERT_EQ(box.ArchiverLog().size(), 1u);
+  EXPECT_NE(box.ArchiverLog()[0].find("one.lzh"), std::string::npos);
+  EXPECT_TRUE(app.Running()) << "the window stays open after a drop";
+
+  ASSERT_TRUE(DropFiles(main, {box.Path("four.7z")}));
+  for (int i = 0; i < 100 && box.ArchiverLog().size() < 2; ++i) ::Sleep(50);
+  ASSERT_EQ(box.ArchiverLog().size(), 2u);
+  EXPECT_NE(box.ArchiverLog()[1].find("four.7z"), std::string::npos);
+  PressButton(main, IDCANCEL);
+  EXPECT_NE(app.WaitForExit(), -1);
+}
+
+TEST_F(Intake, ADroppedShortPathIsNotLengthened) {
+  QuilletSandbox box("drop-short");
+  const std::string archive = box.Path("Some Long Archive Name.lzh");
+  box.WriteFileText(archive, "x");
+  char shortPath[MAX_PATH] = {0};
+  ASSERT_GT(::GetShortPathNameA(archive.c_str(), shortPath, sizeof shortPath), 0u);
+  ASSERT_TRUE(app.Start(box));
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(DropFiles(main, {shortPath}));
+  for (int i = 0; i < 100 && box.ArchiverLog().empty(); ++i) ::Sleep(50);
+  ASSERT_EQ(box.ArchiverLog().size(), 1u);
+  EXPECT_NE(box.ArchiverLog()[0].find(std::string(shortPath)), std::string::npos)
+      << box.ArchiverLog()[0];
+  PressButton(main, IDCANCEL);
+}
+
+} // namespace
