@@ -1,0 +1,52 @@
+// The main window in this process: what only its own process can see.
+#include "app/settings_dlg.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+namespace {
+
+// Runs dlg modally; inspect is called on another thread once the window shows, and the
+// window is then cancelled.
+void RunAndInspect(CDialog& dlg, const char* title, const std::function<void(HWND)>& inspect) {
+  std::thread watcher([&] {
+    HWND hwnd = nullptr;
+    for (int i = 0; i < 200 && hwnd == nullptr; ++i) {
+      ::Sleep(25);
+      hwnd = ::FindWindowA("#32770", title);
+    }
+    if (hwnd != nullptr) {
+      ::Sleep(100);
+      inspect(hwnd);
+      ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    } else {
+      ADD_FAILURE() << "no window " << title;
+    }
+  });
+  dlg.DoModal();
+  watcher.join();
+}
+
+TEST(SettingsDialog, SystemMenuGetsASeparatorAndTheAboutItem) {
+  CSettingsDlg dlg;
+  dlg.m_bStartupDone = 1; // this process's command line is not Quillet's
+  RunAndInspect(dlg, "Quillet ver.1.03", [](HWND hwnd) {
+    HMENU menu = ::GetSystemMenu(hwnd, FALSE);
+    ASSERT_NE(menu, nullptr);
+    int n = ::GetMenuItemCount(menu);
+    ASSERT_GE(n, 2);
+    char text[128] = {0};
+    ::GetMenuStringA(menu, n - 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "ﾊﾞｰｼﾞｮﾝ情報(&A)...");
+    EXPECT_EQ(::GetMenuItemID(menu, n - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    EXPECT_TRUE(::GetMenuState(menu, n - 2, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_NE(::SendMessageA(hwnd, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(::SendMessageA(hwnd, WM_GETICON, ICON_SMALL, 0), 0);
+    EXPECT_TRUE(::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  });
+}
+
+} // namespace
