@@ -49,6 +49,7 @@ TEST_F(SettingsWindow, ArchiveRowsShowInstalledVersionsWithFixedPadding) {
   QuilletSandbox box("versions");
   HWND main = Open(box);
   ASSERT_NE(main, nullptr);
+  SaveScreenshot(main, "settings-window");
   std::vector<std::string> rows = ListRows(main, IDC_ARCHIVE_TYPE);
   ASSERT_EQ(rows.size(), 6u);
   const char* patterns[] = {

@@ -346,3 +346,43 @@ std::string IniValue(const std::string& iniPath, const char* section, const char
   ::GetPrivateProfileStringA(section, key, "<missing>", value, sizeof value, iniPath.c_str());
   return value;
 }
+
+bool SaveScreenshot(HWND window, const std::string& name) {
+  RECT r;
+  if (!::GetWindowRect(window, &r)) return false;
+  int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return false;
+  ::SetForegroundWindow(window);
+  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  ::Sleep(300);
+  HDC screen = ::GetDC(nullptr);
+  HDC mem = ::CreateCompatibleDC(screen);
+  HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = ::SelectObject(mem, bmp);
+  ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  ::SelectObject(mem, old);
+  BITMAPINFOHEADER bi = {};
+  bi.biSize = sizeof bi;
+  bi.biWidth = w;
+  bi.biHeight = h;
+  bi.biPlanes = 1;
+  bi.biBitCount = 24;
+  int stride = (w * 3 + 3) & ~3;
+  std::vector<char> pixels(static_cast<size_t>(stride) * h);
+  ::GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+  ::DeleteObject(bmp);
+  ::DeleteDC(mem);
+  ::ReleaseDC(nullptr, screen);
+
+  std::string dir = TestBin() + "\\screenshots";
+  ::CreateDirectoryA(dir.c_str(), nullptr);
+  BITMAPFILEHEADER bf = {};
+  bf.bfType = 0x4D42;
+  bf.bfOffBits = sizeof bf + sizeof bi;
+  bf.bfSize = bf.bfOffBits + static_cast<DWORD>(pixels.size());
+  std::ofstream out(dir + "\\" + name + ".bmp", std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(&bf), sizeof bf);
+  out.write(reinterpret_cast<const char*>(&bi), sizeof bi);
+  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+  return out.good();
+}

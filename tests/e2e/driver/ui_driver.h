@@ -74,6 +74,9 @@ int ScrollPosition(HWND dialog, int scrollBarId);
 // record is built in the receiving process, as the shell does.
 bool DropFiles(HWND window, const std::vector<std::string>& paths);
 
+// Saves what the screen shows of the window as <test binaries>\screenshots\<name>.bmp.
+bool SaveScreenshot(HWND window, const std::string& name);
+
 bool FileExists(const std::string& path);
 bool IsFolder(const std::string& path);
 std::string TempRoot();
