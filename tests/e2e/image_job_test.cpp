@@ -1,0 +1,170 @@
+// Images dropped on the program or named on its command line: output names, the
+// questions before overwriting, and the messages when reading or writing fails.
+#include "image/bmp_codec.h"
+#include "image/image_buffer.h"
+#include "image/jpeg_codec.h"
+#include "image/png_codec.h"
+#include "res/resource.h"
+#include "tests/e2e/driver/ui_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+std::string Q(const std::string& path) { return "\"" + path + "\""; }
+
+// A small picture with a gradient, so that a wrong row order or channel shows.
+void MakePicture(ImageBuffer* image, int w, int h) {
+  InitImageBuffer(image);
+  image->width = w;
+  image->height = h;
+  image->channels = 3;
+  ASSERT_EQ(AllocImagePixels(image), 1);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      unsigned char* p = image->pixels + (static_cast<size_t>(y) * w + x) * 4;
+      p[0] = static_cast<unsigned char>(x * 255 / (w > 1 ? w - 1 : 1));
+      p[1] = static_cast<unsigned char>(y * 255 / (h > 1 ? h - 1 : 1));
+      p[2] = 128;
+      p[3] = 255;
+    }
+}
+
+class ImageJob : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    box.reset(new QuilletSandbox(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    MakePicture(&picture, 7, 5);
+  }
+  void TearDown() override { FreeImagePixels(&picture); }
+
+  std::string Write(const char* name, int type) {
+    std::string path = box->Path(name);
+    int ok = type == 0 ? WriteBmp(path.c_str(), &picture)
+                       : type == 1 ? WritePng(path.c_str(), &picture)
+                                   : WriteJpeg(path.c_str(), &picture, 90);
+    EXPECT_EQ(ok, 1) << path;
+    return path;
+  }
+  // Waits for the next message box, checks its text and answers it with button.
+  void Answer(const std::string& text, int button) {
+    HWND box = app.WaitForMessageBox();
+    ASSERT_NE(box, nullptr) << "expected: " << text;
+    EXPECT_EQ(WindowText(box), "Quillet");
+    EXPECT_EQ(MessageBoxText(box), text);
+    PressButton(box, button);
+    ::Sleep(200);
+  }
+  int End() { return app.WaitForExit(30000); }
+
+  std::unique_ptr<QuilletSandbox> box;
+  QuilletProcess app;
+  ImageBuffer picture;
+};
+
+const char kSameFormat[] = "変換前後のファイル形式が同じです\n上書きしますか？";
+
+TEST_F(ImageJob, SameFormatAsksAndYesRewritesInPlace) {
+  std::string bmp = Write("photo.bmp", 0);
+  std::string before = box->ReadFileText(bmp);
+  box->WriteIni("[Image]\r\nType=0\r\n");
+  ASSERT_TRUE(app.Start(*box, Q(bmp)));
+  Answer(kSameFormat, IDYES);
+  EXPECT_EQ(End(), 0);
+  EXPECT_EQ(box->ReadFileText(bmp), before) << "a 24-bit BMP rewritten by the codec is unchanged";
+
+  QuilletProcess again;
+  ASSERT_TRUE(again.Start(*box, Q(bmp) + " " + Q(box->Path("after.lzh"))));
+  HWND question = again.WaitForMessageBox();
+  ASSERT_NE(question, nullptr);
+  PressButton(question, IDNO);
+  EXPECT_EQ(again.WaitForExit(), 0);
+  EXPECT_TRUE(box->ArchiverLog().empty()) << "No stops the batch";
+}
+
+TEST_F(ImageJob, JpegToJpegAsksOnceAndOverwritesTheJpgWithoutAskingAgain) {
+  std::string jpeg = Write("photo.jpeg", 2);
+  box->WriteFileText(box->Path("photo.jpg"), "old");
+  box->WriteIni("[Image]\r\nType=2\r\nJpegQuality=75\r\n");
+  ASSERT_TRUE(app.Start(*box, Q(jpeg)));
+  Answer(kSameFormat, IDYES);
+  EXPECT_EQ(End(), 0) << app.DescribeScreen();
+  EXPECT_EQ(IsJpegFile(box->Path("photo.jpg").c_str()), 1);
+}
+
+TEST_F(ImageJob, AnExistingOutputIsNamedAsBuiltInTheQuestion) {
+  std::string png = Write("photo.png", 1);
+  const std::string out = box->Path("out");
+  ::CreateDirectoryA(out.c_str(), nullptr);
+  box->WriteFileText(out + "\\photo.jpg", "old");
+  box->WriteIni("[Output]\r\nType=1\r\nDirName=" + out + "\r\n[Image]\r\nType=2\r\n");
+  ASSERT_TRUE(app.Start(*box, Q(png)));
+  Answer(out + "\\photo.jpg は既に存在します。\n上書きしますか?", IDNO);
+  EXPECT_EQ(End(), 0);
+  EXPECT_EQ(box->ReadFileText(out + "\\photo.jpg"), "old");
+
+  QuilletProcess yes;
+  ASSERT_TRUE(yes.Start(*box, Q(png)));
+  HWND question = yes.WaitForMessageBox();
+  ASSERT_NE(question, nullptr);
+  PressButton(question, IDYES);
+  EXPECT_EQ(yes.WaitForExit(), 0);
+  EXPECT_EQ(IsJpegFile((out + "\\photo.jpg").c_str()), 1);
+}
+
+TEST_F(ImageJob, UpperCaseJpgConvertsWithoutQuestions) {
+  std::string jpg = Write("PHOTO.JPG", 2);
+  box->WriteIni("[Image]\r\nType=1\r\n");
+  ASSERT_TRUE(app.Start(*box, Q(jpg)));
+  EXPECT_EQ(End(), 0) << app.DescribeScreen();
+  ImageBuffer read;
+  InitImageBuffer(&read);
+  EXPECT_EQ(ReadPng(box->Path("PHOTO.png").c_str(), &read), 1);
+  EXPECT_EQ(read.width, 7);
+  EXPECT_EQ(read.height, 5);
+  FreeImagePixels(&read);
+}
+
+TEST_F(ImageJob, AFileThatIsNotWhatItsNameSaysCannotBeOpened) {
+  Write("picture.bmp", 1); // a PNG under a BMP name
+  box->WriteFileText(box->Path("next.lzh"), "x");
+  box->WriteIni("[Image]\r\nType=2\r\n");
+  ASSERT_TRUE(app.Start(*box, Q(box->Path("picture.bmp")) + " " + Q(box->Path("next.lzh"))));
+  Answer("picture.bmp を開くことが出来ませんでした", IDOK);
+  EXPECT_EQ(End(), 0);
+  EXPECT_FALSE(FileExists(box->Path("picture.jpg")));
+  EXPECT_TRUE(box->ArchiverLog().empty());
+}
+
+TEST_F(ImageJob, AnOutputThatCannotBeWrittenIsReported) {
+  std::string png = Write("locked.png", 1);
+  // A folder where the output would go: it exists, and no file can be written there.
+  std::string target = box->Path("locked.bmp");
+  ::CreateDirectoryA(target.c_str(), nullptr);
+  box->WriteIni("[Image]\r\nType=0\r\n");
+  ASSERT_TRUE(app.Start(*box, Q(png)));
+  Answer(target + " は既に存在します。\n上書きしますか?", IDYES);
+  Answer("locked.png を作成することが出来ませんでした", IDOK);
+  EXPECT_EQ(End(), 0);
+  EXPECT_TRUE(IsFolder(target));
+}
+
+TEST_F(ImageJob, ACorruptJpegIsReportedAndTheProgramLivesOn) {
+  // Only the two signature bytes: the JPEG library finds no image in it.
+  box->WriteFileText(box->Path("empty.jpg"), std::string("\xFF\xD8", 2));
+  box->WriteFileText(box->Path("next.png"), "x");
+  box->WriteIni("[Image]\r\nType=0\r\n");
+  ASSERT_TRUE(app.Start(*box));
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(DropFiles(main, {box->Path("empty.jpg"), box->Path("next.png")}));
+  Answer("empty.jpg を開くことが出来ませんでした", IDOK);
+  EXPECT_TRUE(app.Running()) << "a library error must not end the program";
+  EXPECT_FALSE(FileExists(box->Path("empty.bmp")));
+  PressButton(main, IDCANCEL);
+  EXPECT_NE(End(), -1);
+}
+
+} // namespace
