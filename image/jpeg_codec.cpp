@@ -84,14 +84,36 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
   jpeg_stdio_src(cinfo, file);
   jpeg_read_header(cinfo, TRUE);
+
+  // Colour files (delivered as RGB by default) go straight into the ImageBuffer's rows as
+  // R, G, B, 255 through libjpeg-turbo's RGBA output: the same samples as the default RGB
+  // output, without a row buffer and a widening pass. Other files use the default output.
+  bool direct = false;
+#ifdef JCS_EXTENSIONS
+  if (cinfo->out_color_space == JCS_RGB) {
+    cinfo->out_color_space = JCS_EXT_RGBA;
+    direct = true;
+  }
+#endif
   jpeg_start_decompress(cinfo);
 
   // output_width and output_height are at most JPEG_MAX_DIMENSION, so they fit int32_t;
   // AllocImagePixels refuses a block whose size does not fit size_t.
   image->width = static_cast<int32_t>(cinfo->output_width);
   image->height = static_cast<int32_t>(cinfo->output_height);
-  image->channels = cinfo->output_components;
+  image->channels = direct ? 3 : cinfo->output_components;
   if (AllocImagePixels(image) == 0) return 0;
+
+  if (direct) {
+    const size_t rowBytes = static_cast<size_t>(cinfo->output_width) * 4;
+    const size_t height = cinfo->output_height;
+    while (cinfo->output_scanline < cinfo->output_height) {
+      JSAMPROW row = image->pixels + (height - 1 - cinfo->output_scanline) * rowBytes;
+      if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return 0;
+    }
+    jpeg_finish_decompress(cinfo);
+    return 1;
+  }
 
   JSAMPARRAY buffer = (*cinfo->mem->alloc_sarray)(
       reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
@@ -109,19 +131,35 @@ QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuf
   LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
   jpeg_stdio_dest(cinfo, file);
   const bool gray = image->channels == 1;
+  // Colour pictures go to libjpeg-turbo straight from the ImageBuffer's rows as RGBA input
+  // (alpha ignored): the same coefficients as packed RGB input, without the packing pass.
+  bool direct = false;
+#ifdef JCS_EXTENSIONS
+  direct = !gray;
+#endif
   cinfo->image_width = static_cast<JDIMENSION>(image->width);
   cinfo->image_height = static_cast<JDIMENSION>(image->height);
-  cinfo->input_components = gray ? 1 : 3;
+  cinfo->input_components = gray ? 1 : direct ? 4 : 3;
   cinfo->in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+#ifdef JCS_EXTENSIONS
+  if (direct) cinfo->in_color_space = JCS_EXT_RGBA;
+#endif
   jpeg_set_defaults(cinfo);
   jpeg_set_quality(cinfo, quality, TRUE);
   jpeg_start_compress(cinfo, TRUE);
 
+  // The ImageBuffer's last row is the file's first scanline.
   const size_t width = static_cast<size_t>(image->width);
   const size_t height = static_cast<size_t>(image->height);
   const size_t rowBytes = width * 4;
   JSAMPROW rows[1] = {row};
-  if (gray) {
+  if (direct) {
+    while (cinfo->next_scanline < cinfo->image_height) {
+      // libjpeg only reads the rows it is given.
+      rows[0] = const_cast<JSAMPROW>(image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes);
+      jpeg_write_scanlines(cinfo, rows, 1);
+    }
+  } else if (gray) {
     while (cinfo->next_scanline < cinfo->image_height) {
       const unsigned char* s = image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes;
       for (size_t x = 0; x < width; ++x, s += 4) row[x] = s[0];

