@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Converts pictures made by ImageMagick through the real Quillet.exe under Wine, in every
+# direction, and opens what it wrote with ImageMagick again.
+set -uo pipefail
+. "$(dirname "$0")/../../scripts/common.sh"
+. "$QUILLET_ROOT/scripts/wine.sh"
+wine_setup
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+ok() { passed=$((passed + 1)); }
+bad() { failed=$((failed + 1)); echo "FAILED: $*"; }
+
+# Runs Quillet.exe in a folder of its own with an INI and the given items.
+quillet_in() {  # dir ini items...
+  local dir=$1 ini=$2; shift 2
+  cp "$QUILLET_BUILD/win64/Quillet.exe" "$dir/"
+  printf '%s' "$ini" > "$dir/Quillet.ini"
+  local args=() item
+  for item in "$@"; do args+=("$(wine_path "$item")"); done
+  (cd "$dir" && WINE_TIMEOUT=30 wine_run Quillet.exe "${args[@]}" >/dev/null 2>&1)
+}
+
+# Pixel differences above fuzz, as ImageMagick counts them.
+differing() { compare -metric AE -fuzz "$3" "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
+
+convert -size 33x17 gradient:"#ff2000-#0030ff" -depth 8 "$work/source.png"
+ext_of=(bmp png jpg)
+for s in 0 1 2; do
+  for t in 0 1 2; do
+    [ "$s" -ne "$t" ] || continue
+    dir="$work/case-$s-$t"; mkdir -p "$dir"
+    src="$dir/picture.${ext_of[$s]}"
+    fmt=""; [ "$s" -eq 0 ] && fmt="BMP3:"
+    convert "$work/source.png" -depth 8 -quality 95 "$fmt$src"
+    quillet_in "$dir" $'[Image]\r\nType='"$t"$'\r\nJpegQuality=95\r\n' "$src"
+    out="$dir/picture.${ext_of[$t]}"
+    if [ ! -f "$out" ]; then bad "${ext_of[$s]} to ${ext_of[$t]}: nothing written"; continue; fi
+    size=$(identify -format '%wx%h' "$out" 2>/dev/null)
+    [ "$size" = "33x17" ] && ok || bad "${ext_of[$s]} to ${ext_of[$t]}: size $size"
+    # JPEG on either side loses a little; otherwise every pixel must match.
+    fuzz=0; { [ "$s" -eq 2 ] || [ "$t" -eq 2 ]; } && fuzz=6%
+    n=$(differing "$src" "$out" "$fuzz")
+    [ "$n" = "0" ] && ok || bad "${ext_of[$s]} to ${ext_of[$t]}: $n pixels differ"
+  done
+done
+
+# What a written PNG carries: 8-bit RGB, gamma 1/2.2, a Title naming the target.
+dir="$work/chunks"; mkdir -p "$dir"
+convert "$work/source.png" -depth 8 "BMP3:$dir/chunks.bmp"
+quillet_in "$dir" $'[Image]\r\nType=1\r\n' "$dir/chunks.bmp"
+info=$(identify -verbose "$dir/chunks.png" 2>/dev/null)
+grep -q 'Gamma: 0.45455' <<<"$info" && ok || bad "PNG gamma"
+grep -q "Title: $(wine_path "$dir/chunks.png" | sed 's/\\/\\\\/g')" <<<"$info" && ok || bad "PNG title"
+grep -q 'png:IHDR.color_type: 2' <<<"$info" && ok || bad "PNG colour type"
+
+# A gray PNG becomes a one-component JPEG, and a gray PNG stays gray in PNG.
+dir="$work/gray"; mkdir -p "$dir"
+convert -size 16x9 gradient:white-black -depth 8 -colorspace Gray -define png:color-type=0 "$dir/gray.png"
+quillet_in "$dir" $'[Image]\r\nType=2\r\nJpegQuality=90\r\n' "$dir/gray.png"
+[ "$(identify -format '%[channels]' "$dir/gray.jpg" 2>/dev/null)" = "gray" ] && ok || bad "gray JPEG"
+cp "$dir/gray.jpg" "$dir/again.jpg"
+quillet_in "$dir" $'[Image]\r\nType=1\r\n' "$dir/again.jpg"
+[ -f "$dir/again.png" ] && [ "$(differing "$dir/again.jpg" "$dir/again.png" 0)" = "0" ] && ok ||
+  bad "gray JPEG to PNG"
+
+# A palette PNG with transparency reads fully opaque.
+dir="$work/palette"; mkdir -p "$dir"
+convert -size 8x8 -depth 8 xc:red -fill blue -draw 'rectangle 0,0 3,3' -transparent blue \
+  -define png:color-type=3 "$dir/pal.png"
+quillet_in "$dir" $'[Image]\r\nType=0\r\n' "$dir/pal.png"
+[ "$(identify -format '%[opaque]' "$dir/pal.bmp" 2>/dev/null)" = "True" ] && ok || bad "palette PNG opaque"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
