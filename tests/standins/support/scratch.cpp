@@ -24,6 +24,9 @@ std::string FreshScratchFolder() {
   std::string root = ScratchRoot();
   MakeFolder(root);
   std::string folder = root + info->test_suite_name() + "." + info->name();
+  for (char &c : folder)
+    if (c == '/')
+      c = '_'; // parameterised tests have slashes in their names
   RemoveTree(folder);
   MakeFolder(folder);
   return folder + "\\";

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Checks the stand-in archivers against independent tools. Makes archives with Debian's
+# 7z, jlha and gcab; runs standin_tests.exe under Wine, which extracts those through the
+# stand-ins and leaves the archives the stand-ins made in a scratch folder; then opens
+# the stand-ins' archives with 7z, lhasa, jlha and cabextract, runs their
+# self-extracting programs again, and compares every tree with its source.
+# Usage: tests/standins/check-archives.sh [build folder]      (default: build/win64)
+# Prints "N passed, N failed"; exits non-zero when anything failed. KEEP=1 keeps the
+# work folder.
+set -uo pipefail
+. "$(dirname "$0")/../../scripts/common.sh"
+
+build=${1:-$QUILLET_BUILD/win64}
+bin=$build/standin_archivers
+[ -f "$bin/standin_tests.exe" ] ||
+  die "no $bin/standin_tests.exe: cmake --build $build --target standin_tests"
+for tool in 7z lhasa lha cabextract gcab iconv /usr/lib/wine/wine64; do
+  command -v "$tool" >/dev/null || die "$tool is missing: run scripts/install-packages"
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-standins.XXXXXX")
+if [ "${KEEP:-0}" = 1 ]; then log "work folder: $work"; else trap 'rm -rf "$work"' EXIT; fi
+export LC_ALL=ja_JP.UTF-8
+
+passed=0
+failed=0
+check() { # description command...
+  local what=$1
+  shift
+  if "$@" >"$work/check.log" 2>&1; then
+    passed=$((passed + 1))
+    printf 'ok    %s\n' "$what"
+  else
+    failed=$((failed + 1))
+    printf 'FAIL  %s\n' "$what"
+    head -n 20 "$work/check.log" | sed 's/^/      /'
+  fi
+}
+
+wine_run() {
+  WINEPREFIX=${WINEPREFIX:-$QUILLET_CACHE/wineprefix} WINEARCH=win64 WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree=;mshtml=" timeout 300 /usr/lib/wine/wine64 "$@"
+}
+win_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# The same tree the Windows tests archive: empty file and folder, one file larger than a
+# cabinet data block, nested folders, Japanese names ("ソ" ends in the byte of '\').
+make_tree() {
+  mkdir -p "$1/sub/deeper" "$1/フォルダ" "$1/emptydir"
+  printf 'hello\r\nworld\r\n' >"$1/readme.txt"
+  : >"$1/empty.dat"
+  head -c 100000 /dev/urandom >"$1/big.bin"
+  printf 'deep' >"$1/sub/deeper/note.txt"
+  printf '表とソ' | iconv -f UTF-8 -t CP932 >"$1/表ソ.txt"
+  head -c 777 /dev/urandom >"$1/フォルダ/画像.bin"
+}
+
+# A copy of a tree without the folders that hold no file: cabinets cannot keep those.
+files_only() {
+  rm -rf "$2" && cp -a "$1" "$2" && find "$2" -mindepth 1 -type d -empty -delete
+}
+
+# Renames everything below a folder from code page 932 names to UTF-8, deepest first.
+names_to_utf8() {
+  local path base new
+  while IFS= read -r -d '' path; do
+    base=${path##*/}
+    new=$(printf '%s' "$base" | iconv -f CP932 -t UTF-8) || return 1
+    [ "$new" = "$base" ] || mv "$path" "${path%/*}/$new" || return 1
+  done < <(LC_ALL=C find "$1" -mindepth 1 -depth -print0)
+}
+
+same_tree() { diff -r "$1" "$2"; }
+
+# ---------------------------------------------------------------- archives of other tools
+foreign=$work/foreign
+mkdir -p "$foreign" "$work/fsrc"
+make_tree "$work/fsrc/photos"
+files_only "$work/fsrc" "$work/fsrc-files"
+(cd "$work/fsrc" && 7z a -tzip "$foreign/seven.zip" photos >/dev/null) || die "7z -tzip failed"
+(cd "$work/fsrc" && 7z a -t7z "$foreign/seven.7z" photos >/dev/null) || die "7z -t7z failed"
+# jlha stores names as Shift_JIS (y) and compresses with -lh5-.
+(cd "$work/fsrc" && timeout 120 lha aqy "$foreign/jlha.lzh" photos >/dev/null) ||
+  die "jlha failed"
+(cd "$work/fsrc" && find photos -type f -print0 | xargs -0 gcab -c -z "$foreign/gcab.cab") ||
+  die "gcab failed"
+
+# ---------------------------------------------------------------- the Windows side
+scratch=$work/scratch
+mkdir -p "$scratch"
+run_tests() {
+  QUILLET_STANDIN_SCRATCH=$(win_path "$scratch") QUILLET_FOREIGN_ARCHIVES=$(win_path "$foreign") \
+    wine_run "$bin/standin_tests.exe"
+}
+check "standin_tests.exe under Wine" run_tests
+
+check "7z's ZIP extracts through 7-Zip32.dll" same_tree "$work/fsrc" "$foreign/out/seven.zip"
+check "7z's 7z (LZMA2) extracts through 7-Zip32.dll" same_tree "$work/fsrc" "$foreign/out/seven.7z"
+check "jlha's LHA (-lh5-, Shift_JIS names) extracts through unlha32.dll" \
+  same_tree "$work/fsrc" "$foreign/out/jlha.lzh"
+check "gcab's MSZIP cabinet extracts through cab32.dll" \
+  same_tree "$work/fsrc-files" "$foreign/out/gcab.cab"
+
+# ---------------------------------------------------------------- the stand-ins' archives
+open_lha() { # archive destination
+  lhasa t "$1" >/dev/null && mkdir -p "$2" && lhasa xqw="$2" "$1" && names_to_utf8 "$2"
+}
+open_lha_jlha() {
+  mkdir -p "$2" && (cd "$2" && timeout 120 lha xqy "$1")
+}
+open_7z() { 7z t "$1" >/dev/null && 7z x -o"$2" "$1" >/dev/null; }
+open_cab() { cabextract -q -t "$1" >/dev/null && cabextract -q -e CP932 -d "$2" "$1"; }
+
+opened=$work/opened
+for format in lha zip sevenzip cab; do
+  case $format in
+  lha) ext=lzh tools="open_lha:lhasa open_lha_jlha:jlha" ;;
+  zip) ext=zip tools="open_7z:7z" ;;
+  sevenzip) ext=7z tools="open_7z:7z" ;;
+  cab) ext=cab tools="open_cab:cabextract" ;;
+  esac
+  for run in FolderComesBackWholeUnderItsOwnName:photos JapaneseNamesSurvive:ソフト表 \
+    FileIsStoredByItsOwnName:report JapaneseFileNameSurvives:予定表; do
+    test=${run%%:*} base=${run#*:}
+    dir=$scratch/Formats_RoundTripTest.${test}_$format
+    expected=$dir/src
+    if [ $format = cab ]; then
+      files_only "$dir/src" "$dir/src-files"
+      expected=$dir/src-files
+    fi
+    for tool in $tools; do
+      opener=${tool%%:*} name=${tool#*:}
+      out=$opened/$format-$test-$name
+      check "$name opens the stand-in's $base.$ext" \
+        eval "$opener \"$dir/$base.$ext\" \"$out\" && same_tree \"$expected\" \"$out\""
+    done
+  done
+done
+
+# ---------------------------------------------------------------- self-extracting programs
+for format in lha cab; do
+  dir=$scratch/Formats_SfxTest.FolderArchiveUnpacksItselfBesideItself_$format
+  run=$work/sfx-$format
+  expected=$dir/src
+  [ $format = cab ] && files_only "$dir/src" "$dir/src-files" && expected=$dir/src-files
+  mkdir -p "$run" && cp "$dir/program.exe" "$run/ソフト.exe" 2>/dev/null
+  check "the $format self-extracting program unpacks under Wine" \
+    eval "wine_run \"$run/ソフト.exe\" && rm \"$run/ソフト.exe\" && same_tree \"$expected\" \"$run\""
+done
+check "cabextract finds the cabinet inside the CAB self-extracting program" \
+  cabextract -q -t "$scratch/Formats_SfxTest.FolderArchiveUnpacksItselfBesideItself_cab/program.exe"
+
+printf '%d passed, %d failed\n' "$passed" "$failed"
+[ "$failed" -eq 0 ]

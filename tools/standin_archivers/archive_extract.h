@@ -1,0 +1,26 @@
+// Unpacks every member of an archive into a folder, through libarchive. The archive may
+// be a stretch of a larger file, as in a self-extracting program.
+#pragma once
+
+#include <string>
+
+enum ArchiveKind {
+  kArchiveLha = 1,
+  kArchiveZip = 2,
+  kArchiveSevenZip = 4,
+  kArchiveCab = 8,
+};
+
+struct ArchiveStretch {
+  std::string path;
+  unsigned long long offset; // where the archive starts in the file
+  unsigned long long length; // its size in bytes
+};
+
+// The whole of the file at path; false when it cannot be opened.
+bool WholeFile(const std::string &path, ArchiveStretch *stretch);
+
+// Extracts the archive, of one of the kinds in the kinds mask, into folder (a path ending
+// in a backslash, made when missing), keeping subfolders. Names that would lead outside
+// folder are refused. A StandinResult.
+int ExtractArchive(const ArchiveStretch &stretch, int kinds, const std::string &folder);
