@@ -4,7 +4,7 @@
 # stand-ins and leaves the archives the stand-ins made in a scratch folder; then opens
 # the stand-ins' archives with 7z, lhasa, jlha and cabextract, runs their
 # self-extracting programs again, and compares every tree with its source.
-# Usage: tests/standins/check-archives.sh [build folder]      (default: build/win64)
+# Usage: tests/checks/standin_archives.sh [build folder]      (default: build/win64)
 # Prints "N passed, N failed"; exits non-zero when anything failed. KEEP=1 keeps the
 # work folder.
 set -uo pipefail
