@@ -111,7 +111,8 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   switch (colorType) {
   case PNG_COLOR_TYPE_GRAY: image->channels = 1, samples = 1; break;
   case PNG_COLOR_TYPE_RGB: image->channels = 3, samples = 3; break;
-  case PNG_COLOR_TYPE_PALETTE: image->channels = 1, samples = 1; break;
+  // A palette image is in colour: counted as one channel, the writers would turn it gray.
+  case PNG_COLOR_TYPE_PALETTE: image->channels = 3, samples = 1; break;
   case PNG_COLOR_TYPE_GRAY_ALPHA: image->channels = 2, samples = 2; break;
   case PNG_COLOR_TYPE_RGB_ALPHA: image->channels = 4, samples = 4; break;
   default: return 0;

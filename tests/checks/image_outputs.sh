@@ -26,7 +26,7 @@ quillet_in() {  # dir ini items...
 # Pixel differences above fuzz, as ImageMagick counts them.
 differing() { compare -metric AE -fuzz "$3" "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 
-convert -size 33x17 gradient:"#ff2000-#0030ff" -depth 8 "$work/source.png"
+convert -size 33x17 gradient:"#ff2000-#0030ff" -depth 8 "PNG24:$work/source.png"
 ext_of=(bmp png jpg)
 for s in 0 1 2; do
   for t in 0 1 2; do
@@ -34,7 +34,8 @@ for s in 0 1 2; do
     dir="$work/case-$s-$t"; mkdir -p "$dir"
     src="$dir/picture.${ext_of[$s]}"
     fmt=""; [ "$s" -eq 0 ] && fmt="BMP3:"
-    convert "$work/source.png" -depth 8 -quality 95 "$fmt$src"
+    [ "$s" -eq 1 ] && fmt="PNG24:"
+    convert "$work/source.png" -depth 8 -type TrueColor -quality 95 "$fmt$src"
     quillet_in "$dir" $'[Image]\r\nType='"$t"$'\r\nJpegQuality=95\r\n' "$src"
     out="$dir/picture.${ext_of[$t]}"
     if [ ! -f "$out" ]; then bad "${ext_of[$s]} to ${ext_of[$t]}: nothing written"; continue; fi
@@ -49,7 +50,7 @@ done
 
 # What a written PNG carries: 8-bit RGB, gamma 1/2.2, a Title naming the target.
 dir="$work/chunks"; mkdir -p "$dir"
-convert "$work/source.png" -depth 8 "BMP3:$dir/chunks.bmp"
+convert "$work/source.png" -depth 8 -type TrueColor "BMP3:$dir/chunks.bmp"
 quillet_in "$dir" $'[Image]\r\nType=1\r\n' "$dir/chunks.bmp"
 info=$(identify -verbose "$dir/chunks.png" 2>/dev/null)
 grep -q 'Gamma: 0.45455' <<<"$info" && ok || bad "PNG gamma"
@@ -66,12 +67,19 @@ quillet_in "$dir" $'[Image]\r\nType=1\r\n' "$dir/again.jpg"
 [ -f "$dir/again.png" ] && [ "$(differing "$dir/again.jpg" "$dir/again.png" 0)" = "0" ] && ok ||
   bad "gray JPEG to PNG"
 
+# A palette PNG keeps its colours in a JPEG (they are not read as gray).
+dir="$work/palette-jpeg"; mkdir -p "$dir"
+convert "$work/source.png" +dither -colors 16 -define png:bit-depth=8 -define png:color-type=3 "$dir/pal.png"
+quillet_in "$dir" $'[Image]\r\nType=2\r\nJpegQuality=95\r\n' "$dir/pal.png"
+[ "$(identify -format '%[channels]' "$dir/pal.jpg" 2>/dev/null)" = "srgb" ] &&
+  [ "$(differing "$dir/pal.png" "$dir/pal.jpg" 20%)" = "0" ] && ok || bad "palette PNG to JPEG"
+
 # A palette PNG with transparency reads fully opaque.
 dir="$work/palette"; mkdir -p "$dir"
 convert -size 8x8 -depth 8 xc:red -fill blue -draw 'rectangle 0,0 3,3' -transparent blue \
-  -define png:color-type=3 "$dir/pal.png"
+  -define png:bit-depth=8 -define png:color-type=3 "$dir/pal.png"
 quillet_in "$dir" $'[Image]\r\nType=0\r\n' "$dir/pal.png"
-[ "$(identify -format '%[opaque]' "$dir/pal.bmp" 2>/dev/null)" = "True" ] && ok || bad "palette PNG opaque"
+[ "$(identify -format "%[opaque]" "$dir/pal.bmp" 2>/dev/null | tr A-Z a-z)" = "true" ] && ok || bad "palette PNG opaque"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,4 +1,4 @@
-// Archives made by other tools extract through the stand-ins. check-archives.sh makes
+// Archives made by other tools extract through the stand-ins. standin_archives.sh makes
 // them on the Linux side, names the folder in QUILLET_FOREIGN_ARCHIVES and compares what
 // comes out; without that folder there is nothing to do here.
 #include "support/program_commands.h"

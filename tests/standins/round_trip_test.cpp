@@ -1,5 +1,5 @@
 // What a stand-in archives, it extracts again to the same names and bytes. The archives
-// stay in the scratch folder for check-archives.sh to open with independent tools.
+// stay in the scratch folder for standin_archives.sh to open with independent tools.
 #include "support/program_commands.h"
 #include "support/sample_tree.h"
 #include "support/scratch.h"

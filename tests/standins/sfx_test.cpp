@@ -55,7 +55,7 @@ TEST_P(SfxTest, FolderArchiveUnpacksItselfBesideItself) {
   ASSERT_TRUE(Exists(program));
   EXPECT_FALSE(Exists(scratch_ + "dest\\ソフト." + Format().extension));
   ASSERT_EQ(0, RunProgram(program));
-  // Out of the way of the comparison, but kept for check-archives.sh to run again.
+  // Out of the way of the comparison, but kept for standin_archives.sh to run again.
   ASSERT_TRUE(MoveFileA(program.c_str(), (scratch_ + "program.exe").c_str()));
   EXPECT_EQ("", CompareTrees(scratch_ + "src", scratch_ + "dest", !Format().keepsEmptyFolders));
 }

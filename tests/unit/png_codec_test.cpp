@@ -112,7 +112,7 @@ TEST(PngCodec, ReadsEachColourType) {
     int colorType;
     int samples;
     int channels;
-  } cases[] = {{0, 1, 1}, {2, 3, 3}, {3, 1, 1}, {4, 2, 2}, {6, 4, 4}};
+  } cases[] = {{0, 1, 1}, {2, 3, 3}, {3, 1, 3}, {4, 2, 2}, {6, 4, 4}};
   for (const Case& c : cases) {
     PngSpec s;
     s.width = w;
