@@ -112,6 +112,8 @@ void Click(HWND wnd) {
 TEST(LinkLabelInAboutBox, EachLinkIsExactlyAsLargeAsItsUnderlinedText) {
   ProbeAboutBox([](AboutBoxUnderTest& box) {
     LOGFONTA dialogFont = FontOf(box.m_hWnd);
+    RECT dialogClient;
+    ::GetClientRect(box.m_hWnd, &dialogClient);
     for (int id : {IDC_LINK_HOMEPAGE, IDC_LINK_MAIL}) {
       SCOPED_TRACE(id);
       HWND link = ::GetDlgItem(box.m_hWnd, id);
@@ -122,6 +124,9 @@ TEST(LinkLabelInAboutBox, EachLinkIsExactlyAsLargeAsItsUnderlinedText) {
       EXPECT_GT(extent.cx, 0);
       EXPECT_EQ(client.right, extent.cx);
       EXPECT_EQ(client.bottom, extent.cy);
+      // Nothing of the text is cut off by the box's edge.
+      RECT inParent = RectInParent(link);
+      EXPECT_LE(inParent.right, dialogClient.right);
 
       LOGFONTA lf = FontOf(link);
       EXPECT_TRUE(lf.lfUnderline);
