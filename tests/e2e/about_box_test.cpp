@@ -58,6 +58,29 @@ bool WaitForUnderline(HWND about, HWND link, COLORREF color, const char* shotNam
   return false;
 }
 
+// A visible tooltip of the process, within a few seconds.
+HWND WaitForTooltip(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } search = {pid, nullptr};
+  for (int i = 0; i < 50 && search.found == nullptr; ++i) {
+    ::Sleep(100);
+    ::EnumWindows(
+        [](HWND wnd, LPARAM lParam) -> BOOL {
+          Search* s = reinterpret_cast<Search*>(lParam);
+          DWORD owner = 0;
+          ::GetWindowThreadProcessId(wnd, &owner);
+          if (owner != s->pid || !::IsWindowVisible(wnd) || ClassName(wnd) != "tooltips_class32")
+            return TRUE;
+          s->found = wnd;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+  }
+  return search.found;
+}
+
 TEST(AboutBoxOnScreen, ShowsTheTemplateTextsAndTwoBlueUnderlinedLinksThatLightUpUnderThePointer) {
   QuilletSandbox box("about-screen", false);
   QuilletProcess app;
@@ -86,6 +109,15 @@ TEST(AboutBoxOnScreen, ShowsTheTemplateTextsAndTwoBlueUnderlinedLinksThatLightUp
   RECT link = ScreenRect(mail);
   ::SetCursorPos((link.left + link.right) / 2, (link.top + link.bottom) / 2);
   EXPECT_TRUE(WaitForUnderline(about, mail, ::GetSysColor(COLOR_HIGHLIGHT), "about-box-hot.bmp"));
+  // Resting there brings up the tooltip with the link's target.
+  HWND tip = WaitForTooltip(app.Pid());
+  ASSERT_NE(tip, nullptr) << app.DescribeScreen();
+  EXPECT_EQ(WindowText(tip), "mailto:" QUILLET_MAIL_ADDRESS);
+  RECT both;
+  RECT tipRect = ScreenRect(tip);
+  ::UnionRect(&both, &window, &tipRect);
+  ScreenCapture(both).SaveBmp(ScreenshotPath("about-box-tooltip.bmp"));
+
   ::SetCursorPos(window.right + 40, window.bottom + 40);
   EXPECT_TRUE(WaitForUnderline(about, mail, kBlue, "about-box-left.bmp"));
 
