@@ -225,6 +225,8 @@ class CFont {
   operator HFONT() const { return m_hObject; }
   BOOL CreateFontIndirect(const LOGFONTA* lf);
   BOOL DeleteObject();
+  // Lets go of the font without deleting it: the caller now owns it.
+  HFONT Detach();
 };
 
 class CToolTipCtrl : public CWnd {

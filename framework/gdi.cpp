@@ -14,6 +14,12 @@ BOOL CFont::DeleteObject() {
   return ok;
 }
 
+HFONT CFont::Detach() {
+  HFONT font = m_hObject;
+  m_hObject = nullptr;
+  return font;
+}
+
 CToolTipCtrl::~CToolTipCtrl() {
   if (m_hWnd != nullptr && ::IsWindow(m_hWnd)) {
     HWND h = m_hWnd;
@@ -23,6 +29,9 @@ CToolTipCtrl::~CToolTipCtrl() {
 }
 
 BOOL CToolTipCtrl::Create(CWnd* pParentWnd) {
+  // The tooltip class exists only once the common controls are initialised.
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&icc);
   HWND h = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, pParentWnd->m_hWnd,
                              nullptr, AfxGetInstanceHandle(), nullptr);

@@ -1,0 +1,129 @@
+// The About box of the real Quillet.exe as a person sees it: its texts, its two blue
+// underlined links, the hover colour under the pointer. Screenshots are kept in the
+// build folder (screenshots\about-box*.bmp) for people to look at.
+#include "res/resource.h"
+#include "res/web_addresses.h"
+#include "tests/e2e/driver/screen_capture.h"
+#include "tests/e2e/driver/ui_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const COLORREF kBlue = RGB(0, 0, 255);
+
+std::string ScreenshotPath(const char* name) {
+  const char* bin = std::getenv("QUILLET_TEST_BIN");
+  std::string dir = std::string(bin != nullptr ? bin : ".") + "\\screenshots";
+  ::CreateDirectoryA(dir.c_str(), nullptr);
+  return dir + "\\" + name;
+}
+
+RECT ScreenRect(HWND wnd) {
+  RECT rect;
+  ::GetWindowRect(wnd, &rect);
+  return rect;
+}
+
+// The longest run, over the rows of the link, of pixels of exactly color: an underline
+// drawn in that colour spans the whole link.
+int LongestRowOf(const ScreenCapture& shot, const RECT& window, HWND link, COLORREF color) {
+  RECT r = ScreenRect(link);
+  int best = 0;
+  for (int y = r.top - window.top; y < r.bottom - window.top; ++y) {
+    int n = shot.CountInRow(y, r.left - window.left, r.right - window.left, color);
+    if (n > best)
+      best = n;
+  }
+  return best;
+}
+
+// Waits until the link's underline shows in color, taking a screenshot each time.
+bool WaitForUnderline(HWND about, HWND link, COLORREF color, const char* shotName) {
+  RECT window = ScreenRect(about);
+  int width = ScreenRect(link).right - ScreenRect(link).left;
+  for (int i = 0; i < 40; ++i) {
+    ::Sleep(100);
+    ScreenCapture shot(window);
+    if (shot.Ok() && LongestRowOf(shot, window, link, color) >= width - 1) {
+      shot.SaveBmp(ScreenshotPath(shotName));
+      return true;
+    }
+    if (i == 39)
+      shot.SaveBmp(ScreenshotPath(shotName));
+  }
+  return false;
+}
+
+// A visible tooltip of the process, within a few seconds.
+HWND WaitForTooltip(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } search = {pid, nullptr};
+  for (int i = 0; i < 50 && search.found == nullptr; ++i) {
+    ::Sleep(100);
+    ::EnumWindows(
+        [](HWND wnd, LPARAM lParam) -> BOOL {
+          Search* s = reinterpret_cast<Search*>(lParam);
+          DWORD owner = 0;
+          ::GetWindowThreadProcessId(wnd, &owner);
+          if (owner != s->pid || !::IsWindowVisible(wnd) || ClassName(wnd) != "tooltips_class32")
+            return TRUE;
+          s->found = wnd;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+  }
+  return search.found;
+}
+
+TEST(AboutBoxOnScreen, ShowsTheTemplateTextsAndTwoBlueUnderlinedLinksThatLightUpUnderThePointer) {
+  QuilletSandbox box("about-screen", false);
+  QuilletProcess app;
+  ASSERT_TRUE(app.Start(box));
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr) << app.DescribeScreen();
+  ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(ID_ABOUT, 0), 0);
+  HWND about = app.WaitForWindow("\xCA\xDE\xB0\xBC\xDE\xAE\xDD\x8F\xEE\x95\xF1", 10000);
+  ASSERT_NE(about, nullptr) << app.DescribeScreen();
+
+  HWND home = ::GetDlgItem(about, IDC_LINK_HOMEPAGE);
+  HWND mail = ::GetDlgItem(about, IDC_LINK_MAIL);
+  EXPECT_EQ(WindowText(home), QUILLET_HOMEPAGE);
+  EXPECT_EQ(WindowText(mail), QUILLET_MAIL_TEXT);
+  EXPECT_NE(app.DescribeScreen().find("Quillet version 1.03"), std::string::npos);
+  EXPECT_NE(app.DescribeScreen().find(QUILLET_NOTICE), std::string::npos);
+  for (HWND link : {home, mail})
+    EXPECT_TRUE(::GetWindowLongA(link, GWL_STYLE) & SS_NOTIFY);
+
+  // Keep the pointer off the links while they are looked at.
+  RECT window = ScreenRect(about);
+  ::SetCursorPos(window.right + 40, window.bottom + 40);
+  EXPECT_TRUE(WaitForUnderline(about, home, kBlue, "about-box.bmp"));
+  EXPECT_TRUE(WaitForUnderline(about, mail, kBlue, "about-box.bmp"));
+
+  RECT link = ScreenRect(mail);
+  ::SetCursorPos((link.left + link.right) / 2, (link.top + link.bottom) / 2);
+  EXPECT_TRUE(WaitForUnderline(about, mail, ::GetSysColor(COLOR_HIGHLIGHT), "about-box-hot.bmp"));
+  // Resting there brings up the tooltip with the link's target.
+  HWND tip = WaitForTooltip(app.Pid());
+  ASSERT_NE(tip, nullptr) << app.DescribeScreen();
+  EXPECT_EQ(WindowText(tip), "mailto:" QUILLET_MAIL_ADDRESS);
+  RECT both;
+  RECT tipRect = ScreenRect(tip);
+  ::UnionRect(&both, &window, &tipRect);
+  ScreenCapture(both).SaveBmp(ScreenshotPath("about-box-tooltip.bmp"));
+
+  ::SetCursorPos(window.right + 40, window.bottom + 40);
+  EXPECT_TRUE(WaitForUnderline(about, mail, kBlue, "about-box-left.bmp"));
+
+  PressButton(about, IDOK);
+  PressButton(main, IDCANCEL);
+  EXPECT_EQ(app.WaitForExit(), 0);
+}
+
+} // namespace
