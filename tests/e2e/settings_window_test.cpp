@@ -190,6 +190,47 @@ TEST_F(SettingsWindow, TypedFolderKeepsTheRadioAndIsSavedWholeEvenWhenLong) {
   EXPECT_EQ(ControlText(reopened, IDC_OUTPUT_DIR), longFolder);
 }
 
+// The shell's folder browser of the program: a dialog showing the program's prompt.
+HWND WaitForFolderBrowser(QuilletProcess& app) {
+  for (int i = 0; i < 200; ++i) {
+    for (HWND h : app.Windows()) {
+      if (ClassName(h) != "#32770" || WindowText(h) == "Quillet ver.1.03") continue;
+      HWND prompt = ::FindWindowExA(h, nullptr, "Static", nullptr);
+      for (; prompt != nullptr; prompt = ::FindWindowExA(h, prompt, "Static", nullptr))
+        if (WindowText(prompt) == "出力ﾌｫﾙﾀﾞを指定して下さい。") return h;
+    }
+    ::Sleep(50);
+  }
+  ADD_FAILURE() << "no folder browser; on screen:\n" << app.DescribeScreen();
+  return nullptr;
+}
+
+TEST_F(SettingsWindow, BrowsingForAFolderSetsItAndSwitchesTheOutputPlace) {
+  QuilletSandbox box("browse");
+  HWND main = Open(box);
+  ASSERT_NE(main, nullptr);
+  SetEditText(main, IDC_OUTPUT_DIR, "typed by hand");
+
+  PressButton(main, IDC_BROWSE);
+  HWND browser = WaitForFolderBrowser(app);
+  ASSERT_NE(browser, nullptr);
+  PressButton(browser, IDCANCEL);
+  ::Sleep(300);
+  EXPECT_EQ(ControlText(main, IDC_OUTPUT_DIR), "typed by hand") << "a cancelled browse changes nothing";
+  EXPECT_TRUE(IsChecked(main, IDC_OUTPUT_SAME));
+
+  PressButton(main, IDC_BROWSE);
+  browser = WaitForFolderBrowser(app);
+  ASSERT_NE(browser, nullptr);
+  PressButton(browser, IDOK); // the folder the browser opens on
+  ::Sleep(300);
+  std::string chosen = ControlText(main, IDC_OUTPUT_DIR);
+  EXPECT_NE(chosen, "typed by hand");
+  EXPECT_TRUE(IsFolder(chosen)) << chosen;
+  EXPECT_TRUE(IsChecked(main, IDC_OUTPUT_FOLDER));
+  EXPECT_FALSE(IsChecked(main, IDC_OUTPUT_SAME));
+}
+
 TEST_F(SettingsWindow, AboutBoxOpensFromBothMenus) {
   QuilletSandbox box("about");
   HWND main = Open(box);

@@ -189,6 +189,23 @@ HWND QuilletProcess::FindWindowTitled(const std::string& title) const {
   return s.found;
 }
 
+std::vector<HWND> QuilletProcess::Windows() const {
+  struct State {
+    DWORD pid;
+    std::vector<HWND> found;
+  } state = {pi_.dwProcessId, {}};
+  ::EnumWindows(
+      [](HWND hwnd, LPARAM lParam) -> BOOL {
+        State* s = reinterpret_cast<State*>(lParam);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == s->pid && ::IsWindowVisible(hwnd)) s->found.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&state));
+  return state.found;
+}
+
 HWND QuilletProcess::WaitForWindow(const std::string& title, DWORD timeoutMs) const {
   DWORD start = ::GetTickCount();
   do {

@@ -44,6 +44,8 @@ class QuilletProcess {
 
   // A visible top-level window of the program whose title equals title (any when empty).
   HWND FindWindowTitled(const std::string& title) const;
+  // Every visible top-level window of the program, topmost first.
+  std::vector<HWND> Windows() const;
   HWND WaitForWindow(const std::string& title, DWORD timeoutMs = 20000) const;
   // A message box (a #32770 dialog with a message text) of the program.
   HWND WaitForMessageBox(DWORD timeoutMs = 20000) const;
