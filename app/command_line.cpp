@@ -15,7 +15,8 @@ const size_t kCommandLineSize = 3500;
 // The command line, refused when it would not fit the intake's buffer.
 bool CopyCommandLine(char* copy) {
   const char* line = ::GetCommandLineA();
-  if (std::strlen(line) >= kCommandLineSize) return false;
+  if (std::strlen(line) >= kCommandLineSize)
+    return false;
   std::strcpy(copy, line);
   return true;
 }
@@ -23,14 +24,16 @@ bool CopyCommandLine(char* copy) {
 
 int CountCommandLineTokens() {
   char copy[kCommandLineSize];
-  if (!CopyCommandLine(copy)) return 0;
+  if (!CopyCommandLine(copy))
+    return 0;
   return CountTokens(copy);
 }
 
 void GetCommandLineToken(char* out, int n) {
   char copy[kCommandLineSize];
   out[0] = '\0';
-  if (CopyCommandLine(copy)) GetToken(copy, n, out, kCommandLineSize);
+  if (CopyCommandLine(copy))
+    GetToken(copy, n, out, kCommandLineSize);
 }
 
 void CSettingsDlg::ProcessCommandLine() {
@@ -39,7 +42,8 @@ void CSettingsDlg::ProcessCommandLine() {
     std::exit(0);
   }
   int count = CountCommandLineTokens();
-  if (count < 2) return;
+  if (count < 2)
+    return;
   for (int n = 2; n <= count; ++n) {
     char token[kCommandLineSize];
     char resolved[kCommandLineSize];
@@ -48,8 +52,10 @@ void CSettingsDlg::ProcessCommandLine() {
       ShowTooLong(m_hWnd, token);
       break;
     }
-    if (!ResolveLongPath(token, resolved, sizeof resolved)) break;
-    if (ProcessItem(resolved) != 0) break;
+    if (!ResolveLongPath(token, resolved, sizeof resolved))
+      break;
+    if (ProcessItem(resolved) != 0)
+      break;
   }
   std::exit(0);
 }

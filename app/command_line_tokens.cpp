@@ -5,7 +5,7 @@ namespace {
 // Walks the command line by the program's tokenising rule up to the end of token
 // `wanted` (0: to the end), copying that token into out when out is given.
 // Returns the number of tokens ended; *fits is cleared when the token overflowed out.
-int Scan(const char *commandLine, int wanted, char *out, size_t outSize, int *fits) {
+int Scan(const char* commandLine, int wanted, char* out, size_t outSize, int* fits) {
   int count = 0;
   int inToken = 0;
   char delimiter = ' ';
@@ -47,12 +47,12 @@ int Scan(const char *commandLine, int wanted, char *out, size_t outSize, int *fi
 
 } // namespace
 
-int CountTokens(const char *commandLine) {
+int CountTokens(const char* commandLine) {
   int fits = 1;
   return Scan(commandLine, 0, nullptr, 0, &fits);
 }
 
-int GetToken(const char *commandLine, int n, char *out, size_t outSize) {
+int GetToken(const char* commandLine, int n, char* out, size_t outSize) {
   if (outSize == 0)
     return 0;
   out[0] = '\0';

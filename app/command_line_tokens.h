@@ -4,8 +4,8 @@
 #include <cstddef>
 
 // Number of tokens in commandLine, the program's own path included.
-int CountTokens(const char *commandLine);
+int CountTokens(const char* commandLine);
 
 // Copies token n (1 = the program's path) into out. 1 on success; 0 when there is no
 // such token or it does not fit outSize (out then holds an empty string).
-int GetToken(const char *commandLine, int n, char *out, size_t outSize);
+int GetToken(const char* commandLine, int n, char* out, size_t outSize);

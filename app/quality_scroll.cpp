@@ -21,7 +21,9 @@ int ApplyQualityScroll(int position, UINT code, UINT thumbPosition) {
   default:
     break;
   }
-  if (position <= 0) return 1;
-  if (position > 100) return 100;
+  if (position <= 0)
+    return 1;
+  if (position > 100)
+    return 100;
   return position;
 }

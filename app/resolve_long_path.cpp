@@ -1,13 +1,14 @@
 #include "app/resolve_long_path.h"
 
-#include <shlobj.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstring>
 
 int ResolveLongPath(const char* path, char* out, size_t outSize) {
   IMalloc* malloc = nullptr;
-  if (FAILED(::SHGetMalloc(&malloc))) return 0;
+  if (FAILED(::SHGetMalloc(&malloc)))
+    return 0;
   IShellFolder* desktop = nullptr;
   if (FAILED(::SHGetDesktopFolder(&desktop))) {
     malloc->Release();

@@ -12,11 +12,12 @@
 #include <cstdlib>
 
 CSettingsDlg::CSettingsDlg(CWnd* pParent)
-    : CDialog(IDD_SETTINGS, pParent), m_nOutputType(-1), m_bAddExt(0), m_bMakeDir(0),
-      m_bOpenDir(0), m_nArchiveType(-1), m_bArchiveSelect(0), m_nImageType(-1),
-      m_nJpegQuality(0), m_bImageSelect(0), m_bStartupDone(0) {
-  m_hIcon = AfxGetApp() != nullptr ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
-                                   : ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    : CDialog(IDD_SETTINGS, pParent), m_nOutputType(-1), m_bAddExt(0), m_bMakeDir(0), m_bOpenDir(0),
+      m_nArchiveType(-1), m_bArchiveSelect(0), m_nImageType(-1), m_nJpegQuality(0),
+      m_bImageSelect(0), m_bStartupDone(0) {
+  m_hIcon = AfxGetApp() != nullptr
+                ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
+                : ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
 void CSettingsDlg::DoDataExchange(CDataExchange* pDX) {
@@ -93,7 +94,8 @@ void CSettingsDlg::OnBrowse() {
   bi.lpszTitle = "出力ﾌｫﾙﾀﾞを指定して下さい。";
   bi.ulFlags = BIF_RETURNONLYFSDIRS;
   LPITEMIDLIST list = ::SHBrowseForFolderA(&bi);
-  if (list == nullptr) return;
+  if (list == nullptr)
+    return;
   char path[MAX_PATH] = {0};
   BOOL ok = ::SHGetPathFromIDListA(list, path);
   IMalloc* malloc = nullptr;
@@ -101,7 +103,8 @@ void CSettingsDlg::OnBrowse() {
     malloc->Free(list);
     malloc->Release();
   }
-  if (!ok) return;
+  if (!ok)
+    return;
   m_strOutputDir = path;
   m_nOutputType = 1;
   UpdateData(FALSE);

@@ -18,7 +18,8 @@ std::string IniPath() {
   char module[MAX_PATH] = {0};
   DWORD n = ::GetModuleFileNameA(nullptr, module, sizeof module);
   PathPieces pieces;
-  if (n == 0 || n >= sizeof module || !SplitPath(module, &pieces)) return kIniName;
+  if (n == 0 || n >= sizeof module || !SplitPath(module, &pieces))
+    return kIniName;
   return std::string(pieces.drive) + pieces.dir + "\\" + kIniName;
 }
 

@@ -42,7 +42,8 @@ void CSettingsDlg::OnDropFiles(HDROP hDropInfo) {
     }
     char dropped[kDroppedPathSize];
     std::strcpy(dropped, path.data());
-    if (ProcessItem(dropped) != 0) break;
+    if (ProcessItem(dropped) != 0)
+      break;
   }
   ::DragFinish(hDropInfo);
 }

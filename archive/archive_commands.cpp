@@ -7,7 +7,7 @@ namespace {
 
 const char kQuote = '"';
 
-int Refuse(char *out, size_t outSize) {
+int Refuse(char* out, size_t outSize) {
   if (outSize > 0)
     out[0] = '\0';
   return 0;
@@ -15,7 +15,7 @@ int Refuse(char *out, size_t outSize) {
 
 } // namespace
 
-int FormatLhaCreate(char *out, size_t outSize, const char *archive, const char *source,
+int FormatLhaCreate(char* out, size_t outSize, const char* archive, const char* source,
                     int isFolder) {
   const char q = kQuote;
   if (!isFolder)
@@ -27,8 +27,8 @@ int FormatLhaCreate(char *out, size_t outSize, const char *archive, const char *
                        s.dir, q, q, s.name, s.ext, q);
 }
 
-int FormatSevenZipCreate(char *out, size_t outSize, const char *archive, const char *source,
-                         const char *typeName, int isFolder) {
+int FormatSevenZipCreate(char* out, size_t outSize, const char* archive, const char* source,
+                         const char* typeName, int isFolder) {
   const char q = kQuote;
   PathPieces s;
   if (!SplitPath(source, &s))
@@ -40,7 +40,7 @@ int FormatSevenZipCreate(char *out, size_t outSize, const char *archive, const c
                        q, q, s.drive, s.dir, q, q, s.name, s.ext, q);
 }
 
-int FormatCabCreate(char *out, size_t outSize, const char *archive, const char *source,
+int FormatCabCreate(char* out, size_t outSize, const char* archive, const char* source,
                     int isFolder) {
   const char q = kQuote;
   PathPieces s;
@@ -53,7 +53,7 @@ int FormatCabCreate(char *out, size_t outSize, const char *archive, const char *
                        s.drive, s.dir, q, q, s.name, s.ext, q);
 }
 
-int FormatLhaSfxStep(char *out, size_t outSize, const char *temp, const char *archive) {
+int FormatLhaSfxStep(char* out, size_t outSize, const char* temp, const char* archive) {
   const char q = kQuote;
   PathPieces a;
   if (!SplitPath(archive, &a))
@@ -61,7 +61,7 @@ int FormatLhaSfxStep(char *out, size_t outSize, const char *temp, const char *ar
   return FormatBounded(out, outSize, "s -gw -x %c%s%c %c%s%s%c", q, temp, q, q, a.drive, a.dir, q);
 }
 
-int FormatCabSfxStep(char *out, size_t outSize, const char *temp, const char *archive) {
+int FormatCabSfxStep(char* out, size_t outSize, const char* temp, const char* archive) {
   const char q = kQuote;
   PathPieces a;
   if (!SplitPath(archive, &a))
@@ -69,17 +69,17 @@ int FormatCabSfxStep(char *out, size_t outSize, const char *temp, const char *ar
   return FormatBounded(out, outSize, "-f %c%s%c %c%s%s%c", q, temp, q, q, a.drive, a.dir, q);
 }
 
-int FormatLhaExtract(char *out, size_t outSize, const char *archive, const char *dest) {
+int FormatLhaExtract(char* out, size_t outSize, const char* archive, const char* dest) {
   const char q = kQuote;
   return FormatBounded(out, outSize, "x %c%s%c %c%s%c", q, archive, q, q, dest, q);
 }
 
-int FormatSevenZipExtract(char *out, size_t outSize, const char *archive, const char *dest) {
+int FormatSevenZipExtract(char* out, size_t outSize, const char* archive, const char* dest) {
   const char q = kQuote;
   return FormatBounded(out, outSize, "x %c%s%c %c-o%s%c *.*", q, archive, q, q, dest, q);
 }
 
-int FormatCabExtract(char *out, size_t outSize, const char *archive, const char *dest) {
+int FormatCabExtract(char* out, size_t outSize, const char* archive, const char* dest) {
   const char q = kQuote;
   return FormatBounded(out, outSize, "-x %c%s%c %c%s%c *.*", q, archive, q, q, dest, q);
 }

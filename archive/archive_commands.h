@@ -7,19 +7,19 @@
 #include <cstddef>
 
 // Creation. isFolder counts when not 0; source is the file or folder path whole.
-int FormatLhaCreate(char *out, size_t outSize, const char *archive, const char *source,
+int FormatLhaCreate(char* out, size_t outSize, const char* archive, const char* source,
                     int isFolder);
-int FormatSevenZipCreate(char *out, size_t outSize, const char *archive, const char *source,
-                         const char *typeName, int isFolder);
-int FormatCabCreate(char *out, size_t outSize, const char *archive, const char *source,
+int FormatSevenZipCreate(char* out, size_t outSize, const char* archive, const char* source,
+                         const char* typeName, int isFolder);
+int FormatCabCreate(char* out, size_t outSize, const char* archive, const char* source,
                     int isFolder);
 
 // Second step of the self-extracting formats: turns the plain archive temp into a
 // self-extracting one in the folder of archive.
-int FormatLhaSfxStep(char *out, size_t outSize, const char *temp, const char *archive);
-int FormatCabSfxStep(char *out, size_t outSize, const char *temp, const char *archive);
+int FormatLhaSfxStep(char* out, size_t outSize, const char* temp, const char* archive);
+int FormatCabSfxStep(char* out, size_t outSize, const char* temp, const char* archive);
 
 // Extraction into dest, a folder ending in a backslash.
-int FormatLhaExtract(char *out, size_t outSize, const char *archive, const char *dest);
-int FormatSevenZipExtract(char *out, size_t outSize, const char *archive, const char *dest);
-int FormatCabExtract(char *out, size_t outSize, const char *archive, const char *dest);
+int FormatLhaExtract(char* out, size_t outSize, const char* archive, const char* dest);
+int FormatSevenZipExtract(char* out, size_t outSize, const char* archive, const char* dest);
+int FormatCabExtract(char* out, size_t outSize, const char* archive, const char* dest);

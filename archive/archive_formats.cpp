@@ -10,7 +10,7 @@ const ArchiveFormat kFormats[] = {
 
 } // namespace
 
-const ArchiveFormat *FindArchiveFormat(int archiveType) {
+const ArchiveFormat* FindArchiveFormat(int archiveType) {
   if (archiveType < 0 || archiveType >= static_cast<int>(sizeof kFormats / sizeof kFormats[0]))
     return nullptr;
   return &kFormats[archiveType];

@@ -7,7 +7,7 @@
 
 namespace {
 
-int Refuse(char *out, size_t outSize) {
+int Refuse(char* out, size_t outSize) {
   if (outSize > 0)
     out[0] = '\0';
   return 0;
@@ -15,8 +15,8 @@ int Refuse(char *out, size_t outSize) {
 
 } // namespace
 
-int MakeArchivePath(const char *source, const char *archiveExt, int addExt, const char *outputDir,
-                    int outputType, char *out, size_t outSize) {
+int MakeArchivePath(const char* source, const char* archiveExt, int addExt, const char* outputDir,
+                    int outputType, char* out, size_t outSize) {
   PathPieces pieces;
   if (!SplitPath(source, &pieces))
     return Refuse(out, outSize);
@@ -32,15 +32,15 @@ int MakeArchivePath(const char *source, const char *archiveExt, int addExt, cons
   return FormatBounded(out, outSize, "%s\\%s.%s", outputDir, name, archiveExt);
 }
 
-int MakeTempArchivePath(const char *archivePath, const char *tempDir, char *out, size_t outSize) {
+int MakeTempArchivePath(const char* archivePath, const char* tempDir, char* out, size_t outSize) {
   PathPieces pieces;
   if (tempDir == nullptr || tempDir[0] == '\0' || !SplitPath(archivePath, &pieces))
     return Refuse(out, outSize);
   return FormatBounded(out, outSize, "%s\\%s%s", tempDir, pieces.name, pieces.ext);
 }
 
-int MakeExtractDirPath(const char *archivePath, const char *outputDir, int outputType, int makeDir,
-                       char *out, size_t outSize) {
+int MakeExtractDirPath(const char* archivePath, const char* outputDir, int outputType, int makeDir,
+                       char* out, size_t outSize) {
   PathPieces pieces;
   if (!SplitPath(archivePath, &pieces))
     return Refuse(out, outSize);

@@ -16,7 +16,8 @@ typedef int(WINAPI* CommandEntry)(HWND, LPCSTR, LPSTR, DWORD);
 
 int GetArchiverVersion(const ArchiverLibrary& library, double* version) {
   HMODULE module = ::LoadLibraryA(library.fileName);
-  if (module == nullptr) return 1;
+  if (module == nullptr)
+    return 1;
   auto entry = reinterpret_cast<VersionEntry>(
       reinterpret_cast<void*>(::GetProcAddress(module, library.versionEntry)));
   if (entry == nullptr) {

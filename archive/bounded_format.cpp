@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-int FormatBounded(char *out, size_t outSize, const char *format, ...) {
+int FormatBounded(char* out, size_t outSize, const char* format, ...) {
   if (outSize == 0)
     return 0;
   va_list args;

@@ -24,7 +24,8 @@ typedef int (*SfxStepFormat)(char*, size_t, const char*, const char*);
 int CompressSfx(const ArchiverLibrary& library, PlainCompress plain, SfxStepFormat step,
                 HWND window, const char* source, const char* archive, int isFolder,
                 const char* tempArchive) {
-  if (plain(window, source, tempArchive, isFolder) != 0) return 1;
+  if (plain(window, source, tempArchive, isFolder) != 0)
+    return 1;
   char command[kCommandSize];
   int result =
       Run(library, window, step(command, sizeof command, tempArchive, archive), command, source);
@@ -35,8 +36,8 @@ int CompressSfx(const ArchiverLibrary& library, PlainCompress plain, SfxStepForm
 
 int CompressLha(HWND window, const char* source, const char* archive, int isFolder) {
   char command[kCommandSize];
-  return Run(kLhaLibrary, window, FormatLhaCreate(command, sizeof command, archive, source, isFolder),
-             command, source);
+  return Run(kLhaLibrary, window,
+             FormatLhaCreate(command, sizeof command, archive, source, isFolder), command, source);
 }
 
 int CompressSevenZip(HWND window, const char* source, const char* archive, const char* typeName,
@@ -49,8 +50,8 @@ int CompressSevenZip(HWND window, const char* source, const char* archive, const
 
 int CompressCab(HWND window, const char* source, const char* archive, int isFolder) {
   char command[kCommandSize];
-  return Run(kCabLibrary, window, FormatCabCreate(command, sizeof command, archive, source, isFolder),
-             command, source);
+  return Run(kCabLibrary, window,
+             FormatCabCreate(command, sizeof command, archive, source, isFolder), command, source);
 }
 
 int CompressLhaSfx(HWND window, const char* source, const char* archive, int isFolder,

@@ -12,15 +12,18 @@ int CSettingsDlg::CompressItem(const char* path, const char* outputDir, int arch
                                int outputType, int addExt, int isFolder) {
   UpdateData(TRUE);
   if (m_bArchiveSelect == 1) {
-    if (AskArchiveType(path) == 1) return 1;
+    if (AskArchiveType(path) == 1)
+      return 1;
     UpdateData(TRUE);
     archiveType = m_nArchiveType;
   }
   const ArchiveFormat* format = FindArchiveFormat(archiveType);
-  if (format == nullptr) return 0; // an unknown format from the settings file makes nothing
+  if (format == nullptr)
+    return 0; // an unknown format from the settings file makes nothing
 
   char archive[2500];
-  if (!MakeArchivePath(path, format->extension, addExt, outputDir, outputType, archive, sizeof archive)) {
+  if (!MakeArchivePath(path, format->extension, addExt, outputDir, outputType, archive,
+                       sizeof archive)) {
     ShowTooLong(m_hWnd, path);
     return 1;
   }

@@ -22,8 +22,10 @@ int Extract(const ArchiverLibrary& library, ExtractFormat format, HWND window,
 
 int MakeExtractDir(const char* archivePath, const char* outputDir, int outputType, int makeDir,
                    char* out, size_t outSize) {
-  if (!MakeExtractDirPath(archivePath, outputDir, outputType, makeDir, out, outSize)) return 0;
-  if (makeDir == 1) ::CreateDirectoryA(out, nullptr);
+  if (!MakeExtractDirPath(archivePath, outputDir, outputType, makeDir, out, outSize))
+    return 0;
+  if (makeDir == 1)
+    ::CreateDirectoryA(out, nullptr);
   return 1;
 }
 

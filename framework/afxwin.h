@@ -55,8 +55,11 @@ const UINT WM_REFLECT_BASE = 0xBC00;
 // Handlers of every signature share one pointer type in the map, as the dispatch knows
 // each entry's real signature; the casts are the mechanism, so their warning is off here.
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
-  _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wcast-function-type\"")     \
-  const AFX_MSGMAP* theClass::GetMessageMap() const { return &theClass::messageMap; }              \
+  _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wcast-function-type\"")        \
+      const AFX_MSGMAP*                                                                            \
+      theClass::GetMessageMap() const {                                                            \
+    return &theClass::messageMap;                                                                  \
+  }                                                                                                \
   const AFX_MSGMAP theClass::messageMap = {&baseClass::messageMap, &theClass::_messageEntries[0]}; \
   const AFX_MSGMAP_ENTRY theClass::_messageEntries[] = {
 #define END_MESSAGE_MAP()                                                                          \
@@ -87,10 +90,10 @@ const UINT WM_REFLECT_BASE = 0xBC00;
   AFX_ENTRY(WM_MOUSEMOVE, 0, 0, AfxSig_vMouse, void (CWnd::*)(UINT, POINT), &ThisClass::OnMouseMove)
 // A parent's control notification handled by the control itself.
 #define ON_CONTROL_REFLECT(code, fn)                                                               \
-  AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, code, 0, AfxSig_vv, void (CWnd::*)(), fn)
+  AFX_ENTRY(WM_REFLECT_BASE + WM_COMMAND, code, 0, AfxSig_vv, void(CWnd::*)(), fn)
 // A parent's WM_CTLCOLOR* handled by the control itself.
 #define ON_WM_CTLCOLOR_REFLECT()                                                                   \
-  AFX_ENTRY(WM_REFLECT_BASE + WM_CTLCOLORSTATIC, 0, 0, AfxSig_hbrCtl, HBRUSH (CWnd::*)(HDC, UINT), \
+  AFX_ENTRY(WM_REFLECT_BASE + WM_CTLCOLORSTATIC, 0, 0, AfxSig_hbrCtl, HBRUSH(CWnd::*)(HDC, UINT),  \
             &ThisClass::CtlColor)
 #define ON_MESSAGE(msg, fn) AFX_ENTRY(msg, 0, 0, AfxSig_lwl, LRESULT (CWnd::*)(WPARAM, LPARAM), fn)
 
@@ -131,7 +134,9 @@ class CWnd {
   int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK);
   void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
   BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
-  LRESULT SendMessage(UINT m, WPARAM w = 0, LPARAM l = 0) { return ::SendMessageA(m_hWnd, m, w, l); }
+  LRESULT SendMessage(UINT m, WPARAM w = 0, LPARAM l = 0) {
+    return ::SendMessageA(m_hWnd, m, w, l);
+  }
 
  protected:
   virtual const AFX_MSGMAP* GetMessageMap() const;
@@ -159,7 +164,9 @@ class CComboBox : public CWnd {};
 class CScrollBar : public CWnd {
  public:
   int GetScrollPos() const { return ::GetScrollPos(m_hWnd, SB_CTL); }
-  int SetScrollPos(int nPos, BOOL bRedraw = TRUE) { return ::SetScrollPos(m_hWnd, SB_CTL, nPos, bRedraw); }
+  int SetScrollPos(int nPos, BOOL bRedraw = TRUE) {
+    return ::SetScrollPos(m_hWnd, SB_CTL, nPos, bRedraw);
+  }
   void SetScrollRange(int nMin, int nMax, BOOL bRedraw = TRUE) {
     ::SetScrollRange(m_hWnd, SB_CTL, nMin, nMax, bRedraw);
   }

@@ -9,7 +9,8 @@ HWND CDataExchange::PrepareCtrl(int nIDC) { return ::GetDlgItem(m_pDlgWnd->m_hWn
 
 void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value) {
   HWND h = pDX->PrepareCtrl(nIDC);
-  if (h == nullptr) return;
+  if (h == nullptr)
+    return;
   if (pDX->m_bSaveAndValidate) {
     int n = ::GetWindowTextLengthA(h);
     std::vector<char> buf(static_cast<size_t>(n) + 1, '\0');
@@ -22,13 +23,15 @@ void DDX_Text(CDataExchange* pDX, int nIDC, std::string& value) {
 
 void DDX_Text(CDataExchange* pDX, int nIDC, int& value) {
   HWND h = pDX->PrepareCtrl(nIDC);
-  if (h == nullptr) return;
+  if (h == nullptr)
+    return;
   char buf[64];
   if (pDX->m_bSaveAndValidate) {
     ::GetWindowTextA(h, buf, sizeof buf);
     char* end = nullptr;
     long v = std::strtol(buf, &end, 10);
-    while (end != nullptr && (*end == ' ' || *end == '\t')) ++end;
+    while (end != nullptr && (*end == ' ' || *end == '\t'))
+      ++end;
     if (end == buf || end == nullptr || *end != '\0') {
       pDX->m_bFailed = TRUE; // the member keeps its value
       return;
@@ -42,12 +45,14 @@ void DDX_Text(CDataExchange* pDX, int nIDC, int& value) {
 
 void DDX_Check(CDataExchange* pDX, int nIDC, int& value) {
   HWND h = pDX->PrepareCtrl(nIDC);
-  if (h == nullptr) return;
+  if (h == nullptr)
+    return;
   if (pDX->m_bSaveAndValidate) {
     value = static_cast<int>(::SendMessageA(h, BM_GETCHECK, 0, 0));
   } else {
     // A stored value that no check box state matches is shown as unchecked.
-    if (value < 0 || value > 2) value = 0;
+    if (value < 0 || value > 2)
+      value = 0;
     ::SendMessageA(h, BM_SETCHECK, static_cast<WPARAM>(value), 0);
   }
 }
@@ -55,14 +60,17 @@ void DDX_Check(CDataExchange* pDX, int nIDC, int& value) {
 // The radio group starts at nIDC and runs up to the next control with WS_GROUP.
 void DDX_Radio(CDataExchange* pDX, int nIDC, int& value) {
   HWND h = pDX->PrepareCtrl(nIDC);
-  if (h == nullptr) return;
-  if (pDX->m_bSaveAndValidate) value = -1;
+  if (h == nullptr)
+    return;
+  if (pDX->m_bSaveAndValidate)
+    value = -1;
   int index = 0;
   do {
     LRESULT code = ::SendMessageA(h, WM_GETDLGCODE, 0, 0);
     if (code & DLGC_RADIOBUTTON) {
       if (pDX->m_bSaveAndValidate) {
-        if (::SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED) value = index;
+        if (::SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED)
+          value = index;
       } else {
         ::SendMessageA(h, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
       }
@@ -74,7 +82,8 @@ void DDX_Radio(CDataExchange* pDX, int nIDC, int& value) {
 
 void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index) {
   HWND h = pDX->PrepareCtrl(nIDC);
-  if (h == nullptr) return;
+  if (h == nullptr)
+    return;
   if (pDX->m_bSaveAndValidate)
     index = static_cast<int>(::SendMessageA(h, CB_GETCURSEL, 0, 0));
   else
@@ -82,6 +91,7 @@ void DDX_CBIndex(CDataExchange* pDX, int nIDC, int& index) {
 }
 
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& control) {
-  if (control.m_hWnd != nullptr) return;
+  if (control.m_hWnd != nullptr)
+    return;
   control.SubclassWindow(pDX->PrepareCtrl(nIDC));
 }

@@ -9,18 +9,22 @@ namespace {
 void ExecuteDlgInit(HWND hWnd, UINT nIDTemplate) {
   HINSTANCE instance = AfxGetInstanceHandle();
   HRSRC found = ::FindResourceA(instance, MAKEINTRESOURCEA(nIDTemplate), MAKEINTRESOURCEA(240));
-  if (found == nullptr) return;
+  if (found == nullptr)
+    return;
   const BYTE* data = static_cast<const BYTE*>(::LockResource(::LoadResource(instance, found)));
   DWORD size = ::SizeofResource(instance, found);
-  if (data == nullptr) return;
+  if (data == nullptr)
+    return;
   DWORD at = 0;
   while (at + 2 <= size) {
     WORD id = *reinterpret_cast<const WORD*>(data + at);
-    if (id == 0 || at + 8 > size) break;
+    if (id == 0 || at + 8 > size)
+      break;
     WORD msg = *reinterpret_cast<const WORD*>(data + at + 2);
     DWORD len = *reinterpret_cast<const DWORD*>(data + at + 4);
     at += 8;
-    if (len > size - at) break;
+    if (len > size - at)
+      break;
     if (msg == CB_ADDSTRING || msg == LB_ADDSTRING)
       ::SendDlgItemMessageA(hWnd, id, msg, 0, reinterpret_cast<LPARAM>(data + at));
     at += len;
@@ -30,7 +34,8 @@ void ExecuteDlgInit(HWND hWnd, UINT nIDTemplate) {
 } // namespace
 
 INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
-  if (message != WM_INITDIALOG) return FALSE;
+  if (message != WM_INITDIALOG)
+    return FALSE;
   // From here on every message passes AfxWndProc; the template's own procedure stays
   // behind it as the default handling.
   CDialog* dlg = reinterpret_cast<CDialog*>(lParam);
@@ -54,7 +59,8 @@ BOOL CDialog::OnInitDialog() {
 }
 
 void CDialog::OnOK() {
-  if (!UpdateData(TRUE)) return;
+  if (!UpdateData(TRUE))
+    return;
   EndDialog(IDOK);
 }
 
@@ -63,13 +69,16 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 void CDialog::EndDialog(int nResult) {
   m_nModalResult = nResult;
   m_bEndModal = TRUE;
-  if (m_hWnd != nullptr) ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
+  if (m_hWnd != nullptr)
+    ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
 }
 
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
-  if (CWnd::OnCommand(wParam, lParam)) return TRUE;
+  if (CWnd::OnCommand(wParam, lParam))
+    return TRUE;
   UINT code = HIWORD(wParam);
-  if (lParam != 0 && code != BN_CLICKED) return FALSE;
+  if (lParam != 0 && code != BN_CLICKED)
+    return FALSE;
   switch (LOWORD(wParam)) {
   case IDOK:
     OnOK();
@@ -87,8 +96,10 @@ namespace {
 BOOL PreTranslateChain(HWND dialog, MSG* msg) {
   for (HWND h = msg->hwnd; h != nullptr; h = ::GetParent(h)) {
     CWnd* wnd = CWnd::FromHandlePermanent(h);
-    if (wnd != nullptr && wnd->PreTranslateMessage(msg)) return TRUE;
-    if (h == dialog) break;
+    if (wnd != nullptr && wnd->PreTranslateMessage(msg))
+      return TRUE;
+    if (h == dialog)
+      break;
   }
   return FALSE;
 }
@@ -107,9 +118,12 @@ INT_PTR CDialog::DoModal() {
   m_nModalResult = -1;
   HWND hWnd = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDHelp), parent,
                                    AfxDlgProc, reinterpret_cast<LPARAM>(this));
-  if (hWnd == nullptr) return -1;
-  if (parentWasEnabled) ::EnableWindow(parent, FALSE);
-  if (!m_bEndModal) ::ShowWindow(hWnd, SW_SHOWNORMAL);
+  if (hWnd == nullptr)
+    return -1;
+  if (parentWasEnabled)
+    ::EnableWindow(parent, FALSE);
+  if (!m_bEndModal)
+    ::ShowWindow(hWnd, SW_SHOWNORMAL);
 
   MSG msg;
   while (!m_bEndModal) {
@@ -118,9 +132,12 @@ INT_PTR CDialog::DoModal() {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
-    if (got < 0) break;
-    if (PreTranslateChain(hWnd, &msg)) continue;
-    if (::IsDialogMessageA(hWnd, &msg)) continue;
+    if (got < 0)
+      break;
+    if (PreTranslateChain(hWnd, &msg))
+      continue;
+    if (::IsDialogMessageA(hWnd, &msg))
+      continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageA(&msg);
   }
@@ -129,6 +146,7 @@ INT_PTR CDialog::DoModal() {
     ::EnableWindow(parent, TRUE);
     ::SetActiveWindow(parent);
   }
-  if (::IsWindow(hWnd)) ::DestroyWindow(hWnd);
+  if (::IsWindow(hWnd))
+    ::DestroyWindow(hWnd);
   return m_nModalResult;
 }

@@ -8,7 +8,8 @@ BOOL CFont::CreateFontIndirect(const LOGFONTA* lf) {
 }
 
 BOOL CFont::DeleteObject() {
-  if (m_hObject == nullptr) return FALSE;
+  if (m_hObject == nullptr)
+    return FALSE;
   BOOL ok = ::DeleteObject(m_hObject);
   m_hObject = nullptr;
   return ok;
@@ -35,7 +36,8 @@ BOOL CToolTipCtrl::Create(CWnd* pParentWnd) {
   HWND h = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, pParentWnd->m_hWnd,
                              nullptr, AfxGetInstanceHandle(), nullptr);
-  if (h == nullptr) return FALSE;
+  if (h == nullptr)
+    return FALSE;
   Attach(h);
   return TRUE;
 }
@@ -56,7 +58,8 @@ TOOLINFOA MakeToolInfo(CWnd* pWnd, const char* text, UINT_PTR nIDTool) {
 BOOL CToolTipCtrl::AddTool(CWnd* pWnd, const char* text, const RECT* rect, UINT_PTR nIDTool) {
   TOOLINFOA ti = MakeToolInfo(pWnd, text, nIDTool);
   ti.uFlags = 0;
-  if (rect != nullptr) ti.rect = *rect;
+  if (rect != nullptr)
+    ti.rect = *rect;
   return static_cast<BOOL>(::SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)));
 }
 

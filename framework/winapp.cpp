@@ -11,7 +11,8 @@ HINSTANCE g_instance = nullptr;
 char g_appName[MAX_PATH] = {0};
 
 HINSTANCE CurrentInstance() {
-  if (g_instance == nullptr) g_instance = ::GetModuleHandleA(nullptr);
+  if (g_instance == nullptr)
+    g_instance = ::GetModuleHandleA(nullptr);
   return g_instance;
 }
 } // namespace
@@ -23,15 +24,19 @@ const char* AfxGetAppName() {
   if (g_appName[0] == '\0') {
     char path[MAX_PATH] = {0};
     DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path) return "";
+    if (n == 0 || n >= sizeof path)
+      return "";
     const char* name = path;
     for (const char* p = path; *p != '\0'; p = ::CharNextA(p))
-      if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+      if (*p == '\\' || *p == '/' || *p == ':')
+        name = p + 1;
     std::memcpy(g_appName, name, std::strlen(name) + 1);
     char* dot = nullptr;
     for (char* p = g_appName; *p != '\0'; p = ::CharNextA(p))
-      if (*p == '.') dot = p;
-    if (dot != nullptr) *dot = '\0';
+      if (*p == '.')
+        dot = p;
+    if (dot != nullptr)
+      *dot = '\0';
   }
   return g_appName;
 }
@@ -39,7 +44,8 @@ const char* AfxGetAppName() {
 void AfxEnableControlContainer() { ::OleInitialize(nullptr); }
 
 int AfxMessageBox(const char* text, UINT nType) {
-  if ((nType & MB_ICONMASK) == 0) nType |= MB_ICONEXCLAMATION;
+  if ((nType & MB_ICONMASK) == 0)
+    nType |= MB_ICONEXCLAMATION;
   HWND owner = ::GetActiveWindow();
   if (owner == nullptr && g_app != nullptr && g_app->m_pMainWnd != nullptr)
     owner = g_app->m_pMainWnd->m_hWnd;
@@ -52,7 +58,8 @@ CWinApp::CWinApp(const char* pszAppName) {
 }
 
 CWinApp::~CWinApp() {
-  if (g_app == this) g_app = nullptr;
+  if (g_app == this)
+    g_app = nullptr;
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
@@ -68,9 +75,7 @@ int CWinApp::Run() {
 
 int CWinApp::ExitInstance() { return 0; }
 
-HICON CWinApp::LoadIcon(UINT nID) const {
-  return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(nID));
-}
+HICON CWinApp::LoadIcon(UINT nID) const { return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(nID)); }
 
 void CWinApp::Enable3dControlsStatic() {
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -80,9 +85,12 @@ void CWinApp::Enable3dControlsStatic() {
 int AfxWinMain(HINSTANCE hInstance) {
   g_instance = hInstance;
   CWinApp* app = g_app;
-  if (app == nullptr) return -1;
+  if (app == nullptr)
+    return -1;
   app->m_hInstance = hInstance;
-  if (app->m_pszAppName == nullptr) app->m_pszAppName = AfxGetAppName();
-  if (!app->InitInstance()) return app->ExitInstance();
+  if (app->m_pszAppName == nullptr)
+    app->m_pszAppName = AfxGetAppName();
+  if (!app->InitInstance())
+    return app->ExitInstance();
   return app->Run();
 }

@@ -16,9 +16,12 @@ thread_local CurrentMessage g_current = {0, 0, 0};
 const AFX_MSGMAP_ENTRY* FindEntry(const AFX_MSGMAP* map, UINT message, UINT code, UINT id) {
   for (; map != nullptr; map = map->pBaseMap) {
     for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->pfn != nullptr; ++e) {
-      if (e->nMessage != message) continue;
-      if (message == WM_COMMAND && (e->nCode != code || e->nID != id)) continue;
-      if (message == WM_REFLECT_BASE + WM_COMMAND && e->nCode != code) continue;
+      if (e->nMessage != message)
+        continue;
+      if (message == WM_COMMAND && (e->nCode != code || e->nID != id))
+        continue;
+      if (message == WM_REFLECT_BASE + WM_COMMAND && e->nCode != code)
+        continue;
       return e;
     }
   }
@@ -33,7 +36,8 @@ const AFX_MSGMAP* CWnd::GetMessageMap() const { return &CWnd::messageMap; }
 
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
   CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
-  if (wnd == nullptr) return ::DefWindowProcA(hWnd, message, wParam, lParam);
+  if (wnd == nullptr)
+    return ::DefWindowProcA(hWnd, message, wParam, lParam);
   CurrentMessage saved = g_current;
   g_current = {message, wParam, lParam};
   LRESULT result = wnd->WindowProc(message, wParam, lParam);
@@ -50,13 +54,16 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 
 CWnd::~CWnd() {
   if (m_hWnd != nullptr && ::IsWindow(m_hWnd)) {
-    if (m_pfnSuper != nullptr) UnsubclassWindow();
-    else Detach();
+    if (m_pfnSuper != nullptr)
+      UnsubclassWindow();
+    else
+      Detach();
   }
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-  if (hWnd == nullptr) return nullptr;
+  if (hWnd == nullptr)
+    return nullptr;
   return static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp));
 }
 
@@ -66,7 +73,8 @@ void CWnd::Attach(HWND hWnd) {
 }
 
 void CWnd::Detach() {
-  if (m_hWnd == nullptr) return;
+  if (m_hWnd == nullptr)
+    return;
   if (m_pfnSuper != nullptr &&
       reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC)) == AfxWndProc)
     ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
@@ -76,7 +84,8 @@ void CWnd::Detach() {
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
-  if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr) return FALSE;
+  if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr)
+    return FALSE;
   Attach(hWnd);
   PreSubclassWindow();
   m_pfnSuper = reinterpret_cast<WNDPROC>(
@@ -103,7 +112,8 @@ LRESULT CWnd::Default() {
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
-  if (OnWndMsg(message, wParam, lParam, &result)) return result;
+  if (OnWndMsg(message, wParam, lParam, &result))
+    return result;
   return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
 }
 
@@ -114,14 +124,17 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
   if (control != nullptr) {
     CWnd* child = FromHandlePermanent(control);
     LRESULT ignored = 0;
-    if (child != nullptr && child->OnChildNotify(WM_COMMAND, wParam, lParam, &ignored)) return TRUE;
+    if (child != nullptr && child->OnChildNotify(WM_COMMAND, wParam, lParam, &ignored))
+      return TRUE;
   }
   // Menu items and accelerators carry code 0 or 1; both reach ON_COMMAND entries.
-  if (control == nullptr) code = 0;
+  if (control == nullptr)
+    code = 0;
   const AFX_MSGMAP_ENTRY* e = FindEntry(GetMessageMap(), WM_COMMAND, code, id);
   if (e == nullptr && control != nullptr && code == BN_CLICKED)
     e = FindEntry(GetMessageMap(), WM_COMMAND, 0, id);
-  if (e == nullptr) return FALSE;
+  if (e == nullptr)
+    return FALSE;
   (this->*e->pfn)();
   return TRUE;
 }
@@ -133,7 +146,8 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
 BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   const AFX_MSGMAP_ENTRY* e =
       FindEntry(GetMessageMap(), WM_REFLECT_BASE + message, HIWORD(wParam), 0);
-  if (e == nullptr) return FALSE;
+  if (e == nullptr)
+    return FALSE;
   if (e->nSig == AfxSig_hbrCtl) {
     auto fn = reinterpret_cast<HBRUSH (CWnd::*)(HDC, UINT)>(e->pfn);
     *pResult = reinterpret_cast<LRESULT>(
@@ -148,7 +162,8 @@ BOOL CWnd::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pR
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
   if (message == WM_COMMAND) {
-    if (!OnCommand(wParam, lParam)) return FALSE;
+    if (!OnCommand(wParam, lParam))
+      return FALSE;
     *pResult = 0;
     return TRUE;
   }
@@ -160,7 +175,8 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     return FALSE;
   }
   const AFX_MSGMAP_ENTRY* e = FindEntry(GetMessageMap(), message, 0, 0);
-  if (e == nullptr) return FALSE;
+  if (e == nullptr)
+    return FALSE;
   *pResult = 0;
   switch (e->nSig) {
   case AfxSig_vv:
@@ -178,7 +194,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
     break;
   case AfxSig_vSysCmd:
     (this->*reinterpret_cast<void (CWnd::*)(UINT, LPARAM)>(e->pfn))(static_cast<UINT>(wParam),
-                                                                     lParam);
+                                                                    lParam);
     break;
   case AfxSig_vDrop:
     (this->*reinterpret_cast<void (CWnd::*)(HDROP)>(e->pfn))(reinterpret_cast<HDROP>(wParam));

@@ -16,14 +16,16 @@ const int32_t kPelsPerMeter = 2834;
 
 bool ReadU16(FILE* file, uint16_t* value) {
   unsigned char b[2];
-  if (fread(b, 1, 2, file) != 2) return false;
+  if (fread(b, 1, 2, file) != 2)
+    return false;
   *value = static_cast<uint16_t>(b[0] | (b[1] << 8));
   return true;
 }
 
 bool ReadU32(FILE* file, uint32_t* value) {
   unsigned char b[4];
-  if (fread(b, 1, 4, file) != 4) return false;
+  if (fread(b, 1, 4, file) != 4)
+    return false;
   *value = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
            (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
   return true;
@@ -31,7 +33,8 @@ bool ReadU32(FILE* file, uint32_t* value) {
 
 bool ReadS32(FILE* file, int32_t* value) {
   uint32_t u = 0;
-  if (!ReadU32(file, &u)) return false;
+  if (!ReadU32(file, &u))
+    return false;
   // Two's complement without relying on implementation-defined conversions.
   *value = u <= static_cast<uint32_t>(INT32_MAX) ? static_cast<int32_t>(u)
                                                  : -static_cast<int32_t>(~u) - 1;
@@ -74,7 +77,8 @@ void ConvertRow4(const unsigned char* src, unsigned char* dst, size_t width,
 
 void ConvertRow8(const unsigned char* src, unsigned char* dst, size_t width,
                  const unsigned char (*palette)[4]) {
-  for (size_t x = 0; x < width; ++x, dst += 4) memcpy(dst, palette[src[x]], 4);
+  for (size_t x = 0; x < width; ++x, dst += 4)
+    memcpy(dst, palette[src[x]], 4);
 }
 
 void ConvertRow24(const unsigned char* src, unsigned char* dst, size_t width) {
@@ -106,42 +110,49 @@ bool ReadRows(FILE* file, unsigned char* row, size_t stride, ImageBuffer* image,
   switch (bitCount) {
   case 1:
     for (size_t n = 0; n < height; ++n, dst += rowBytes) {
-      if (fread(row, 1, stride, file) != stride) return false;
+      if (fread(row, 1, stride, file) != stride)
+        return false;
       ConvertRow1(row, dst, width, palette);
     }
     return true;
   case 4:
     for (size_t n = 0; n < height; ++n, dst += rowBytes) {
-      if (fread(row, 1, stride, file) != stride) return false;
+      if (fread(row, 1, stride, file) != stride)
+        return false;
       ConvertRow4(row, dst, width, palette);
     }
     return true;
   case 8:
     for (size_t n = 0; n < height; ++n, dst += rowBytes) {
-      if (fread(row, 1, stride, file) != stride) return false;
+      if (fread(row, 1, stride, file) != stride)
+        return false;
       ConvertRow8(row, dst, width, palette);
     }
     return true;
   case 24:
     for (size_t n = 0; n < height; ++n, dst += rowBytes) {
-      if (fread(row, 1, stride, file) != stride) return false;
+      if (fread(row, 1, stride, file) != stride)
+        return false;
       ConvertRow24(row, dst, width);
     }
     return true;
   case 32:
     for (size_t n = 0; n < height; ++n, dst += rowBytes) {
-      if (fread(row, 1, stride, file) != stride) return false;
+      if (fread(row, 1, stride, file) != stride)
+        return false;
       ConvertRow32(row, dst, width);
     }
     return true;
-  default: return false;
+  default:
+    return false;
   }
 }
 
 // The file's length when it can be told cheaply, else -1 (e.g. beyond 2 GB where long is
 // 32 bits). The position is left undefined.
 long FileLength(FILE* file) {
-  if (fseek(file, 0, SEEK_END) != 0) return -1;
+  if (fseek(file, 0, SEEK_END) != 0)
+    return -1;
   return ftell(file);
 }
 
@@ -151,27 +162,30 @@ int ReadBmpFile(FILE* file, ImageBuffer* image) {
   if (!ReadU16(file, &bfType) || !ReadU32(file, &bfSize) || !ReadU16(file, &bfReserved1) ||
       !ReadU16(file, &bfReserved2) || !ReadU32(file, &bfOffBits))
     return 0;
-  if (bfType != kBmpType) return 0;
+  if (bfType != kBmpType)
+    return 0;
 
   uint32_t biSize = 0, biCompression = 0, biSizeImage = 0, biClrUsed = 0, biClrImportant = 0;
   int32_t biWidth = 0, biHeight = 0, biXPelsPerMeter = 0, biYPelsPerMeter = 0;
   uint16_t biPlanes = 0, biBitCount = 0;
   if (!ReadU32(file, &biSize) || !ReadS32(file, &biWidth) || !ReadS32(file, &biHeight) ||
-      !ReadU16(file, &biPlanes) || !ReadU16(file, &biBitCount) ||
-      !ReadU32(file, &biCompression) || !ReadU32(file, &biSizeImage) ||
-      !ReadS32(file, &biXPelsPerMeter) || !ReadS32(file, &biYPelsPerMeter) ||
-      !ReadU32(file, &biClrUsed) || !ReadU32(file, &biClrImportant))
+      !ReadU16(file, &biPlanes) || !ReadU16(file, &biBitCount) || !ReadU32(file, &biCompression) ||
+      !ReadU32(file, &biSizeImage) || !ReadS32(file, &biXPelsPerMeter) ||
+      !ReadS32(file, &biYPelsPerMeter) || !ReadU32(file, &biClrUsed) ||
+      !ReadU32(file, &biClrImportant))
     return 0;
 
-  if (biHeight <= 0) return 0; // top-down files are not accepted
+  if (biHeight <= 0)
+    return 0; // top-down files are not accepted
   image->height = biHeight;
   image->width = biWidth;
   image->channels = 3;
-  if (biBitCount != 1 && biBitCount != 4 && biBitCount != 8 && biBitCount != 24 &&
-      biBitCount != 32)
+  if (biBitCount != 1 && biBitCount != 4 && biBitCount != 8 && biBitCount != 24 && biBitCount != 32)
     return 0;
-  if (biCompression != 0) return 0;
-  if (biWidth <= 0) return 0;
+  if (biCompression != 0)
+    return 0;
+  if (biWidth <= 0)
+    return 0;
 
   // Colour table: always 2, 16 or 256 entries from offset 54, whatever biClrUsed says.
   // Every index of the depth is inside the table, so no lookup can leave it.
@@ -180,7 +194,8 @@ int ReadBmpFile(FILE* file, ImageBuffer* image) {
   if (biBitCount <= 8) {
     const size_t entries = static_cast<size_t>(1) << biBitCount;
     unsigned char table[256 * 4];
-    if (fread(table, 4, entries, file) != entries) return 0;
+    if (fread(table, 4, entries, file) != entries)
+      return 0;
     for (size_t i = 0; i < entries; ++i) {
       palette[i][0] = table[i * 4 + 2]; // red
       palette[i][1] = table[i * 4 + 1]; // green
@@ -192,8 +207,10 @@ int ReadBmpFile(FILE* file, ImageBuffer* image) {
   // Sizes from the header's numbers are checked before anything is allocated from them.
   const uint64_t stride64 =
       ((static_cast<uint64_t>(biBitCount) * static_cast<uint64_t>(biWidth) + 31) / 32) * 4;
-  if (stride64 > SIZE_MAX) return 0;
-  if (ImagePixelBytes(biWidth, biHeight) == 0) return 0;
+  if (stride64 > SIZE_MAX)
+    return 0;
+  if (ImagePixelBytes(biWidth, biHeight) == 0)
+    return 0;
   const size_t stride = static_cast<size_t>(stride64);
 
   // A file too short for its rows fails now rather than after a giant allocation.
@@ -201,15 +218,20 @@ int ReadBmpFile(FILE* file, ImageBuffer* image) {
   if (length >= 0) {
     const uint64_t available =
         static_cast<uint64_t>(length) > bfOffBits ? static_cast<uint64_t>(length) - bfOffBits : 0;
-    if (static_cast<uint64_t>(biHeight) > available / stride64) return 0;
+    if (static_cast<uint64_t>(biHeight) > available / stride64)
+      return 0;
   }
 
-  if (bfOffBits > static_cast<uint32_t>(LONG_MAX)) return 0;
-  if (fseek(file, static_cast<long>(bfOffBits), SEEK_SET) != 0) return 0;
+  if (bfOffBits > static_cast<uint32_t>(LONG_MAX))
+    return 0;
+  if (fseek(file, static_cast<long>(bfOffBits), SEEK_SET) != 0)
+    return 0;
 
-  if (AllocImagePixels(image) == 0) return 0;
+  if (AllocImagePixels(image) == 0)
+    return 0;
   unsigned char* row = static_cast<unsigned char*>(calloc(stride, 1));
-  if (row == nullptr) return 0;
+  if (row == nullptr)
+    return 0;
   const bool ok = ReadRows(file, row, stride, image, biBitCount, palette);
   free(row);
   return ok ? 1 : 0;
@@ -226,7 +248,8 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
     return 0;
 
   unsigned char* row = static_cast<unsigned char*>(calloc(stride, 1));
-  if (row == nullptr) return 0;
+  if (row == nullptr)
+    return 0;
   const size_t width = static_cast<size_t>(image->width);
   const size_t height = static_cast<size_t>(image->height);
   const unsigned char* src = image->pixels;
@@ -244,7 +267,8 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
     }
   }
   free(row);
-  if (ok == 0) return 0;
+  if (ok == 0)
+    return 0;
   const unsigned char trailer[2] = {0, 0};
   return fwrite(trailer, 1, 2, file) == 2 ? 1 : 0;
 }
@@ -252,9 +276,11 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
 } // namespace
 
 int IsBmpFile(const char* path) {
-  if (path == nullptr) return 0;
+  if (path == nullptr)
+    return 0;
   FILE* file = fopen(path, "rb");
-  if (file == nullptr) return 0;
+  if (file == nullptr)
+    return 0;
   unsigned char b[2];
   const bool ok = fread(b, 1, 2, file) == 2 && b[0] == 'B' && b[1] == 'M';
   fclose(file);
@@ -262,9 +288,11 @@ int IsBmpFile(const char* path) {
 }
 
 int ReadBmp(const char* path, ImageBuffer* image) {
-  if (image == nullptr || IsBmpFile(path) == 0) return 0;
+  if (image == nullptr || IsBmpFile(path) == 0)
+    return 0;
   FILE* file = fopen(path, "rb");
-  if (file == nullptr) return 0;
+  if (file == nullptr)
+    return 0;
   const int result = ReadBmpFile(file, image);
   fclose(file);
   return result;
@@ -278,13 +306,16 @@ int WriteBmp(const char* path, const ImageBuffer* image) {
   // long, which bfSize states: a picture whose length does not fit the field is refused.
   const uint64_t stride64 = (static_cast<uint64_t>(image->width) * 3 + 3) / 4 * 4;
   const uint64_t fileSize = stride64 * static_cast<uint64_t>(image->height) + 56;
-  if (stride64 > SIZE_MAX || fileSize > UINT32_MAX) return 0;
+  if (stride64 > SIZE_MAX || fileSize > UINT32_MAX)
+    return 0;
 
   FILE* file = fopen(path, "wb");
-  if (file == nullptr) return 0;
-  int result = WriteBmpFile(file, image, static_cast<size_t>(stride64),
-                            static_cast<uint32_t>(fileSize));
+  if (file == nullptr)
+    return 0;
+  int result =
+      WriteBmpFile(file, image, static_cast<size_t>(stride64), static_cast<uint32_t>(fileSize));
   // A full disk may only show when the buffered bytes reach the file.
-  if (fclose(file) != 0) result = 0;
+  if (fclose(file) != 0)
+    result = 0;
   return result;
 }

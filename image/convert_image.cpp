@@ -12,10 +12,18 @@ int ConvertImage(const char* source, const char* target, int sourceType, int tar
 
   int read = 0;
   switch (sourceType) {
-  case kImageBmp: read = ReadBmp(source, &image); break;
-  case kImagePng: read = ReadPng(source, &image); break;
-  case kImageJpeg: read = ReadJpeg(source, &image); break;
-  default: read = 0; break; // unknown source type: a read failure
+  case kImageBmp:
+    read = ReadBmp(source, &image);
+    break;
+  case kImagePng:
+    read = ReadPng(source, &image);
+    break;
+  case kImageJpeg:
+    read = ReadJpeg(source, &image);
+    break;
+  default:
+    read = 0;
+    break; // unknown source type: a read failure
   }
   if (read == 0) {
     FreeImagePixels(&image);
@@ -24,10 +32,18 @@ int ConvertImage(const char* source, const char* target, int sourceType, int tar
 
   int written = 1;
   switch (targetType) {
-  case kImageBmp: written = WriteBmp(target, &image); break;
-  case kImagePng: written = WritePng(target, &image); break;
-  case kImageJpeg: written = WriteJpeg(target, &image, jpegQuality); break;
-  default: written = 1; break; // unknown target type: nothing is written, success
+  case kImageBmp:
+    written = WriteBmp(target, &image);
+    break;
+  case kImagePng:
+    written = WritePng(target, &image);
+    break;
+  case kImageJpeg:
+    written = WriteJpeg(target, &image, jpegQuality);
+    break;
+  default:
+    written = 1;
+    break; // unknown target type: nothing is written, success
   }
   FreeImagePixels(&image);
   return written != 0 ? 0 : 2;

@@ -53,25 +53,30 @@ bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image
   const size_t height = cinfo->output_height;
   const size_t rowBytes = width * 4;
   const size_t step = static_cast<size_t>(cinfo->output_components);
-  const int mapping = cinfo->output_components >= 1 && cinfo->output_components <= 4
-                          ? cinfo->output_components
-                          : 0;
-#define QUILLET_EACH_SCANLINE(PIXEL)                                                              \
-  while (cinfo->output_scanline < cinfo->output_height) {                                        \
-    const size_t n = cinfo->output_scanline;                                                     \
-    if (jpeg_read_scanlines(cinfo, buffer, 1) != 1) return false;                                \
-    const JSAMPLE* s = buffer[0];                                                                \
-    unsigned char* d = image->pixels + (height - 1 - n) * rowBytes;                              \
-    for (size_t x = 0; x < width; ++x, s += step, d += 4) {                                      \
-      PIXEL                                                                                      \
-    }                                                                                            \
+  const int mapping =
+      cinfo->output_components >= 1 && cinfo->output_components <= 4 ? cinfo->output_components : 0;
+#define QUILLET_EACH_SCANLINE(PIXEL)                                                               \
+  while (cinfo->output_scanline < cinfo->output_height) {                                          \
+    const size_t n = cinfo->output_scanline;                                                       \
+    if (jpeg_read_scanlines(cinfo, buffer, 1) != 1)                                                \
+      return false;                                                                                \
+    const JSAMPLE* s = buffer[0];                                                                  \
+    unsigned char* d = image->pixels + (height - 1 - n) * rowBytes;                                \
+    for (size_t x = 0; x < width; ++x, s += step, d += 4) {                                        \
+      PIXEL                                                                                        \
+    }                                                                                              \
   }
   switch (mapping) {
-  case 1: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = 255;) break;
-  case 2: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = s[1];) break;
-  case 3: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = 255;) break;
-  case 4: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = s[3];) break;
-  default: QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = 255;) break;
+  case 1:
+    QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = 255;) break;
+  case 2:
+    QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = s[1];) break;
+  case 3:
+    QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = 255;) break;
+  case 4:
+    QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = s[3];) break;
+  default:
+    QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = 255;) break;
   }
 #undef QUILLET_EACH_SCANLINE
   return true;
@@ -102,14 +107,16 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   image->width = static_cast<int32_t>(cinfo->output_width);
   image->height = static_cast<int32_t>(cinfo->output_height);
   image->channels = direct ? 3 : cinfo->output_components;
-  if (AllocImagePixels(image) == 0) return 0;
+  if (AllocImagePixels(image) == 0)
+    return 0;
 
   if (direct) {
     const size_t rowBytes = static_cast<size_t>(cinfo->output_width) * 4;
     const size_t height = cinfo->output_height;
     while (cinfo->output_scanline < cinfo->output_height) {
       JSAMPROW row = image->pixels + (height - 1 - cinfo->output_scanline) * rowBytes;
-      if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return 0;
+      if (jpeg_read_scanlines(cinfo, &row, 1) != 1)
+        return 0;
     }
     jpeg_finish_decompress(cinfo);
     return 1;
@@ -118,15 +125,16 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   JSAMPARRAY buffer = (*cinfo->mem->alloc_sarray)(
       reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
       cinfo->output_width * static_cast<JDIMENSION>(cinfo->output_components), 1);
-  if (!ReadScanlines(cinfo, buffer, image)) return 0;
+  if (!ReadScanlines(cinfo, buffer, image))
+    return 0;
   jpeg_finish_decompress(cinfo);
   return 1;
 }
 
 // ----- writer
 
-QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuffer* image, int quality,
-               unsigned char* row) {
+QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuffer* image,
+                                int quality, unsigned char* row) {
   jpeg_create_compress(cinfo);
   LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
   jpeg_stdio_dest(cinfo, file);
@@ -142,7 +150,8 @@ QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuf
   cinfo->input_components = gray ? 1 : direct ? 4 : 3;
   cinfo->in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
 #ifdef JCS_EXTENSIONS
-  if (direct) cinfo->in_color_space = JCS_EXT_RGBA;
+  if (direct)
+    cinfo->in_color_space = JCS_EXT_RGBA;
 #endif
   jpeg_set_defaults(cinfo);
   jpeg_set_quality(cinfo, quality, TRUE);
@@ -156,13 +165,15 @@ QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuf
   if (direct) {
     while (cinfo->next_scanline < cinfo->image_height) {
       // libjpeg only reads the rows it is given.
-      rows[0] = const_cast<JSAMPROW>(image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes);
+      rows[0] =
+          const_cast<JSAMPROW>(image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes);
       jpeg_write_scanlines(cinfo, rows, 1);
     }
   } else if (gray) {
     while (cinfo->next_scanline < cinfo->image_height) {
       const unsigned char* s = image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes;
-      for (size_t x = 0; x < width; ++x, s += 4) row[x] = s[0];
+      for (size_t x = 0; x < width; ++x, s += 4)
+        row[x] = s[0];
       jpeg_write_scanlines(cinfo, rows, 1);
     }
   } else {
@@ -184,9 +195,11 @@ QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuf
 } // namespace
 
 int IsJpegFile(const char* path) {
-  if (path == nullptr) return 0;
+  if (path == nullptr)
+    return 0;
   FILE* file = fopen(path, "rb");
-  if (file == nullptr) return 0;
+  if (file == nullptr)
+    return 0;
   unsigned char b[2];
   const bool ok = fread(b, 1, 2, file) == 2 && b[0] == 0xFF && b[1] == 0xD8;
   fclose(file);
@@ -194,9 +207,11 @@ int IsJpegFile(const char* path) {
 }
 
 int ReadJpeg(const char* path, ImageBuffer* image) {
-  if (image == nullptr || IsJpegFile(path) == 0) return 0;
+  if (image == nullptr || IsJpegFile(path) == 0)
+    return 0;
   FILE* const file = fopen(path, "rb");
-  if (file == nullptr) return 0;
+  if (file == nullptr)
+    return 0;
 
   jpeg_decompress_struct cinfo;
   JpegErrorManager manager;
@@ -220,9 +235,11 @@ int WriteJpeg(const char* path, const ImageBuffer* image, int quality) {
       ImagePixelBytes(image->width, image->height) == 0)
     return 0;
   const size_t width = static_cast<size_t>(image->width);
-  if (width > SIZE_MAX / 3) return 0;
+  if (width > SIZE_MAX / 3)
+    return 0;
   unsigned char* const row = static_cast<unsigned char*>(calloc(width * 3, 1));
-  if (row == nullptr) return 0; // no file is created
+  if (row == nullptr)
+    return 0; // no file is created
   FILE* const file = fopen(path, "wb");
   if (file == nullptr) {
     free(row);
@@ -241,7 +258,8 @@ int WriteJpeg(const char* path, const ImageBuffer* image, int quality) {
     return 0;
   }
   int result = EncodeJpeg(&cinfo, file, image, quality, row);
-  if (fclose(file) != 0) result = 0;
+  if (fclose(file) != 0)
+    result = 0;
   jpeg_destroy_compress(&cinfo);
   free(row);
   return result;

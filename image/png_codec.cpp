@@ -78,18 +78,23 @@ void WidenRows(unsigned char* pixels, size_t width, size_t first, size_t count, 
   unsigned char* row = pixels + first * rowBytes;
   switch (colorType) {
   case PNG_COLOR_TYPE_GRAY:
-    for (size_t i = 0; i < count; ++i, row += rowBytes) WidenGray(row, width);
+    for (size_t i = 0; i < count; ++i, row += rowBytes)
+      WidenGray(row, width);
     break;
   case PNG_COLOR_TYPE_RGB:
-    for (size_t i = 0; i < count; ++i, row += rowBytes) WidenRgb(row, width);
+    for (size_t i = 0; i < count; ++i, row += rowBytes)
+      WidenRgb(row, width);
     break;
   case PNG_COLOR_TYPE_PALETTE:
-    for (size_t i = 0; i < count; ++i, row += rowBytes) WidenPalette(row, width, table);
+    for (size_t i = 0; i < count; ++i, row += rowBytes)
+      WidenPalette(row, width, table);
     break;
   case PNG_COLOR_TYPE_GRAY_ALPHA:
-    for (size_t i = 0; i < count; ++i, row += rowBytes) WidenGrayAlpha(row, width);
+    for (size_t i = 0; i < count; ++i, row += rowBytes)
+      WidenGrayAlpha(row, width);
     break;
-  default: break; // RGBA rows are already R, G, B, A
+  default:
+    break; // RGBA rows are already R, G, B, A
   }
 }
 
@@ -105,17 +110,29 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   // libpng accepts only 1 .. 2^31 - 1 (and its user limits), so both fit int32_t.
   image->width = static_cast<int32_t>(width);
   image->height = static_cast<int32_t>(height);
-  if (bitDepth != 8) return 0;
+  if (bitDepth != 8)
+    return 0;
 
   size_t samples = 0;
   switch (colorType) {
-  case PNG_COLOR_TYPE_GRAY: image->channels = 1, samples = 1; break;
-  case PNG_COLOR_TYPE_RGB: image->channels = 3, samples = 3; break;
+  case PNG_COLOR_TYPE_GRAY:
+    image->channels = 1, samples = 1;
+    break;
+  case PNG_COLOR_TYPE_RGB:
+    image->channels = 3, samples = 3;
+    break;
   // A palette image is in colour: counted as one channel, the writers would turn it gray.
-  case PNG_COLOR_TYPE_PALETTE: image->channels = 3, samples = 1; break;
-  case PNG_COLOR_TYPE_GRAY_ALPHA: image->channels = 2, samples = 2; break;
-  case PNG_COLOR_TYPE_RGB_ALPHA: image->channels = 4, samples = 4; break;
-  default: return 0;
+  case PNG_COLOR_TYPE_PALETTE:
+    image->channels = 3, samples = 1;
+    break;
+  case PNG_COLOR_TYPE_GRAY_ALPHA:
+    image->channels = 2, samples = 2;
+    break;
+  case PNG_COLOR_TYPE_RGB_ALPHA:
+    image->channels = 4, samples = 4;
+    break;
+  default:
+    return 0;
   }
 
   // Palette lookup table of 256 entries R, G, B, 255. An index beyond the file's palette
@@ -128,8 +145,10 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   if (colorType == PNG_COLOR_TYPE_PALETTE) {
     png_colorp palette = nullptr;
     int entries = 0;
-    if (png_get_PLTE(png, info, &palette, &entries) == 0 || palette == nullptr) return 0;
-    if (entries > 256) entries = 256;
+    if (png_get_PLTE(png, info, &palette, &entries) == 0 || palette == nullptr)
+      return 0;
+    if (entries > 256)
+      entries = 256;
     for (int i = 0; i < entries; ++i) {
       table[i][0] = palette[i].red;
       table[i][1] = palette[i].green;
@@ -137,11 +156,13 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
     }
   }
 
-  if (AllocImagePixels(image) == 0) return 0;
+  if (AllocImagePixels(image) == 0)
+    return 0;
   const size_t w = width;
   const size_t h = height;
   const size_t rowBytes = w * 4; // fits: AllocImagePixels checked w x h x 4
-  if (png_get_rowbytes(png, info) != w * samples) return 0;
+  if (png_get_rowbytes(png, info) != w * samples)
+    return 0;
   const size_t offset = rowBytes - w * samples;
 
   // The row order is reversed: the file's top row (i = 0) is ImageBuffer row h - 1.
@@ -166,7 +187,7 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
 // ----- writer
 
 QUILLET_NOINLINE int EncodePng(png_structp png, png_infop info, FILE* file, const char* path,
-              const ImageBuffer* image, int colorType, unsigned char* row) {
+                               const ImageBuffer* image, int colorType, unsigned char* row) {
   png_init_io(png, file);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
   png_set_compression_level(png, 9);
@@ -203,7 +224,8 @@ QUILLET_NOINLINE int EncodePng(png_structp png, png_infop info, FILE* file, cons
   const unsigned char* const pixels = image->pixels;
   switch (colorType) {
   case PNG_COLOR_TYPE_RGB_ALPHA:
-    for (size_t i = 0; i < h; ++i) png_write_row(png, pixels + (h - 1 - i) * rowBytes);
+    for (size_t i = 0; i < h; ++i)
+      png_write_row(png, pixels + (h - 1 - i) * rowBytes);
     break;
   case PNG_COLOR_TYPE_RGB:
     for (size_t i = 0; i < h; ++i) {
@@ -220,7 +242,8 @@ QUILLET_NOINLINE int EncodePng(png_structp png, png_infop info, FILE* file, cons
   case PNG_COLOR_TYPE_GRAY:
     for (size_t i = 0; i < h; ++i) {
       const unsigned char* s = pixels + (h - 1 - i) * rowBytes;
-      for (size_t x = 0; x < w; ++x, s += 4) row[x] = s[0];
+      for (size_t x = 0; x < w; ++x, s += 4)
+        row[x] = s[0];
       png_write_row(png, row);
     }
     break;
@@ -235,7 +258,8 @@ QUILLET_NOINLINE int EncodePng(png_structp png, png_infop info, FILE* file, cons
       png_write_row(png, row);
     }
     break;
-  default: return 0;
+  default:
+    return 0;
   }
   png_write_end(png, info);
   return 1;
@@ -244,9 +268,11 @@ QUILLET_NOINLINE int EncodePng(png_structp png, png_infop info, FILE* file, cons
 } // namespace
 
 int IsPngFile(const char* path) {
-  if (path == nullptr) return 0;
+  if (path == nullptr)
+    return 0;
   FILE* file = fopen(path, "rb");
-  if (file == nullptr) return 0;
+  if (file == nullptr)
+    return 0;
   unsigned char signature[8];
   const bool ok = fread(signature, 1, 8, file) == 8 && png_sig_cmp(signature, 0, 8) == 0;
   fclose(file);
@@ -254,9 +280,11 @@ int IsPngFile(const char* path) {
 }
 
 int ReadPng(const char* path, ImageBuffer* image) {
-  if (image == nullptr || IsPngFile(path) == 0) return 0;
+  if (image == nullptr || IsPngFile(path) == 0)
+    return 0;
   FILE* const file = fopen(path, "rb");
-  if (file == nullptr) return 0;
+  if (file == nullptr)
+    return 0;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (png == nullptr) {
     fclose(file);
@@ -288,18 +316,28 @@ int WritePng(const char* path, const ImageBuffer* image) {
   int colorType = PNG_COLOR_TYPE_RGB;
   size_t samples = 3;
   switch (image->channels) {
-  case 1: colorType = PNG_COLOR_TYPE_GRAY, samples = 1; break;
-  case 2: colorType = PNG_COLOR_TYPE_GRAY_ALPHA, samples = 2; break;
-  case 4: colorType = PNG_COLOR_TYPE_RGB_ALPHA, samples = 4; break;
-  default: colorType = PNG_COLOR_TYPE_RGB, samples = 3; break;
+  case 1:
+    colorType = PNG_COLOR_TYPE_GRAY, samples = 1;
+    break;
+  case 2:
+    colorType = PNG_COLOR_TYPE_GRAY_ALPHA, samples = 2;
+    break;
+  case 4:
+    colorType = PNG_COLOR_TYPE_RGB_ALPHA, samples = 4;
+    break;
+  default:
+    colorType = PNG_COLOR_TYPE_RGB, samples = 3;
+    break;
   }
 
   FILE* const file = fopen(path, "wb");
-  if (file == nullptr) return 0;
+  if (file == nullptr)
+    return 0;
   // One packed row (w x samples fits: ImagePixelBytes checked w x h x 4). RGBA rows need none.
   unsigned char* const row =
-      samples == 4 ? nullptr
-                   : static_cast<unsigned char*>(calloc(static_cast<size_t>(image->width), samples));
+      samples == 4
+          ? nullptr
+          : static_cast<unsigned char*>(calloc(static_cast<size_t>(image->width), samples));
   if (samples != 4 && row == nullptr) {
     fclose(file);
     return 0;
@@ -328,6 +366,7 @@ int WritePng(const char* path, const ImageBuffer* image) {
   int result = EncodePng(png, info, file, path, image, colorType, row);
   png_destroy_write_struct(&png, &info);
   free(row);
-  if (fclose(file) != 0) result = 0;
+  if (fclose(file) != 0)
+    result = 0;
   return result;
 }

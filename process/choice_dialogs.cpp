@@ -12,7 +12,8 @@ namespace {
 // "name.ext - Quillet"; a folder's whole name stands where a file's name and extension do.
 std::string ItemTitle(const char* path) {
   PathPieces pieces;
-  if (!SplitPath(path, &pieces)) return "Quillet";
+  if (!SplitPath(path, &pieces))
+    return "Quillet";
   return std::string(pieces.name) + pieces.ext + " - Quillet";
 }
 
@@ -23,7 +24,8 @@ int CSettingsDlg::AskArchiveType(const char* path) {
   CArchiveTypeDlg dlg(this);
   dlg.m_strTitle = ItemTitle(path);
   dlg.m_nType = m_nArchiveType;
-  if (dlg.DoModal() != IDOK) return 1;
+  if (dlg.DoModal() != IDOK)
+    return 1;
   m_nArchiveType = dlg.m_nType;
   UpdateData(FALSE);
   return 0;
@@ -35,7 +37,8 @@ int CSettingsDlg::AskImageOptions(const char* path) {
   dlg.m_strTitle = ItemTitle(path);
   dlg.m_nType = m_nImageType;
   dlg.m_nQuality = m_nJpegQuality;
-  if (dlg.DoModal() != IDOK) return 1;
+  if (dlg.DoModal() != IDOK)
+    return 1;
   m_nImageType = dlg.m_nType;
   m_scrollQuality.SetScrollPos(dlg.m_nQuality);
   m_nJpegQuality = dlg.m_nQuality;

@@ -21,9 +21,9 @@ struct ExtensionRoute {
 
 // Looked up in this order; the first match decides.
 const ExtensionRoute kRoutes[] = {
-    {".lzh", kExtractLha, 0},     {".7z", kExtractSevenZip, 0}, {".zip", kExtractSevenZip, 0},
-    {".cab", kExtractCab, 0},     {".bmp", kConvertImage, 0},   {".png", kConvertImage, 1},
-    {".jpg", kConvertImage, 2},   {".jpeg", kConvertImage, 2},
+    {".lzh", kExtractLha, 0},   {".7z", kExtractSevenZip, 0}, {".zip", kExtractSevenZip, 0},
+    {".cab", kExtractCab, 0},   {".bmp", kConvertImage, 0},   {".png", kConvertImage, 1},
+    {".jpg", kConvertImage, 2}, {".jpeg", kConvertImage, 2},
 };
 
 void ShowStop(HWND window, const char* text) {
@@ -86,13 +86,15 @@ int CSettingsDlg::ProcessItem(const char* path) {
     result = ExtractCab(m_hWnd, path, destDir);
     break;
   }
-  if (result == 0 && m_bOpenDir == 1) return OpenFolder(destDir);
+  if (result == 0 && m_bOpenDir == 1)
+    return OpenFolder(destDir);
   return result;
 }
 
 int CSettingsDlg::OpenFolder(const char* folder) {
   HINSTANCE r = ::ShellExecuteA(m_hWnd, "open", folder, nullptr, nullptr, SW_SHOWNORMAL);
-  if (reinterpret_cast<INT_PTR>(r) > 32) return 0;
+  if (reinterpret_cast<INT_PTR>(r) > 32)
+    return 0;
   ShowStop(m_hWnd, "ﾌｫﾙﾀﾞを開くことが出来ません。");
   return 1;
 }

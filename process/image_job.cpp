@@ -29,14 +29,18 @@ void Tell(HWND window, const char* format, const PathPieces& source) {
 bool BuildOutputPath(const PathPieces& source, const char* outputDir, int outputType,
                      int targetType, char* out, size_t outSize) {
   if (outputType == 0) {
-    if (!JoinPath(out, outSize, source.drive, source.dir, source.name, "")) return false;
+    if (!JoinPath(out, outSize, source.drive, source.dir, source.name, ""))
+      return false;
   } else {
     int n = std::snprintf(out, outSize, "%s\\%s", outputDir, source.name);
-    if (n < 0 || static_cast<size_t>(n) >= outSize) return false;
+    if (n < 0 || static_cast<size_t>(n) >= outSize)
+      return false;
   }
-  if (targetType < 0 || targetType > 2) return true;
+  if (targetType < 0 || targetType > 2)
+    return true;
   const char* ext = kTargetExtensions[targetType];
-  if (std::strlen(out) + std::strlen(ext) >= outSize) return false;
+  if (std::strlen(out) + std::strlen(ext) >= outSize)
+    return false;
   std::strcat(out, ext);
   return true;
 }
@@ -47,7 +51,8 @@ int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int 
                                    int sourceType, int targetType, int jpegQuality) {
   UpdateData(TRUE);
   if (m_bImageSelect == 1) {
-    if (AskImageOptions(path) == 1) return 1;
+    if (AskImageOptions(path) == 1)
+      return 1;
     UpdateData(TRUE);
     targetType = m_nImageType;
     jpegQuality = m_nJpegQuality;
@@ -62,12 +67,14 @@ int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int 
   }
 
   if (sourceType == targetType) {
-    if (Ask(m_hWnd, "変換前後のファイル形式が同じです\n上書きしますか？") == IDNO) return 1;
+    if (Ask(m_hWnd, "変換前後のファイル形式が同じです\n上書きしますか？") == IDNO)
+      return 1;
   } else {
     char existing[2500];
     if (ResolveLongPath(output, existing, sizeof existing)) {
       std::string question = std::string(output) + " は既に存在します。\n上書きしますか?";
-      if (Ask(m_hWnd, question.c_str()) == IDNO) return 1;
+      if (Ask(m_hWnd, question.c_str()) == IDNO)
+        return 1;
     }
   }
 

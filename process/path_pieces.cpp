@@ -8,13 +8,13 @@ int IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 
 
 // Length of the character at text: 2 for a lead byte with its trail, else 1. A lead byte
 // right before the terminator counts alone so the scan never steps past the end.
-size_t CharLength(const char *text) {
+size_t CharLength(const char* text) {
   return IsLeadByte(static_cast<unsigned char>(text[0])) && text[1] != '\0' ? 2 : 1;
 }
 
 int IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-int CopyPiece(char *piece, const char *from, size_t length) {
+int CopyPiece(char* piece, const char* from, size_t length) {
   if (length >= kPathPieceSize)
     return 0;
   memcpy(piece, from, length);
@@ -23,14 +23,14 @@ int CopyPiece(char *piece, const char *from, size_t length) {
 }
 
 // Pointer to the last whole character of text, or null for an empty text.
-const char *LastChar(const char *text) {
-  const char *last = nullptr;
-  for (const char *p = text; *p != '\0'; p += CharLength(p))
+const char* LastChar(const char* text) {
+  const char* last = nullptr;
+  for (const char* p = text; *p != '\0'; p += CharLength(p))
     last = p;
   return last;
 }
 
-int Append(char *out, size_t outSize, size_t *used, const char *text, size_t length) {
+int Append(char* out, size_t outSize, size_t* used, const char* text, size_t length) {
   if (length >= outSize - *used)
     return 0;
   memcpy(out + *used, text, length);
@@ -41,18 +41,18 @@ int Append(char *out, size_t outSize, size_t *used, const char *text, size_t len
 
 } // namespace
 
-int SplitPath(const char *path, PathPieces *pieces) {
+int SplitPath(const char* path, PathPieces* pieces) {
   pieces->drive[0] = pieces->dir[0] = pieces->name[0] = pieces->ext[0] = '\0';
-  const char *rest = path;
+  const char* rest = path;
   if (path[0] != '\0' && !IsLeadByte(static_cast<unsigned char>(path[0])) && path[1] == ':') {
     if (!CopyPiece(pieces->drive, path, 2))
       return 0;
     rest = path + 2;
   }
 
-  const char *last = rest; // start of the last component
-  const char *dot = nullptr;
-  for (const char *p = rest; *p != '\0'; p += CharLength(p)) {
+  const char* last = rest; // start of the last component
+  const char* dot = nullptr;
+  for (const char* p = rest; *p != '\0'; p += CharLength(p)) {
     if (IsSeparator(*p)) {
       last = p + 1;
       dot = nullptr;
@@ -60,15 +60,15 @@ int SplitPath(const char *path, PathPieces *pieces) {
       dot = p;
     }
   }
-  const char *end = last + strlen(last);
+  const char* end = last + strlen(last);
   if (dot == nullptr)
     dot = end;
   return CopyPiece(pieces->dir, rest, last - rest) && CopyPiece(pieces->name, last, dot - last) &&
          CopyPiece(pieces->ext, dot, end - dot);
 }
 
-int JoinPath(char *out, size_t outSize, const char *drive, const char *dir, const char *name,
-             const char *ext) {
+int JoinPath(char* out, size_t outSize, const char* drive, const char* dir, const char* name,
+             const char* ext) {
   if (outSize == 0)
     return 0;
   out[0] = '\0';
@@ -93,7 +93,7 @@ int JoinPath(char *out, size_t outSize, const char *drive, const char *dir, cons
   return ok;
 }
 
-int EndsWithBackslash(const char *text) {
-  const char *last = LastChar(text);
+int EndsWithBackslash(const char* text) {
+  const char* last = LastChar(text);
   return last != nullptr && *last == '\\';
 }

@@ -15,14 +15,14 @@ struct PathPieces {
 };
 
 // 1 on success; 0 when a piece would be longer than 255 bytes (pieces then unusable).
-int SplitPath(const char *path, PathPieces *pieces);
+int SplitPath(const char* path, PathPieces* pieces);
 
 // Joins the pieces into out (outSize bytes): a backslash is added after a directory
 // whose last whole character is not a separator (\ or /), a dot before an extension
 // that lacks one. Null pieces count as empty.
 // 1 on success; 0 when the result does not fit (out then holds an empty string).
-int JoinPath(char *out, size_t outSize, const char *drive, const char *dir, const char *name,
-             const char *ext);
+int JoinPath(char* out, size_t outSize, const char* drive, const char* dir, const char* name,
+             const char* ext);
 
 // 1 when the last whole character of text is a backslash (code page 932 aware).
-int EndsWithBackslash(const char *text);
+int EndsWithBackslash(const char* text);

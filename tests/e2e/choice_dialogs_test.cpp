@@ -18,7 +18,8 @@ class ChoiceDialogs : public ::testing::Test {
     return app.MainWindow();
   }
   void WaitForLogLines(size_t n) {
-    for (int i = 0; i < 100 && box->ArchiverLog().size() < n; ++i) ::Sleep(50);
+    for (int i = 0; i < 100 && box->ArchiverLog().size() < n; ++i)
+      ::Sleep(50);
   }
   std::unique_ptr<QuilletSandbox> box;
   QuilletProcess app;
@@ -26,7 +27,8 @@ class ChoiceDialogs : public ::testing::Test {
 
 TEST_F(ChoiceDialogs, EachDroppedItemAsksAndTheChoiceCarriesToTheNextAndIntoTheSettings) {
   box->WriteIni("[Archive]\r\nSelect=1\r\nType=0\r\n");
-  for (const char* name : {"a.txt", "b.txt", "c.txt"}) box->WriteFileText(box->Path(name), "x");
+  for (const char* name : {"a.txt", "b.txt", "c.txt"})
+    box->WriteFileText(box->Path(name), "x");
   HWND main = OpenMain();
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(DropFiles(main, {box->Path("a.txt"), box->Path("b.txt"), box->Path("c.txt")}));

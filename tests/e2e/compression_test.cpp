@@ -56,26 +56,36 @@ TEST_F(Compression, WorkedExamplesReachTheLibrariesByteForByte) {
     std::string item;
     std::vector<std::string> log;
   } cases[] = {
-      {"[Archive]\r\nType=0\r\n", report,
+      {"[Archive]\r\nType=0\r\n",
+       report,
        {"Unlha\ta " + Q(data + "\\report.lzh") + " " + Q(report)}},
-      {outIni + "AddExt=1\r\n[Archive]\r\nType=0\r\n", report,
+      {outIni + "AddExt=1\r\n[Archive]\r\nType=0\r\n",
+       report,
        {"Unlha\ta " + Q(out + "\\report_txt.lzh") + " " + Q(report)}},
-      {"[Archive]\r\nType=0\r\n", photos,
+      {"[Archive]\r\nType=0\r\n",
+       photos,
        {"Unlha\ta " + Q(data + "\\photos.lzh") + " " + Q(data + "\\") + " \"photos\" -d"}},
-      {"[Archive]\r\nType=2\r\n", photos,
-       {"SevenZip\ta -tzip " + Q(data + "\\photos.zip") + " " + Q(data + "\\") + " \"-ir!photos\\*\""}},
-      {"[Archive]\r\nType=3\r\n", report,
+      {"[Archive]\r\nType=2\r\n",
+       photos,
+       {"SevenZip\ta -tzip " + Q(data + "\\photos.zip") + " " + Q(data + "\\") +
+        " \"-ir!photos\\*\""}},
+      {"[Archive]\r\nType=3\r\n",
+       report,
        {"SevenZip\ta -t7z " + Q(data + "\\report.7z") + " " + Q(data + "\\") + " \"report.txt\""}},
-      {"[Archive]\r\nType=4\r\n", photos,
+      {"[Archive]\r\nType=4\r\n",
+       photos,
        {"Cab\t-a -r " + Q(data + "\\photos.cab") + " " + Q(data + "\\") + " \"photos\\*.*\""}},
-      {"[Archive]\r\nType=1\r\n", report,
+      {"[Archive]\r\nType=1\r\n",
+       report,
        {"Unlha\ta " + Q(temp + "\\report.lzh") + " " + Q(report),
         "Unlha\ts -gw -x " + Q(temp + "\\report.lzh") + " " + Q(data + "\\")}},
-      {outIni + "[Archive]\r\nType=5\r\n", photos,
+      {outIni + "[Archive]\r\nType=5\r\n",
+       photos,
        {"Cab\t-a -r " + Q(temp + "\\photos.cab") + " " + Q(data + "\\") + " \"photos\\*.*\"",
         "Cab\t-f " + Q(temp + "\\photos.cab") + " " + Q(out + "\\")}},
   };
-  for (const Case& c : cases) EXPECT_EQ(Run(c.ini, c.item), c.log) << c.ini;
+  for (const Case& c : cases)
+    EXPECT_EQ(Run(c.ini, c.item), c.log) << c.ini;
   EXPECT_FALSE(FileExists(temp + "\\report.lzh"));
   EXPECT_FALSE(FileExists(temp + "\\photos.cab"));
 }
@@ -97,14 +107,17 @@ TEST_F(Compression, NamesOfAwkwardItems) {
       {"[Output]\r\nAddExt=1\r\n[Archive]\r\nType=4\r\n", data + "\\a.b.c",
        "Cab\t-a " + Q(data + "\\a.b_c.cab") + " " + Q(data + "\\") + " \"a.b.c\""},
       {"[Archive]\r\nType=2\r\n", data + "\\album.2003",
-       "SevenZip\ta -tzip " + Q(data + "\\album.zip") + " " + Q(data + "\\") + " \"-ir!album.2003\\*\""},
+       "SevenZip\ta -tzip " + Q(data + "\\album.zip") + " " + Q(data + "\\") +
+           " \"-ir!album.2003\\*\""},
       {"[Output]\r\nAddExt=1\r\n[Archive]\r\nType=2\r\n", data + "\\album.2003",
        "SevenZip\ta -tzip " + Q(data + "\\album_2003.zip") + " " + Q(data + "\\") +
            " \"-ir!album.2003\\*\""},
-      {"[Output]\r\nType=1\r\nDirName=" + root + "\r\n[Archive]\r\nType=0\r\n", data + "\\report.txt",
+      {"[Output]\r\nType=1\r\nDirName=" + root + "\r\n[Archive]\r\nType=0\r\n",
+       data + "\\report.txt",
        "Unlha\ta " + Q(root + "\\report.lzh") + " " + Q(data + "\\report.txt")},
   };
-  for (const Case& c : cases) EXPECT_EQ(Run(c.ini, c.item), std::vector<std::string>{c.log}) << c.ini;
+  for (const Case& c : cases)
+    EXPECT_EQ(Run(c.ini, c.item), std::vector<std::string>{c.log}) << c.ini;
 }
 
 TEST_F(Compression, AnUnknownFormatFromTheSettingsMakesNothingAndTheBatchGoesOn) {
@@ -143,7 +156,8 @@ TEST_F(Compression, WithoutTempTheSystemTemporaryFolderIsUsed) {
   std::vector<std::string> log = Run("[Archive]\r\nType=5\r\n", data + "\\report.txt");
   ::SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
   ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(log[0], "Cab\t-a " + Q(tmp + "\\report.cab") + " " + Q(data + "\\") + " \"report.txt\"");
+  EXPECT_EQ(log[0],
+            "Cab\t-a " + Q(tmp + "\\report.cab") + " " + Q(data + "\\") + " \"report.txt\"");
 }
 
 TEST_F(Compression, AMissingLibraryInTheSelfExtractingFlowMakesNothing) {

@@ -42,9 +42,9 @@ class ImageJob : public ::testing::Test {
 
   std::string Write(const char* name, int type) {
     std::string path = box->Path(name);
-    int ok = type == 0 ? WriteBmp(path.c_str(), &picture)
-                       : type == 1 ? WritePng(path.c_str(), &picture)
-                                   : WriteJpeg(path.c_str(), &picture, 90);
+    int ok = type == 0   ? WriteBmp(path.c_str(), &picture)
+             : type == 1 ? WritePng(path.c_str(), &picture)
+                         : WriteJpeg(path.c_str(), &picture, 90);
     EXPECT_EQ(ok, 1) << path;
     return path;
   }

@@ -20,7 +20,8 @@ class Intake : public ::testing::Test {
   // Answers the message box the program shows with its OK button and returns its text.
   std::string AnswerMessage(const char* expectedTitle = "Quillet") {
     HWND box = app.WaitForMessageBox();
-    if (box == nullptr) return "<no message box>";
+    if (box == nullptr)
+      return "<no message box>";
     EXPECT_EQ(WindowText(box), expectedTitle);
     std::string text = MessageBoxText(box);
     PressButton(box, IDOK);
@@ -74,7 +75,8 @@ TEST_F(Intake, ExtractionCommandsAndFolders) {
   for (const Case& c : cases) {
     std::string ini = c.ini;
     size_t at = ini.find("%OUT%");
-    if (at != std::string::npos) ini.replace(at, 5, out);
+    if (at != std::string::npos)
+      ini.replace(at, 5, out);
     box.WriteIni(ini);
     ::DeleteFileA(box.ArchiverLogPath().c_str());
     QuilletProcess run;
@@ -173,15 +175,17 @@ TEST_F(Intake, ItemsAreRoutedByKindBeforeExtension) {
   box.WriteFileText(box.Path("README"), "x");
   box.WriteFileText(box.Path("ARCHIVE.ZIP"), "x");
   RunToEnd(box, box.Path("backup.zip") + " " + box.Path("photo.jpe") + " " +
-                    box.Path("data.tar.gz") + " " + box.Path("README") + " " + box.Path("ARCHIVE.ZIP"));
+                    box.Path("data.tar.gz") + " " + box.Path("README") + " " +
+                    box.Path("ARCHIVE.ZIP"));
   const std::string dir = box.Dir() + "\\";
-  EXPECT_EQ(box.ArchiverLog(),
-            (std::vector<std::string>{
-                "Unlha\ta " + Quoted(box.Path("backup.lzh")) + " " + Quoted(dir) + " \"backup.zip\" -d",
-                "Unlha\ta " + Quoted(box.Path("photo.lzh")) + " " + Quoted(box.Path("photo.jpe")),
-                "Unlha\ta " + Quoted(box.Path("data.tar.lzh")) + " " + Quoted(box.Path("data.tar.gz")),
-                "Unlha\ta " + Quoted(box.Path("README.lzh")) + " " + Quoted(box.Path("README")),
-                "SevenZip\tx " + Quoted(box.Path("ARCHIVE.ZIP")) + " \"-o" + dir + "\" *.*"}));
+  EXPECT_EQ(
+      box.ArchiverLog(),
+      (std::vector<std::string>{
+          "Unlha\ta " + Quoted(box.Path("backup.lzh")) + " " + Quoted(dir) + " \"backup.zip\" -d",
+          "Unlha\ta " + Quoted(box.Path("photo.lzh")) + " " + Quoted(box.Path("photo.jpe")),
+          "Unlha\ta " + Quoted(box.Path("data.tar.lzh")) + " " + Quoted(box.Path("data.tar.gz")),
+          "Unlha\ta " + Quoted(box.Path("README.lzh")) + " " + Quoted(box.Path("README")),
+          "SevenZip\tx " + Quoted(box.Path("ARCHIVE.ZIP")) + " \"-o" + dir + "\" *.*"}));
 }
 
 // Any visible top-level window, of any process, whose title contains text.
@@ -211,7 +215,8 @@ TEST_F(Intake, TheDestinationFolderOpensAfterASuccessfulExtraction) {
   HWND folder = nullptr;
   for (int i = 0; i < 100 && folder == nullptr; ++i) {
     folder = FindAnyWindowContaining("opened");
-    if (folder == nullptr) ::Sleep(100);
+    if (folder == nullptr)
+      ::Sleep(100);
   }
   ASSERT_NE(folder, nullptr) << "no window shows the folder";
   ::PostMessageA(folder, WM_CLOSE, 0, 0);
@@ -244,7 +249,8 @@ TEST_F(Intake, DroppedItemsRunInOrderUntilOneFailsAndTheWindowStays) {
   EXPECT_TRUE(app.Running()) << "the window stays open after a drop";
 
   ASSERT_TRUE(DropFiles(main, {box.Path("four.7z")}));
-  for (int i = 0; i < 100 && box.ArchiverLog().size() < 2; ++i) ::Sleep(50);
+  for (int i = 0; i < 100 && box.ArchiverLog().size() < 2; ++i)
+    ::Sleep(50);
   ASSERT_EQ(box.ArchiverLog().size(), 2u);
   EXPECT_NE(box.ArchiverLog()[1].find("four.7z"), std::string::npos);
   PressButton(main, IDCANCEL);
@@ -261,7 +267,8 @@ TEST_F(Intake, ADroppedShortPathIsNotLengthened) {
   HWND main = app.MainWindow();
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(DropFiles(main, {shortPath}));
-  for (int i = 0; i < 100 && box.ArchiverLog().empty(); ++i) ::Sleep(50);
+  for (int i = 0; i < 100 && box.ArchiverLog().empty(); ++i)
+    ::Sleep(50);
   ASSERT_EQ(box.ArchiverLog().size(), 1u);
   EXPECT_NE(box.ArchiverLog()[0].find(std::string(shortPath)), std::string::npos)
       << box.ArchiverLog()[0];

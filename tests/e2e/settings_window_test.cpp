@@ -72,18 +72,18 @@ TEST_F(SettingsWindow, MissingLibrariesKeepSixRowsAndTheSavedSelection) {
   box.WriteIni("[Archive]\r\nType=3\r\n");
   HWND main = Open(box);
   ASSERT_NE(main, nullptr);
-  EXPECT_EQ(ListRows(main, IDC_ARCHIVE_TYPE),
-            (std::vector<std::string>{"LHA          (UNLHA32.DLL がありません)",
-                                      "LHA 自己解凍 (UNLHA32.DLL がありません)",
-                                      "ZIP          (7-ZIP32.DLL がありません)",
-                                      "7-ZIP        (7-ZIP32.DLL がありません)",
-                                      "CAB          (CAB32.DLL   がありません)",
-                                      "CAB 自己解凍 (CAB32.DLL   がありません)"}));
+  EXPECT_EQ(
+      ListRows(main, IDC_ARCHIVE_TYPE),
+      (std::vector<std::string>{
+          "LHA          (UNLHA32.DLL がありません)", "LHA 自己解凍 (UNLHA32.DLL がありません)",
+          "ZIP          (7-ZIP32.DLL がありません)", "7-ZIP        (7-ZIP32.DLL がありません)",
+          "CAB          (CAB32.DLL   がありません)", "CAB 自己解凍 (CAB32.DLL   がありません)"}));
   EXPECT_EQ(SelectedListRow(main, IDC_ARCHIVE_TYPE), 3);
 }
 
 TEST_F(SettingsWindow, CancelCloseBoxAndExitLeaveTheFileAsItWas) {
-  const std::string original = "[Output]\r\nDirName=C:\\keep\r\nType=1\r\n[Image]\r\nJpegQuality=33\r\n";
+  const std::string original =
+      "[Output]\r\nDirName=C:\\keep\r\nType=1\r\n[Image]\r\nJpegQuality=33\r\n";
   struct Way {
     const char* name;
     void (*leave)(HWND);
@@ -120,10 +120,10 @@ TEST_F(SettingsWindow, QualityScrollBarMovesByOneAndFiveWithinOneToHundred) {
     int code, thumb;
     const char* shown;
   } steps[] = {
-      {SB_LINELEFT, 0, "2"},     {SB_PAGELEFT, 0, "1"},     {SB_LINELEFT, 0, "1"},
-      {SB_LINERIGHT, 0, "2"},    {SB_PAGERIGHT, 0, "7"},    {SB_THUMBTRACK, 98, "98"},
-      {SB_PAGERIGHT, 0, "100"},  {SB_LINERIGHT, 0, "100"},  {SB_THUMBPOSITION, 0, "1"},
-      {SB_ENDSCROLL, 0, "1"},    {SB_RIGHT, 0, "1"},
+      {SB_LINELEFT, 0, "2"},    {SB_PAGELEFT, 0, "1"},    {SB_LINELEFT, 0, "1"},
+      {SB_LINERIGHT, 0, "2"},   {SB_PAGERIGHT, 0, "7"},   {SB_THUMBTRACK, 98, "98"},
+      {SB_PAGERIGHT, 0, "100"}, {SB_LINERIGHT, 0, "100"}, {SB_THUMBPOSITION, 0, "1"},
+      {SB_ENDSCROLL, 0, "1"},   {SB_RIGHT, 0, "1"},
   };
   for (const Step& s : steps) {
     Scroll(main, IDC_QUALITY_SCROLL, s.code, s.thumb);
@@ -194,10 +194,12 @@ TEST_F(SettingsWindow, TypedFolderKeepsTheRadioAndIsSavedWholeEvenWhenLong) {
 HWND WaitForFolderBrowser(QuilletProcess& app) {
   for (int i = 0; i < 200; ++i) {
     for (HWND h : app.Windows()) {
-      if (ClassName(h) != "#32770" || WindowText(h) == "Quillet ver.1.03") continue;
+      if (ClassName(h) != "#32770" || WindowText(h) == "Quillet ver.1.03")
+        continue;
       HWND prompt = ::FindWindowExA(h, nullptr, "Static", nullptr);
       for (; prompt != nullptr; prompt = ::FindWindowExA(h, prompt, "Static", nullptr))
-        if (WindowText(prompt) == "出力ﾌｫﾙﾀﾞを指定して下さい。") return h;
+        if (WindowText(prompt) == "出力ﾌｫﾙﾀﾞを指定して下さい。")
+          return h;
     }
     ::Sleep(50);
   }
@@ -216,7 +218,8 @@ TEST_F(SettingsWindow, BrowsingForAFolderSetsItAndSwitchesTheOutputPlace) {
   ASSERT_NE(browser, nullptr);
   PressButton(browser, IDCANCEL);
   ::Sleep(300);
-  EXPECT_EQ(ControlText(main, IDC_OUTPUT_DIR), "typed by hand") << "a cancelled browse changes nothing";
+  EXPECT_EQ(ControlText(main, IDC_OUTPUT_DIR), "typed by hand")
+      << "a cancelled browse changes nothing";
   EXPECT_TRUE(IsChecked(main, IDC_OUTPUT_SAME));
 
   PressButton(main, IDC_BROWSE);

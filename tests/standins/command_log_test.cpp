@@ -3,8 +3,8 @@
 #include "support/scratch.h"
 #include "support/standin_library.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string>
 

@@ -4,16 +4,16 @@
 #include "support/program_commands.h"
 #include "support/scratch.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <vector>
 
 namespace {
 
-const ArchiveFormat *FormatOf(const std::string &name) {
+const ArchiveFormat* FormatOf(const std::string& name) {
   std::string ext = name.substr(name.find_last_of('.') + 1);
-  for (const ArchiveFormat *format : {&kLhaFormat, &kZipFormat, &kSevenZipFormat, &kCabFormat})
+  for (const ArchiveFormat* format : {&kLhaFormat, &kZipFormat, &kSevenZipFormat, &kCabFormat})
     if (ext == format->extension)
       return format;
   return nullptr;
@@ -36,8 +36,8 @@ TEST(ForeignArchiveTest, EachArchiveExtractsIntoItsOwnFolder) {
   FindClose(search);
   ASSERT_FALSE(names.empty());
   MakeFolder(folder + "out");
-  for (const std::string &name : names) {
-    const ArchiveFormat &format = *FormatOf(name);
+  for (const std::string& name : names) {
+    const ArchiveFormat& format = *FormatOf(name);
     std::string destination = folder + "out\\" + name + "\\";
     EXPECT_EQ(0, CallCommand(*format.library, ExtractCommand(format, folder + name, destination)))
         << name;

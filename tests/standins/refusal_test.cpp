@@ -3,8 +3,8 @@
 #include "support/scratch.h"
 #include "support/standin_library.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -20,13 +20,13 @@ class RefusalTest : public testing::Test {
     ASSERT_TRUE(WriteFileBytes(scratch_ + "src\\report.txt", "r"));
   }
   // Replaces every '@' in pattern with the scratch folder (ending in a backslash).
-  std::string Line(const std::string &pattern) const {
+  std::string Line(const std::string& pattern) const {
     std::string line;
     for (char c : pattern)
       line += c == '@' ? scratch_ : std::string(1, c);
     return line;
   }
-  void ExpectRefused(const StandinLibrary &library, const std::string &pattern) {
+  void ExpectRefused(const StandinLibrary& library, const std::string& pattern) {
     EXPECT_EQ(kUnknownCommand, CallCommand(library, Line(pattern))) << Line(pattern);
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((scratch_ + "*").c_str(), &found);

@@ -8,18 +8,18 @@
 
 namespace {
 
-class RoundTripTest : public testing::TestWithParam<const ArchiveFormat *> {
+class RoundTripTest : public testing::TestWithParam<const ArchiveFormat*> {
  protected:
   void SetUp() override {
     scratch_ = FreshScratchFolder();
     ASSERT_TRUE(MakeFolder(scratch_ + "src"));
     ASSERT_TRUE(MakeFolder(scratch_ + "out"));
   }
-  const ArchiveFormat &Format() const { return *GetParam(); }
-  std::string Archive(const std::string &base) const {
+  const ArchiveFormat& Format() const { return *GetParam(); }
+  std::string Archive(const std::string& base) const {
     return scratch_ + base + "." + Format().extension;
   }
-  int Run(const std::string &command) const { return CallCommand(*Format().library, command); }
+  int Run(const std::string& command) const { return CallCommand(*Format().library, command); }
 
   std::string scratch_;
 };
@@ -81,7 +81,7 @@ TEST_P(RoundTripTest, DamagedArchiveFailsExtraction) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTripTest,
                          testing::Values(&kLhaFormat, &kZipFormat, &kSevenZipFormat, &kCabFormat),
-                         [](const testing::TestParamInfo<const ArchiveFormat *> &info) {
+                         [](const testing::TestParamInfo<const ArchiveFormat*>& info) {
                            return std::string(info.param->label);
                          });
 

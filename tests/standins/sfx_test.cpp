@@ -4,13 +4,13 @@
 #include "support/sample_tree.h"
 #include "support/scratch.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 namespace {
 
 // The program's exit status, or -1 when it cannot be started or does not end in time.
-int RunProgram(const std::string &path) {
+int RunProgram(const std::string& path) {
   std::string commandLine = "\"" + path + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
@@ -28,11 +28,11 @@ int RunProgram(const std::string &path) {
   return static_cast<int>(status);
 }
 
-bool Exists(const std::string &path) {
+bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-class SfxTest : public testing::TestWithParam<const ArchiveFormat *> {
+class SfxTest : public testing::TestWithParam<const ArchiveFormat*> {
  protected:
   void SetUp() override {
     scratch_ = FreshScratchFolder();
@@ -40,8 +40,8 @@ class SfxTest : public testing::TestWithParam<const ArchiveFormat *> {
     ASSERT_TRUE(MakeFolder(scratch_ + "temp"));
     ASSERT_TRUE(MakeFolder(scratch_ + "dest"));
   }
-  const ArchiveFormat &Format() const { return *GetParam(); }
-  int Run(const std::string &command) const { return CallCommand(*Format().library, command); }
+  const ArchiveFormat& Format() const { return *GetParam(); }
+  int Run(const std::string& command) const { return CallCommand(*Format().library, command); }
 
   std::string scratch_;
 };
@@ -84,7 +84,7 @@ TEST_P(SfxTest, MissingTemporaryArchiveMakesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SfxTest, testing::Values(&kLhaFormat, &kCabFormat),
-                         [](const testing::TestParamInfo<const ArchiveFormat *> &info) {
+                         [](const testing::TestParamInfo<const ArchiveFormat*>& info) {
                            return std::string(info.param->label);
                          });
 

@@ -12,17 +12,17 @@ namespace {
 const char kTemp[] = R"(C:\TEMP)";
 
 struct Case {
-  const char *source;
+  const char* source;
   int isFolder;
   int archiveType;
   int addExt;
   int outputType;
-  const char *outputDir;
+  const char* outputDir;
   int archiver;
-  const char *archivePath;
-  const char *tempPath;
-  const char *first;
-  const char *second;
+  const char* archivePath;
+  const char* tempPath;
+  const char* first;
+  const char* second;
 };
 
 enum { kTextSize = 2500 };
@@ -36,17 +36,19 @@ struct Made {
 };
 
 // Names the archive and builds its command lines the way the compression job combines them.
-int Make(const char *source, int isFolder, int archiveType, int addExt, int outputType,
-         const char *outputDir, const char *tempDir, Made *m) {
-  const ArchiveFormat *format = FindArchiveFormat(archiveType);
-  if (format == nullptr) return 0;
+int Make(const char* source, int isFolder, int archiveType, int addExt, int outputType,
+         const char* outputDir, const char* tempDir, Made* m) {
+  const ArchiveFormat* format = FindArchiveFormat(archiveType);
+  if (format == nullptr)
+    return 0;
   m->archiver = format->archiver;
   if (!MakeArchivePath(source, format->extension, addExt, outputDir, outputType, m->archivePath,
                        kTextSize))
     return 0;
-  const char *target = m->archivePath;
+  const char* target = m->archivePath;
   if (format->selfExtracting) {
-    if (!MakeTempArchivePath(m->archivePath, tempDir, m->tempPath, kTextSize)) return 0;
+    if (!MakeTempArchivePath(m->archivePath, tempDir, m->tempPath, kTextSize))
+      return 0;
     target = m->tempPath;
   }
   int ok = 0;
@@ -68,7 +70,7 @@ int Make(const char *source, int isFolder, int archiveType, int addExt, int outp
   return ok;
 }
 
-void ExpectPlan(const Case &c) {
+void ExpectPlan(const Case& c) {
   SCOPED_TRACE(c.first);
   std::unique_ptr<Made> m(new Made);
   ASSERT_EQ(Make(c.source, c.isFolder, c.archiveType, c.addExt, c.outputType, c.outputDir, kTemp,
@@ -102,7 +104,7 @@ TEST(ArchiveCreation, WorkedExamples) {
        R"(C:\TEMP\photos.cab)", R"(-a -r "C:\TEMP\photos.cab" "C:\data\" "photos\*.*")",
        R"(-f "C:\TEMP\photos.cab" "D:\out\")"},
   };
-  for (const Case &c : cases)
+  for (const Case& c : cases)
     ExpectPlan(c);
 }
 
@@ -121,7 +123,7 @@ TEST(ArchiveCreation, TheFormsTheExamplesLeaveOut) {
        R"(C:\TEMP\report_txt.cab)", R"(-a "C:\TEMP\report_txt.cab" "C:\data\" "report.txt")",
        R"(-f "C:\TEMP\report_txt.cab" "C:\data\")"},
   };
-  for (const Case &c : cases)
+  for (const Case& c : cases)
     ExpectPlan(c);
 }
 
@@ -153,7 +155,7 @@ TEST(ArchiveCreation, NamesAndCommandsOfAwkwardSources) {
        "-a \"C:\\TEMP\\\x95\x5c.cab\" \"C:\\\x83\x5c\\\" \"\x95\x5c.txt\"",
        "-f \"C:\\TEMP\\\x95\x5c.cab\" \"C:\\\x83\x5c\\\""},
   };
-  for (const Case &c : cases)
+  for (const Case& c : cases)
     ExpectPlan(c);
 }
 
@@ -175,15 +177,14 @@ TEST(ArchiveCreation, RefusesUnknownTypesAndWhatDoesNotFit) {
   std::string outputDir(2400, 'o');
   std::string source = R"(C:\)" + std::string(150, 's') + ".txt";
   EXPECT_EQ(Make(source.c_str(), 0, 0, 0, 1, outputDir.c_str(), kTemp, plan.get()), 0);
-  EXPECT_EQ(Make(source.c_str(), 0, 0, 0, 1, outputDir.c_str() + 300, kTemp, plan.get()),
-            1);
+  EXPECT_EQ(Make(source.c_str(), 0, 0, 0, 1, outputDir.c_str() + 300, kTemp, plan.get()), 1);
   // The archive path itself does not fit.
   std::string hugeDir(2495, 'o');
   EXPECT_EQ(Make(R"(C:\a.txt)", 0, 2, 0, 1, hugeDir.c_str(), kTemp, plan.get()), 0);
 }
 
-std::string Command(int (*format)(char *, size_t, const char *, const char *, int),
-                    const std::string &archive, const std::string &source, int isFolder,
+std::string Command(int (*format)(char*, size_t, const char*, const char*, int),
+                    const std::string& archive, const std::string& source, int isFolder,
                     size_t size = 2500) {
   char out[2500];
   if (!format(out, size, archive.c_str(), source.c_str(), isFolder))

@@ -7,10 +7,10 @@
 
 namespace {
 
-using ExtractFormat = int (*)(char *, size_t, const char *, const char *);
+using ExtractFormat = int (*)(char*, size_t, const char*, const char*);
 
 // The destination the way the dispatcher finds it, then the library's command line.
-std::string ExtractCommand(ExtractFormat format, const std::string &archive, const char *outputDir,
+std::string ExtractCommand(ExtractFormat format, const std::string& archive, const char* outputDir,
                            int outputType, int makeDir) {
   char dest[2500];
   char command[2500];

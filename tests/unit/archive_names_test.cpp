@@ -8,22 +8,22 @@ namespace {
 
 const size_t kCallerSize = 2500;
 
-std::string ArchivePath(const std::string &source, const char *ext, int addExt,
-                        const char *outputDir, int outputType) {
+std::string ArchivePath(const std::string& source, const char* ext, int addExt,
+                        const char* outputDir, int outputType) {
   char out[kCallerSize];
   if (!MakeArchivePath(source.c_str(), ext, addExt, outputDir, outputType, out, sizeof out))
     return "<refused:" + std::string(out) + ">";
   return out;
 }
 
-std::string TempPath(const std::string &archive, const char *tempDir) {
+std::string TempPath(const std::string& archive, const char* tempDir) {
   char out[kCallerSize];
   if (!MakeTempArchivePath(archive.c_str(), tempDir, out, sizeof out))
     return "<refused:" + std::string(out) + ">";
   return out;
 }
 
-std::string ExtractDir(const std::string &archive, const char *outputDir, int outputType,
+std::string ExtractDir(const std::string& archive, const char* outputDir, int outputType,
                        int makeDir) {
   char out[kCallerSize];
   if (!MakeExtractDirPath(archive.c_str(), outputDir, outputType, makeDir, out, sizeof out))

@@ -16,9 +16,9 @@ struct BmpSpec {
   int32_t width = 1;
   int32_t height = 1;
   uint32_t compression = 0;
-  uint32_t infoSize = 40;     // a larger info header pads with zeros before the table/rows
-  int paletteEntries = -1;    // colour table entries written (-1: the full 2^bits)
-  int32_t offBitsExtra = 0;   // bytes between the table and the rows
+  uint32_t infoSize = 40;   // a larger info header pads with zeros before the table/rows
+  int paletteEntries = -1;  // colour table entries written (-1: the full 2^bits)
+  int32_t offBitsExtra = 0; // bytes between the table and the rows
   uint32_t (*value)(int x, int n) = nullptr;
 };
 
@@ -55,7 +55,8 @@ Bytes MakeBmp(const BmpSpec& s) {
   PutU32(&b, static_cast<uint32_t>(entries));
   PutU32(&b, 0);
   b.resize(14 + s.infoSize, 0);
-  for (int i = 0; i < entries; ++i) PutU32(&b, PaletteColour(i));
+  for (int i = 0; i < entries; ++i)
+    PutU32(&b, PaletteColour(i));
   b.resize(offBits, 0xEE);
   auto value = s.value != nullptr ? s.value : DefaultValue;
   const int rows = s.height < 0 ? -s.height : s.height;
@@ -71,20 +72,25 @@ Bytes MakeBmp(const BmpSpec& s) {
       }
       case 4: {
         const unsigned shift = (x % 2 == 0) ? 4 : 0;
-        row[x / 2] = static_cast<unsigned char>((row[x / 2] & ~(0xFu << shift)) | ((v & 0xFu) << shift));
+        row[x / 2] =
+            static_cast<unsigned char>((row[x / 2] & ~(0xFu << shift)) | ((v & 0xFu) << shift));
         break;
       }
-      case 8: row[x] = static_cast<unsigned char>(v & 0xFF); break;
+      case 8:
+        row[x] = static_cast<unsigned char>(v & 0xFF);
+        break;
       case 24:
       case 32: {
         unsigned char* p = &row[static_cast<size_t>(x) * (s.bits / 8)];
         p[0] = static_cast<unsigned char>(v & 0xFF);
         p[1] = static_cast<unsigned char>((v >> 8) & 0xFF);
         p[2] = static_cast<unsigned char>((v >> 16) & 0xFF);
-        if (s.bits == 32) p[3] = 0x7B; // never reaches the image
+        if (s.bits == 32)
+          p[3] = 0x7B; // never reaches the image
         break;
       }
-      default: break;
+      default:
+        break;
       }
     }
     b.insert(b.end(), row.begin(), row.end());
@@ -103,7 +109,8 @@ void Expected(int bits, uint32_t v, unsigned char out[4]) {
 
 ::testing::AssertionResult ReadsAsSpecified(const BmpSpec& s, const std::string& path) {
   Image image;
-  if (ReadBmp(path.c_str(), &image.b) != 1) return ::testing::AssertionFailure() << "ReadBmp failed";
+  if (ReadBmp(path.c_str(), &image.b) != 1)
+    return ::testing::AssertionFailure() << "ReadBmp failed";
   if (image.b.width != s.width || image.b.height != s.height || image.b.channels != 3)
     return ::testing::AssertionFailure() << "header fields";
   auto value = s.value != nullptr ? s.value : DefaultValue;
@@ -140,7 +147,8 @@ TEST(BmpCodec, ReadsEveryDepthAndWidth) {
       s.bits = bits;
       s.width = w;
       s.height = 3;
-      const std::string path = dir.File("d" + std::to_string(bits) + "w" + std::to_string(w) + ".bmp");
+      const std::string path =
+          dir.File("d" + std::to_string(bits) + "w" + std::to_string(w) + ".bmp");
       WriteFile(path, MakeBmp(s));
       EXPECT_TRUE(ReadsAsSpecified(s, path)) << bits << " bits, width " << w;
     }
@@ -243,13 +251,42 @@ TEST(BmpCodec, RefusedFiles) {
   BmpSpec s;
   s.width = 3;
   s.height = 2;
-  { BmpSpec t = s; t.height = -2; EXPECT_TRUE(refused(MakeBmp(t))) << "top-down"; }
-  { BmpSpec t = s; t.height = 0; EXPECT_TRUE(refused(MakeBmp(t))) << "height 0"; }
-  { BmpSpec t = s; t.width = 0; EXPECT_TRUE(refused(MakeBmp(t))) << "width 0"; }
-  { BmpSpec t = s; t.width = -3; EXPECT_TRUE(refused(MakeBmp(t))) << "negative width"; }
-  { BmpSpec t = s; t.bits = 16; EXPECT_TRUE(refused(MakeBmp(t))) << "16 bits"; }
-  { BmpSpec t = s; t.bits = 8; t.compression = 1; EXPECT_TRUE(refused(MakeBmp(t))) << "RLE8"; }
-  { BmpSpec t = s; t.compression = 3; EXPECT_TRUE(refused(MakeBmp(t))) << "bit fields"; }
+  {
+    BmpSpec t = s;
+    t.height = -2;
+    EXPECT_TRUE(refused(MakeBmp(t))) << "top-down";
+  }
+  {
+    BmpSpec t = s;
+    t.height = 0;
+    EXPECT_TRUE(refused(MakeBmp(t))) << "height 0";
+  }
+  {
+    BmpSpec t = s;
+    t.width = 0;
+    EXPECT_TRUE(refused(MakeBmp(t))) << "width 0";
+  }
+  {
+    BmpSpec t = s;
+    t.width = -3;
+    EXPECT_TRUE(refused(MakeBmp(t))) << "negative width";
+  }
+  {
+    BmpSpec t = s;
+    t.bits = 16;
+    EXPECT_TRUE(refused(MakeBmp(t))) << "16 bits";
+  }
+  {
+    BmpSpec t = s;
+    t.bits = 8;
+    t.compression = 1;
+    EXPECT_TRUE(refused(MakeBmp(t))) << "RLE8";
+  }
+  {
+    BmpSpec t = s;
+    t.compression = 3;
+    EXPECT_TRUE(refused(MakeBmp(t))) << "bit fields";
+  }
   {
     Bytes file = MakeBmp(s);
     for (size_t cut : {2u, 10u, 13u, 20u, 53u}) {
@@ -351,7 +388,8 @@ TEST(BmpCodec, WrittenRowLengths) {
         EXPECT_EQ(row[x * 3 + 1], image.At(x, n)[1]);
         EXPECT_EQ(row[x * 3 + 2], image.At(x, n)[0]);
       }
-      for (size_t k = 3 * w; k < strides[w]; ++k) EXPECT_EQ(row[k], 0) << w;
+      for (size_t k = 3 * w; k < strides[w]; ++k)
+        EXPECT_EQ(row[k], 0) << w;
     }
     EXPECT_EQ(f[f.size() - 1], 0);
     EXPECT_EQ(f[f.size() - 2], 0);
@@ -385,7 +423,8 @@ TEST(BmpCodec, RoundTripKeepsPixelBytes) {
   Image image;
   ASSERT_EQ(ReadBmp(dir.File("32.bmp").c_str(), &image.b), 1);
   for (int n = 0; n < 2; ++n)
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(image.At(x, n)[3], 255);
+    for (int x = 0; x < 3; ++x)
+      EXPECT_EQ(image.At(x, n)[3], 255);
   ASSERT_EQ(WriteBmp(dir.File("24.bmp").c_str(), &image.b), 1);
   EXPECT_EQ(GetU16(ReadFile(dir.File("24.bmp")), 28), 24u);
 }

@@ -8,7 +8,7 @@
 namespace {
 
 // All tokens of a command line, read one by one as the intake does.
-std::vector<std::string> TokensOf(const char *commandLine) {
+std::vector<std::string> TokensOf(const char* commandLine) {
   std::vector<std::string> tokens;
   int count = CountTokens(commandLine);
   for (int n = 1; n <= count; ++n) {

@@ -19,17 +19,23 @@ const char* const kExt[] = {".bmp", ".png", ".jpg"};
 // without alpha, JPEG at high quality).
 std::string MagickTarget(int type, bool alpha, const std::string& path) {
   switch (type) {
-  case kImageBmp: return "BMP3:" + path;
-  case kImagePng: return (alpha ? "PNG32:" : "PNG24:") + path;
-  default: return "JPEG:" + path;
+  case kImageBmp:
+    return "BMP3:" + path;
+  case kImagePng:
+    return (alpha ? "PNG32:" : "PNG24:") + path;
+  default:
+    return "JPEG:" + path;
   }
 }
 
 std::string MagickOptions(int type) {
   switch (type) {
-  case kImageBmp: return "-alpha off";
-  case kImageJpeg: return "-alpha off -quality 95";
-  default: return "";
+  case kImageBmp:
+    return "-alpha off";
+  case kImageJpeg:
+    return "-alpha off -quality 95";
+  default:
+    return "";
   }
 }
 
@@ -62,7 +68,8 @@ TEST(ConvertImage, EveryDirectionAndOddSizes) {
   for (const auto& size : sizes)
     for (int alpha = 0; alpha <= 1; ++alpha)
       for (int from = 0; from < 3; ++from) {
-        if (alpha && from != kImagePng) continue; // only PNG sources carry alpha
+        if (alpha && from != kImagePng)
+          continue; // only PNG sources carry alpha
         Image picture;
         FillGentle(&picture, size[0], size[1], alpha != 0);
         const std::string source = dir.File(std::string("src") + kExt[from]);
@@ -113,9 +120,15 @@ TEST(ConvertImage, ConvertsAFileOntoItself) {
     // make the file with the writers, then convert it onto itself
     int made = 0;
     switch (type) {
-    case kImageBmp: made = WriteBmp(path.c_str(), &picture.b); break;
-    case kImagePng: made = WritePng(path.c_str(), &picture.b); break;
-    default: made = WriteJpeg(path.c_str(), &picture.b, 100); break;
+    case kImageBmp:
+      made = WriteBmp(path.c_str(), &picture.b);
+      break;
+    case kImagePng:
+      made = WritePng(path.c_str(), &picture.b);
+      break;
+    default:
+      made = WriteJpeg(path.c_str(), &picture.b, 100);
+      break;
     }
     ASSERT_EQ(made, 1);
     Image before;

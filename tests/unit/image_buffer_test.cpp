@@ -26,7 +26,8 @@ TEST(ImageBuffer, AllocatesZeroFilledBlock) {
   image.height = 3;
   ASSERT_EQ(AllocImagePixels(&image), 1);
   ASSERT_NE(image.pixels, nullptr);
-  for (int i = 0; i < 5 * 3 * 4; ++i) EXPECT_EQ(image.pixels[i], 0);
+  for (int i = 0; i < 5 * 3 * 4; ++i)
+    EXPECT_EQ(image.pixels[i], 0);
   image.pixels[0] = 7;
   ASSERT_EQ(AllocImagePixels(&image), 1); // replaces the block
   EXPECT_EQ(image.pixels[0], 0);

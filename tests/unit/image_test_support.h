@@ -31,9 +31,11 @@ class TempDir {
     static int counter = 0;
     const fs::path base = fs::temp_directory_path();
     for (;;) {
-      path_ = base / ("quillet-image-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+      path_ =
+          base / ("quillet-image-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
       std::error_code ec;
-      if (fs::create_directory(path_, ec)) break;
+      if (fs::create_directory(path_, ec))
+        break;
     }
   }
   ~TempDir() {
@@ -55,7 +57,8 @@ inline Bytes ReadFile(const std::string& path) {
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline bool Exists(const std::string& path) { return fs::exists(path); }
@@ -67,9 +70,13 @@ struct Image {
   ~Image() { FreeImagePixels(&b); }
   Image(const Image&) = delete;
   Image& operator=(const Image&) = delete;
-  unsigned char* At(int x, int row) { return b.pixels + (static_cast<size_t>(row) * b.width + x) * 4; }
+  unsigned char* At(int x, int row) {
+    return b.pixels + (static_cast<size_t>(row) * b.width + x) * 4;
+  }
   size_t Bytes() const { return static_cast<size_t>(b.width) * b.height * 4; }
-  std::vector<unsigned char> Pixels() const { return std::vector<unsigned char>(b.pixels, b.pixels + Bytes()); }
+  std::vector<unsigned char> Pixels() const {
+    return std::vector<unsigned char>(b.pixels, b.pixels + Bytes());
+  }
 };
 
 // A deterministic, photo-like-ish test picture: smooth gradients plus some noise. For
@@ -95,8 +102,9 @@ inline void FillPicture(Image* image, int width, int height, int channels, unsig
         p[1] = static_cast<unsigned char>(g);
         p[2] = static_cast<unsigned char>(b);
       }
-      p[3] = (channels == 2 || channels == 4) ? static_cast<unsigned char>((x * 31 + row * 17) & 0xFF)
-                                              : 255;
+      p[3] = (channels == 2 || channels == 4)
+                 ? static_cast<unsigned char>((x * 31 + row * 17) & 0xFF)
+                 : 255;
     }
   }
 }
@@ -108,16 +116,19 @@ inline bool HaveImageMagick() {
   return have == 1;
 }
 
-#define QUILLET_REQUIRE_IMAGEMAGICK()                                                             \
-  do {                                                                                           \
-    if (!imgtest::HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";   \
+#define QUILLET_REQUIRE_IMAGEMAGICK()                                                              \
+  do {                                                                                             \
+    if (!imgtest::HaveImageMagick())                                                               \
+      GTEST_SKIP() << "ImageMagick's convert is not installed";                                    \
   } while (0)
 
 inline std::string Quote(const std::string& s) {
   std::string out = "'";
   for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
   }
   return out + "'";
 }
@@ -125,10 +136,12 @@ inline std::string Quote(const std::string& s) {
 inline bool RunCapture(const std::string& command, Bytes* out) {
   out->clear();
   FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return false;
+  if (pipe == nullptr)
+    return false;
   unsigned char buffer[65536];
   size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out->insert(out->end(), buffer, buffer + n);
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    out->insert(out->end(), buffer, buffer + n);
   return pclose(pipe) == 0;
 }
 
@@ -145,7 +158,8 @@ inline bool MagickDecode(const std::string& path, Decoded* out, const std::strin
   if (!RunCapture("identify -format '%w %h\\n' " + Quote(path) + "'[0]' 2>/dev/null", &size))
     return false;
   std::string text(size.begin(), size.end());
-  if (std::sscanf(text.c_str(), "%d %d", &out->width, &out->height) != 2) return false;
+  if (std::sscanf(text.c_str(), "%d %d", &out->width, &out->height) != 2)
+    return false;
   if (!RunCapture("convert " + Quote(path) + "'[0]' " + options + " -depth 8 rgba:- 2>/dev/null",
                   &out->rgba))
     return false;
@@ -171,9 +185,8 @@ inline bool MagickEncode(const ImageBuffer& image, const std::string& rawPath,
 inline ::testing::AssertionResult SamePixels(const ImageBuffer& image, const Decoded& decoded,
                                              int tolerance = 0, unsigned mask = 0xF) {
   if (image.width != decoded.width || image.height != decoded.height)
-    return ::testing::AssertionFailure()
-           << "size " << image.width << "x" << image.height << " vs " << decoded.width << "x"
-           << decoded.height;
+    return ::testing::AssertionFailure() << "size " << image.width << "x" << image.height << " vs "
+                                         << decoded.width << "x" << decoded.height;
   const size_t rowBytes = static_cast<size_t>(image.width) * 4;
   int worst = 0;
   for (int row = 0; row < image.height; ++row) {
@@ -181,9 +194,11 @@ inline ::testing::AssertionResult SamePixels(const ImageBuffer& image, const Dec
     const unsigned char* b = decoded.rgba.data() + (image.height - 1 - row) * rowBytes;
     for (int x = 0; x < image.width; ++x)
       for (int c = 0; c < 4; ++c) {
-        if (((mask >> c) & 1) == 0) continue;
+        if (((mask >> c) & 1) == 0)
+          continue;
         const int d = std::abs(a[x * 4 + c] - b[x * 4 + c]);
-        if (d > worst) worst = d;
+        if (d > worst)
+          worst = d;
         if (d > tolerance)
           return ::testing::AssertionFailure()
                  << "pixel (" << x << ", row " << row << ") channel " << c << ": "
@@ -198,17 +213,18 @@ inline ::testing::AssertionResult SamePixels(const ImageBuffer& image, const Dec
 inline ::testing::AssertionResult SameImage(const ImageBuffer& a, const ImageBuffer& b,
                                             int tolerance = 0, unsigned mask = 0xF) {
   if (a.width != b.width || a.height != b.height)
-    return ::testing::AssertionFailure() << "size " << a.width << "x" << a.height << " vs "
-                                         << b.width << "x" << b.height;
+    return ::testing::AssertionFailure()
+           << "size " << a.width << "x" << a.height << " vs " << b.width << "x" << b.height;
   const size_t n = static_cast<size_t>(a.width) * a.height;
   for (size_t i = 0; i < n; ++i)
     for (int c = 0; c < 4; ++c) {
-      if (((mask >> c) & 1) == 0) continue;
+      if (((mask >> c) & 1) == 0)
+        continue;
       const int d = std::abs(a.pixels[i * 4 + c] - b.pixels[i * 4 + c]);
       if (d > tolerance)
         return ::testing::AssertionFailure()
-               << "pixel " << (i % a.width) << ", row " << (i / a.width) << " channel " << c
-               << ": " << int(a.pixels[i * 4 + c]) << " vs " << int(b.pixels[i * 4 + c]);
+               << "pixel " << (i % a.width) << ", row " << (i / a.width) << " channel " << c << ": "
+               << int(a.pixels[i * 4 + c]) << " vs " << int(b.pixels[i * 4 + c]);
     }
   return ::testing::AssertionSuccess();
 }
@@ -216,7 +232,8 @@ inline ::testing::AssertionResult SameImage(const ImageBuffer& a, const ImageBuf
 // ----- the public suites shipped with the libraries' Debian sources
 
 inline fs::path CacheDir() {
-  if (const char* q = std::getenv("QUILLET_CACHE"); q != nullptr && *q != '\0') return q;
+  if (const char* q = std::getenv("QUILLET_CACHE"); q != nullptr && *q != '\0')
+    return q;
   if (const char* x = std::getenv("XDG_CACHE_HOME"); x != nullptr && *x != '\0')
     return fs::path(x) / "quillet";
   const char* home = std::getenv("HOME");
@@ -227,7 +244,8 @@ inline fs::path CacheDir() {
 inline fs::path FindSuite(const std::string& prefix, const std::string& sub) {
   std::error_code ec;
   const fs::path src = CacheDir() / "src";
-  if (!fs::is_directory(src, ec)) return {};
+  if (!fs::is_directory(src, ec))
+    return {};
   std::vector<fs::path> found;
   for (const auto& entry : fs::directory_iterator(src, ec)) {
     const std::string name = entry.path().filename().string();
@@ -251,7 +269,8 @@ inline std::vector<std::string> FilesWithExtension(const fs::path& dir, const st
 // Open file descriptors of this process, to see that no call leaves a file open (Linux).
 inline int OpenFileCount() {
   std::error_code ec;
-  if (!fs::is_directory("/proc/self/fd", ec)) return -1;
+  if (!fs::is_directory("/proc/self/fd", ec))
+    return -1;
   int n = 0;
   for (auto it = fs::directory_iterator("/proc/self/fd", ec); !ec && it != fs::directory_iterator();
        it.increment(ec))
@@ -266,7 +285,8 @@ inline void PutU16(Bytes* b, unsigned v) {
   b->push_back(static_cast<unsigned char>((v >> 8) & 0xFF));
 }
 inline void PutU32(Bytes* b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b->push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
+  for (int i = 0; i < 4; ++i)
+    b->push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
 }
 inline uint32_t GetU32(const Bytes& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);

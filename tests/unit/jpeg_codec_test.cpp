@@ -16,8 +16,8 @@ using namespace imgtest;
 namespace {
 
 struct Markers {
-  std::vector<int> sofTypes;   // 0xC0.. markers seen
-  int components = 0;          // from the first SOF
+  std::vector<int> sofTypes; // 0xC0.. markers seen
+  int components = 0;        // from the first SOF
   int width = 0, height = 0;
   bool sixteenBitTables = false; // any DQT with 16-bit precision
 };
@@ -28,7 +28,8 @@ Markers ScanMarkers(const Bytes& f) {
   while (at + 4 <= f.size() && f[at] == 0xFF) {
     const int marker = f[at + 1];
     const size_t length = (f[at + 2] << 8) | f[at + 3];
-    if (marker == 0xDA) break; // start of scan
+    if (marker == 0xDA)
+      break; // start of scan
     if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
       m.sofTypes.push_back(marker);
       m.height = (f[at + 5] << 8) | f[at + 6];
@@ -81,7 +82,8 @@ void FillSmooth(Image* image, int w, int h, int channels) {
       p[0] = static_cast<unsigned char>(base + (gray ? 0 : 20) + x % 4);
       p[1] = static_cast<unsigned char>(base + x % 4);
       p[2] = static_cast<unsigned char>(base + (gray ? 0 : -20) + x % 4);
-      if (gray) p[1] = p[2] = p[0];
+      if (gray)
+        p[1] = p[2] = p[0];
       p[3] = static_cast<unsigned char>(x * 9);
     }
 }
@@ -176,7 +178,8 @@ TEST(JpegCodec, ColourFromTwoThreeAndFourChannels) {
     Image back;
     ASSERT_EQ(ReadResult(path, &back), 1);
     EXPECT_EQ(back.b.channels, 3);
-    for (int i = 0; i < 16 * 16; ++i) EXPECT_EQ(back.b.pixels[i * 4 + 3], 255);
+    for (int i = 0; i < 16 * 16; ++i)
+      EXPECT_EQ(back.b.pixels[i * 4 + 3], 255);
     EXPECT_GT(Psnr(image.b, back.b), 30.0) << channels;
   }
 }
@@ -234,7 +237,8 @@ Bytes PlainLibjpegFile(const ImageBuffer& image, int quality, const std::string&
   while (c.next_scanline < c.image_height) {
     const unsigned char* s = image.pixels + (image.height - 1 - c.next_scanline) * image.width * 4;
     for (int x = 0; x < image.width; ++x)
-      for (int k = 0; k < (gray ? 1 : 3); ++k) row[x * (gray ? 1 : 3) + k] = s[x * 4 + k];
+      for (int k = 0; k < (gray ? 1 : 3); ++k)
+        row[x * (gray ? 1 : 3) + k] = s[x * 4 + k];
     JSAMPROW r = row.data();
     jpeg_write_scanlines(&c, &r, 1);
   }

@@ -11,14 +11,14 @@ struct Split {
   std::string drive, dir, name, ext;
 };
 
-Split SplitOf(const std::string &path) {
+Split SplitOf(const std::string& path) {
   PathPieces p;
   int ok = SplitPath(path.c_str(), &p);
   return {ok, p.drive, p.dir, p.name, p.ext};
 }
 
-void ExpectSplit(const std::string &path, const char *drive, const char *dir, const char *name,
-                 const char *ext) {
+void ExpectSplit(const std::string& path, const char* drive, const char* dir, const char* name,
+                 const char* ext) {
   SCOPED_TRACE(path);
   Split s = SplitOf(path);
   EXPECT_EQ(s.ok, 1);
@@ -28,7 +28,7 @@ void ExpectSplit(const std::string &path, const char *drive, const char *dir, co
   EXPECT_EQ(s.ext, ext);
 }
 
-std::string Join(const char *drive, const char *dir, const char *name, const char *ext,
+std::string Join(const char* drive, const char* dir, const char* name, const char* ext,
                  size_t size = 300) {
   char out[300];
   memset(out, 'x', sizeof out);
@@ -151,7 +151,7 @@ TEST(JoinPath, RoundTripsWhatSplitPathTookApart) {
       std::string("C:\\") + kSofuto + "\\" + kNouryoku + ".lzh",
       std::string("D:\\x\\") + kJuu,
   };
-  for (const std::string &path : paths) {
+  for (const std::string& path : paths) {
     PathPieces p;
     ASSERT_EQ(SplitPath(path.c_str(), &p), 1);
     EXPECT_EQ(Join(p.drive, p.dir, p.name, p.ext), path);

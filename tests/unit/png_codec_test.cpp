@@ -15,7 +15,8 @@ namespace {
 // ----- a minimal PNG builder (non-interlaced, filter 0) for hand-made and damaged files
 
 void PutBE32(Bytes* b, uint32_t v) {
-  for (int i = 3; i >= 0; --i) b->push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
+  for (int i = 3; i >= 0; --i)
+    b->push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
 }
 uint32_t GetBE32(const Bytes& b, size_t at) {
   return (static_cast<uint32_t>(b[at]) << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3];
@@ -34,9 +35,9 @@ struct PngSpec {
   uint32_t height = 1;
   int depth = 8;
   int colorType = 2;
-  Bytes samples;   // height rows of packed samples, without filter bytes
-  Bytes palette;   // PLTE data (3 bytes per entry)
-  Bytes trns;      // tRNS data
+  Bytes samples; // height rows of packed samples, without filter bytes
+  Bytes palette; // PLTE data (3 bytes per entry)
+  Bytes trns;    // tRNS data
   bool iend = true;
 };
 
@@ -51,8 +52,10 @@ Bytes MakePng(const PngSpec& s) {
   ihdr.push_back(0);
   ihdr.push_back(0);
   PutChunk(&out, "IHDR", ihdr);
-  if (!s.palette.empty()) PutChunk(&out, "PLTE", s.palette);
-  if (!s.trns.empty()) PutChunk(&out, "tRNS", s.trns);
+  if (!s.palette.empty())
+    PutChunk(&out, "PLTE", s.palette);
+  if (!s.trns.empty())
+    PutChunk(&out, "tRNS", s.trns);
   const size_t rowBytes = s.height == 0 ? 0 : s.samples.size() / s.height;
   Bytes raw;
   for (uint32_t y = 0; y < s.height; ++y) {
@@ -64,7 +67,8 @@ Bytes MakePng(const PngSpec& s) {
   compress(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()));
   z.resize(size);
   PutChunk(&out, "IDAT", z);
-  if (s.iend) PutChunk(&out, "IEND", {});
+  if (s.iend)
+    PutChunk(&out, "IEND", {});
   return out;
 }
 
@@ -74,7 +78,8 @@ std::vector<std::pair<std::string, Bytes>> Chunks(const Bytes& file) {
   size_t at = 8;
   while (at + 12 <= file.size()) {
     const uint32_t length = GetBE32(file, at);
-    if (at + 12 + length > file.size()) break;
+    if (at + 12 + length > file.size())
+      break;
     chunks.emplace_back(std::string(file.begin() + at + 4, file.begin() + at + 8),
                         Bytes(file.begin() + at + 8, file.begin() + at + 8 + length));
     at += 12 + length;
@@ -120,7 +125,8 @@ TEST(PngCodec, ReadsEachColourType) {
     s.colorType = c.colorType;
     for (uint32_t i = 0; i < w * h * c.samples; ++i)
       s.samples.push_back(static_cast<unsigned char>(c.colorType == 3 ? i % 4 : i * 37 + 5));
-    if (c.colorType == 3) s.palette = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+    if (c.colorType == 3)
+      s.palette = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
     const std::string path = dir.File("t" + std::to_string(c.colorType) + ".png");
     WriteFile(path, MakePng(s));
     Image image;
@@ -132,14 +138,22 @@ TEST(PngCodec, ReadsEachColourType) {
         const unsigned char* p = image.At(x, h - 1 - y); // the file's top row is the last row
         unsigned char want[4];
         switch (c.colorType) {
-        case 0: want[0] = want[1] = want[2] = v[0], want[3] = 255; break;
-        case 2: want[0] = v[0], want[1] = v[1], want[2] = v[2], want[3] = 255; break;
+        case 0:
+          want[0] = want[1] = want[2] = v[0], want[3] = 255;
+          break;
+        case 2:
+          want[0] = v[0], want[1] = v[1], want[2] = v[2], want[3] = 255;
+          break;
         case 3:
           want[0] = s.palette[v[0] * 3], want[1] = s.palette[v[0] * 3 + 1];
           want[2] = s.palette[v[0] * 3 + 2], want[3] = 255;
           break;
-        case 4: want[0] = want[1] = want[2] = v[0], want[3] = v[1]; break;
-        default: memcpy(want, v, 4); break;
+        case 4:
+          want[0] = want[1] = want[2] = v[0], want[3] = v[1];
+          break;
+        default:
+          memcpy(want, v, 4);
+          break;
         }
         EXPECT_EQ(Bytes(p, p + 4), Bytes(want, want + 4)) << c.colorType << " " << x << "," << y;
       }
@@ -151,8 +165,8 @@ TEST(PngCodec, PaletteIndexBeyondThePaletteIsOpaqueBlack) {
   PngSpec s;
   s.width = 4;
   s.colorType = 3;
-  s.palette = {200, 100, 50, 1, 2, 3};          // two entries
-  s.samples = {0, 1, 2, 255};                   // 2 and 255 lie beyond the palette
+  s.palette = {200, 100, 50, 1, 2, 3}; // two entries
+  s.samples = {0, 1, 2, 255};          // 2 and 255 lie beyond the palette
   WriteFile(dir.File("p.png"), MakePng(s));
   Image image;
   ASSERT_EQ(ReadResult(dir.File("p.png"), &image), 1);
@@ -182,7 +196,8 @@ TEST(PngCodec, OtherDepthsAndBrokenFilesFailCleanly) {
   PngSpec good;
   good.width = 5;
   good.height = 4;
-  for (int i = 0; i < 5 * 4 * 3; ++i) good.samples.push_back(static_cast<unsigned char>(i * 11));
+  for (int i = 0; i < 5 * 4 * 3; ++i)
+    good.samples.push_back(static_cast<unsigned char>(i * 11));
   const Bytes file = MakePng(good);
   int n = 0;
   auto result = [&](const Bytes& bytes) {
@@ -228,7 +243,8 @@ TEST(PngCodec, OtherDepthsAndBrokenFilesFailCleanly) {
   const auto chunks = Chunks(file);
   size_t idat = 8;
   for (const auto& c : chunks) {
-    if (c.first == "IDAT") break;
+    if (c.first == "IDAT")
+      break;
     idat += 12 + c.second.size();
   }
   const size_t idatLength = GetBE32(file, idat);
@@ -241,8 +257,10 @@ TEST(PngCodec, OtherDepthsAndBrokenFilesFailCleanly) {
     Bytes bad = file;
     bad[idat + 8 + 2] ^= 0x55; // compressed data corrupt (CRC recomputed)
     const Bytes typed(bad.begin() + idat + 4, bad.begin() + idat + 8 + idatLength);
-    const uint32_t crc = static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size())));
-    for (int i = 0; i < 4; ++i) bad[idat + 8 + idatLength + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
+    const uint32_t crc =
+        static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size())));
+    for (int i = 0; i < 4; ++i)
+      bad[idat + 8 + idatLength + i] = static_cast<unsigned char>(crc >> (24 - 8 * i));
     EXPECT_EQ(result(bad), 0) << "corrupt deflate data";
   }
   for (size_t cut : {size_t{12}, size_t{20}, idat + 4, idat + 8 + idatLength / 2})
@@ -264,7 +282,8 @@ void CheckWrittenFile(const std::string& path, int colorType, const Image& image
   const auto chunks = Chunks(f);
   std::vector<std::string> order;
   for (const auto& c : chunks)
-    if (order.empty() || order.back() != c.first) order.push_back(c.first);
+    if (order.empty() || order.back() != c.first)
+      order.push_back(c.first);
   EXPECT_EQ(order, (std::vector<std::string>{"IHDR", "gAMA", "tIME", "tEXt", "IDAT", "IEND"}));
   ASSERT_GE(chunks.size(), 6u);
   const Bytes& ihdr = chunks[0].second;
@@ -298,7 +317,8 @@ TEST(PngCodec, WritesAndReadsBackEveryChannelCount) {
       Image back;
       ASSERT_EQ(ReadResult(path, &back), 1);
       EXPECT_EQ(back.b.channels, channels);
-      EXPECT_TRUE(SameImage(image.b, back.b)) << channels << " channels " << size[0] << "x" << size[1];
+      EXPECT_TRUE(SameImage(image.b, back.b))
+          << channels << " channels " << size[0] << "x" << size[1];
     }
 }
 
@@ -351,13 +371,15 @@ TEST(PngCodec, WrittenFilesDecodeAlikeInImageMagick) {
 }
 
 // Every file of libpng's PngSuite: 8-bit files read to ImageMagick's pixels (transparency
-// and gamma chunks not applied), every other depth gives 0; interlaced files equal their plain twins.
+// and gamma chunks not applied), every other depth gives 0; interlaced files equal their plain
+// twins.
 TEST(PngCodec, PngSuite) {
   QUILLET_REQUIRE_IMAGEMAGICK();
   const fs::path suite = FindSuite("libpng1.6-", "contrib/pngsuite");
   if (suite.empty())
-    GTEST_SKIP() << "PngSuite not found under " << CacheDir() / "src"
-                 << "/libpng1.6-*/contrib/pngsuite (scripts/setup-deps unpacks it; set QUILLET_CACHE)";
+    GTEST_SKIP()
+        << "PngSuite not found under " << CacheDir() / "src"
+        << "/libpng1.6-*/contrib/pngsuite (scripts/setup-deps unpacks it; set QUILLET_CACHE)";
   std::vector<std::string> files = FilesWithExtension(suite, ".png");
   const auto more = FilesWithExtension(suite / "interlaced", ".png");
   files.insert(files.end(), more.begin(), more.end());
@@ -379,7 +401,8 @@ TEST(PngCodec, PngSuite) {
     const bool alpha = colorType == 4 || colorType == 6;
     // "-set colorspace sRGB" only relabels: ImageMagick would otherwise apply a gAMA of 1.0
     // (linear) on output, which the reader by design does not.
-    ASSERT_TRUE(MagickDecode(path, &d, alpha ? "-set colorspace sRGB" : "-set colorspace sRGB -alpha off"))
+    ASSERT_TRUE(
+        MagickDecode(path, &d, alpha ? "-set colorspace sRGB" : "-set colorspace sRGB -alpha off"))
         << path;
     EXPECT_TRUE(SamePixels(image.b, d)) << path;
     const std::string name = fs::path(path).filename().string();

@@ -96,7 +96,8 @@ struct Run {
 // Runs argv in a fresh process; wall time and the child's own peak resident set.
 Run Spawn(const std::vector<std::string>& args) {
   std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const auto& a : args)
+    argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   Run run;
   const auto start = std::chrono::steady_clock::now();
@@ -105,11 +106,13 @@ Run Spawn(const std::vector<std::string>& args) {
     execvp(argv[0], argv.data());
     _exit(127);
   }
-  if (pid < 0) return run;
+  if (pid < 0)
+    return run;
   int status = 0;
   struct rusage usage;
   memset(&usage, 0, sizeof usage);
-  if (wait4(pid, &status, 0, &usage) < 0) return run;
+  if (wait4(pid, &status, 0, &usage) < 0)
+    return run;
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   run.maxRssKb = usage.ru_maxrss;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -121,8 +124,10 @@ Run Best(const std::vector<std::string>& args, int n) {
   Run best;
   for (int i = 0; i < n; ++i) {
     const Run r = Spawn(args);
-    if (r.status != 0) return r;
-    if (i == 0 || r.seconds < best.seconds) best = r;
+    if (r.status != 0)
+      return r;
+    if (i == 0 || r.seconds < best.seconds)
+      best = r;
   }
   return best;
 }
@@ -149,21 +154,29 @@ int main(int argc, char** argv) {
   // Child modes: one conversion, or nothing (the baseline of a process of this program).
   if (argc == 7 && strcmp(argv[1], "--convert") == 0)
     return ConvertImage(argv[2], argv[3], atoi(argv[4]), atoi(argv[5]), atoi(argv[6]));
-  if (argc == 2 && strcmp(argv[1], "--noop") == 0) return 0;
+  if (argc == 2 && strcmp(argv[1], "--noop") == 0)
+    return 0;
 
   int runs = 3;
   bool keep = false;
   std::string only;
-  std::string dir = (std::filesystem::temp_directory_path() /
-                     ("quillet-bench-" + std::to_string(getpid()))).string();
+  std::string dir =
+      (std::filesystem::temp_directory_path() / ("quillet-bench-" + std::to_string(getpid())))
+          .string();
   for (int i = 1; i < argc; ++i) {
-    if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = atoi(argv[++i]);
-    else if (strcmp(argv[i], "--dir") == 0 && i + 1 < argc) dir = argv[++i];
-    else if (strcmp(argv[i], "--keep") == 0) keep = true;
-    else if (strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = "," + std::string(argv[++i]) + ",";
-    else return Usage();
+    if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+      runs = atoi(argv[++i]);
+    else if (strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
+      dir = argv[++i];
+    else if (strcmp(argv[i], "--keep") == 0)
+      keep = true;
+    else if (strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+      only = "," + std::string(argv[++i]) + ",";
+    else
+      return Usage();
   }
-  if (runs < 1) return Usage();
+  if (runs < 1)
+    return Usage();
   if (std::system("convert -version >/dev/null 2>&1") != 0) {
     fprintf(stderr, "ImageMagick's convert is needed for the comparison\n");
     return 1;
@@ -193,26 +206,31 @@ int main(int argc, char** argv) {
 
   const double block = static_cast<double>(kWidth) * kHeight * 4; // width x height x 4
   const Run baseline = Best({self, "--noop"}, 1);
-  printf("picture block width x height x 4 = %.1f MB; baseline process peak %.1f MB (subtracted)\n\n",
-         block / 1e6, baseline.maxRssKb / 1024.0 * 1.024);
+  printf(
+      "picture block width x height x 4 = %.1f MB; baseline process peak %.1f MB (subtracted)\n\n",
+      block / 1e6, baseline.maxRssKb / 1024.0 * 1.024);
   printf("%-12s %8s %8s %6s %6s  %-4s  %9s %9s %9s  %11s %11s\n", "direction", "ours s", "IM s",
          "ratio", "limit", "", "ours MB", "/(whx4)", "IM MB", "ours bytes", "IM bytes");
 
   int misses = 0;
   for (int from = 0; from < 3; ++from)
     for (int to = 0; to < 3; ++to) {
-      if (from == to) continue;
+      if (from == to)
+        continue;
       const std::string direction = std::string(kTypeName[from]) + "->" + kTypeName[to];
-      if (!only.empty() && only.find("," + direction + ",") == std::string::npos) continue;
+      if (!only.empty() && only.find("," + direction + ",") == std::string::npos)
+        continue;
       const std::string source = dir + "/source" + kExt[from];
       const std::string ours = dir + "/ours-from-" + kTypeName[from] + kExt[to];
       const std::string theirs = dir + "/im-from-" + kTypeName[from] + kExt[to];
-      const Run a = Best({self, "--convert", source, ours, std::to_string(from),
-                          std::to_string(to), std::to_string(kQuality)},
+      const Run a = Best({self, "--convert", source, ours, std::to_string(from), std::to_string(to),
+                          std::to_string(kQuality)},
                          runs);
       std::vector<std::string> im = {"convert", source};
-      if (to == kImageJpeg) im.insert(im.end(), {"-quality", std::to_string(kQuality)});
-      if (to == kImagePng) im.insert(im.end(), {"-quality", "95"}); // zlib 9, adaptive filters
+      if (to == kImageJpeg)
+        im.insert(im.end(), {"-quality", std::to_string(kQuality)});
+      if (to == kImagePng)
+        im.insert(im.end(), {"-quality", "95"}); // zlib 9, adaptive filters
       im.push_back((to == kImageBmp ? "BMP3:" : "") + theirs);
       const Run b = Best(im, runs);
       if (a.status != 0 || b.status != 0) {
@@ -227,15 +245,18 @@ int main(int argc, char** argv) {
       const long long ourBytes = FileSize(ours), imBytes = FileSize(theirs);
       const bool sizeOk = to != kImagePng || ourBytes <= imBytes;
       const bool ok = ratio <= limit && sizeOk;
-      if (!ok) ++misses;
-      printf("%-12s %8.3f %8.3f %6.2f %6.2f  %-4s  %9.1f %9.2f %9.1f  %11lld %11lld%s\n", direction.c_str(),
-             a.seconds, b.seconds, ratio, limit, ok ? "ok" : "MISS", peak / 1e6, peak / block,
-             b.maxRssKb * 1024.0 / 1e6, ourBytes, imBytes,
+      if (!ok)
+        ++misses;
+      printf("%-12s %8.3f %8.3f %6.2f %6.2f  %-4s  %9.1f %9.2f %9.1f  %11lld %11lld%s\n",
+             direction.c_str(), a.seconds, b.seconds, ratio, limit, ok ? "ok" : "MISS", peak / 1e6,
+             peak / block, b.maxRssKb * 1024.0 / 1e6, ourBytes, imBytes,
              sizeOk ? "" : "  (PNG larger than ImageMagick's)");
       fflush(stdout);
     }
-  printf("\npeak memory limits: BMP and JPEG targets 1.10 x (w x h x 4); PNG sources and targets may\n"
-         "add one picture-sized row table. ratio = our time / ImageMagick's time.\n");
-  if (!keep) std::filesystem::remove_all(dir);
+  printf(
+      "\npeak memory limits: BMP and JPEG targets 1.10 x (w x h x 4); PNG sources and targets may\n"
+      "add one picture-sized row table. ratio = our time / ImageMagick's time.\n");
+  if (!keep)
+    std::filesystem::remove_all(dir);
   return misses == 0 ? 0 : 3;
 }

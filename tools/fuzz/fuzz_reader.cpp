@@ -57,8 +57,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* file = std::fopen(InputPath().c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
+  if (file == nullptr)
+    std::abort();
+  if (size > 0 && std::fwrite(data, 1, size, file) != size)
+    std::abort();
   std::fclose(file);
 
   ImageBuffer image;
@@ -67,10 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The reader's promise: a full block of width x height x 4 bytes. Touch every byte so the
     // sanitizers see a short block.
     const size_t bytes = ImagePixelBytes(image.width, image.height);
-    if (image.pixels == nullptr || bytes == 0) std::abort();
+    if (image.pixels == nullptr || bytes == 0)
+      std::abort();
     unsigned sum = 0;
-    for (size_t i = 0; i < bytes; ++i) sum += image.pixels[i];
-    if (sum == 0xFFFFFFFFu) std::fputc(' ', stderr);
+    for (size_t i = 0; i < bytes; ++i)
+      sum += image.pixels[i];
+    if (sum == 0xFFFFFFFFu)
+      std::fputc(' ', stderr);
     if (bytes <= 64 * 64 * 4) {
       const char* out = OutputPath().c_str();
       if (WriteBmp(out, &image) != 1 || WriteJpeg(out, &image, 75) != 1 ||

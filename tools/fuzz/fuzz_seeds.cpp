@@ -21,12 +21,14 @@ int main(int argc, char** argv) {
       image.width = s[0];
       image.height = s[1];
       image.channels = channels;
-      if (AllocImagePixels(&image) == 0) return 1;
+      if (AllocImagePixels(&image) == 0)
+        return 1;
       for (int i = 0; i < s[0] * s[1] * 4; ++i)
         image.pixels[i] = static_cast<unsigned char>(i * 37 + channels * 11);
       const std::string name = "/seed-" + std::to_string(channels) + "-" + std::to_string(s[0]) +
                                "x" + std::to_string(s[1]);
-      if (channels == 3) failures += WriteBmp((argv[1] + name + ".bmp").c_str(), &image) != 1;
+      if (channels == 3)
+        failures += WriteBmp((argv[1] + name + ".bmp").c_str(), &image) != 1;
       failures += WritePng((argv[2] + name + ".png").c_str(), &image) != 1;
       failures += WriteJpeg((argv[3] + name + ".jpg").c_str(), &image, 50) != 1;
       FreeImagePixels(&image);

@@ -15,7 +15,7 @@
 namespace {
 
 // Names without a stated character set are code page 932, as Japanese archivers write them.
-void ChooseFormats(archive *reader, int kinds) {
+void ChooseFormats(archive* reader, int kinds) {
   if (kinds & kArchiveLha) {
     archive_read_support_format_lha(reader);
     archive_read_set_format_option(reader, "lha", "hdrcharset", "CP932");
@@ -34,13 +34,13 @@ void ChooseFormats(archive *reader, int kinds) {
 
 // The entry's name as a relative code page 932 path with '\\' between levels; false for
 // names that are empty or would climb out of the destination.
-bool SafeRelativeName(archive_entry *entry, std::string *name) {
-  const wchar_t *wide = archive_entry_pathname_w(entry);
+bool SafeRelativeName(archive_entry* entry, std::string* name) {
+  const wchar_t* wide = archive_entry_pathname_w(entry);
   if (!wide)
     return false;
   std::wstring clean;
   std::wstring level;
-  for (const wchar_t *p = wide;; ++p) {
+  for (const wchar_t* p = wide;; ++p) {
     if (*p == L'/' || *p == L'\\' || *p == 0) {
       if (level == L".." || level.find(L':') != std::wstring::npos)
         return false;
@@ -59,7 +59,7 @@ bool SafeRelativeName(archive_entry *entry, std::string *name) {
   return !clean.empty() && WideToCp932(clean, name);
 }
 
-int WriteEntryData(archive *reader, archive_entry *entry, const std::string &path) {
+int WriteEntryData(archive* reader, archive_entry* entry, const std::string& path) {
   OutFile out;
   if (!out.Create(path))
     return kStandinWriteFailed;
@@ -75,7 +75,7 @@ int WriteEntryData(archive *reader, archive_entry *entry, const std::string &pat
   return out.Finish() ? kStandinOk : kStandinWriteFailed;
 }
 
-int ExtractEntry(archive *reader, archive_entry *entry, const std::string &folder) {
+int ExtractEntry(archive* reader, archive_entry* entry, const std::string& folder) {
   std::string name;
   if (!SafeRelativeName(entry, &name))
     return kStandinReadFailed;
@@ -94,8 +94,8 @@ int ExtractEntry(archive *reader, archive_entry *entry, const std::string &folde
   }
 }
 
-int ExtractAll(archive *reader, const std::string &folder) {
-  archive_entry *entry = nullptr;
+int ExtractAll(archive* reader, const std::string& folder) {
+  archive_entry* entry = nullptr;
   int status;
   while ((status = archive_read_next_header(reader, &entry)) == ARCHIVE_OK ||
          status == ARCHIVE_WARN) {
@@ -108,7 +108,7 @@ int ExtractAll(archive *reader, const std::string &folder) {
 
 } // namespace
 
-bool WholeFile(const std::string &path, ArchiveStretch *stretch) {
+bool WholeFile(const std::string& path, ArchiveStretch* stretch) {
   InFile file;
   unsigned long long size = 0;
   if (!file.Open(path) || !file.Size(&size))
@@ -117,7 +117,7 @@ bool WholeFile(const std::string &path, ArchiveStretch *stretch) {
   return true;
 }
 
-int ExtractArchive(const ArchiveStretch &stretch, int kinds, const std::string &folder) {
+int ExtractArchive(const ArchiveStretch& stretch, int kinds, const std::string& folder) {
   if (!EndsWithBackslashChar(folder) || !MakeFolders(folder))
     return kStandinWriteFailed;
   InFile file;
@@ -126,7 +126,7 @@ int ExtractArchive(const ArchiveStretch &stretch, int kinds, const std::string &
   // The reader keeps a 64 KiB buffer: too large for the caller's stack.
   std::unique_ptr<StretchReader> source(new (std::nothrow)
                                             StretchReader(&file, stretch.offset, stretch.length));
-  archive *reader = archive_read_new();
+  archive* reader = archive_read_new();
   if (!source || !reader) {
     if (reader)
       archive_read_free(reader);

@@ -13,7 +13,7 @@
 namespace {
 
 // -a "{archive}" "{dir}" "{name}" for a file; -a -r ... "{name}\*.*" for a folder.
-int Add(const std::string &archive, const std::string &folder, const std::string &item,
+int Add(const std::string& archive, const std::string& folder, const std::string& item,
         bool isFolder) {
   std::string name = item;
   if (isFolder && !CutSuffix(item, "\\*.*", &name))
@@ -28,7 +28,7 @@ int Add(const std::string &archive, const std::string &folder, const std::string
   return WriteCabArchive(archive, members);
 }
 
-int Run(const char *line) {
+int Run(const char* line) {
   std::vector<CommandArg> args;
   if (!SplitCommandLine(line, &args))
     return kStandinUnknownCommand;

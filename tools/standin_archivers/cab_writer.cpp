@@ -17,10 +17,10 @@ const size_t kDataHeaderSize = 8;
 const size_t kBlockSize = 32768;
 const unsigned long long kMaxFolderSize = 0x7FFF8000; // the format's limit for one folder
 
-std::string Headers(const std::vector<const Member *> &files, unsigned long long total,
+std::string Headers(const std::vector<const Member*>& files, unsigned long long total,
                     size_t blocks) {
   size_t filesSize = 0;
-  for (const Member *file : files)
+  for (const Member* file : files)
     filesSize += kFileFixedSize + file->name.size() + 1;
   size_t dataStart = kHeaderSize + kFolderSize + filesSize;
 
@@ -43,7 +43,7 @@ std::string Headers(const std::vector<const Member *> &files, unsigned long long
   Put16(&out, 0); // no compression
 
   uint32_t offset = 0;
-  for (const Member *file : files) {
+  for (const Member* file : files) {
     uint16_t date = 0, clock = 0;
     FileTimeToDos(file->written, &date, &clock);
     Put32(&out, static_cast<uint32_t>(file->size));
@@ -63,9 +63,9 @@ std::string Headers(const std::vector<const Member *> &files, unsigned long long
 // Data blocks of at most kBlockSize bytes, filled across file boundaries.
 class BlockWriter {
  public:
-  explicit BlockWriter(OutFile *out) : out_(out) {}
+  explicit BlockWriter(OutFile* out) : out_(out) {}
 
-  bool Add(const char *data, size_t size) {
+  bool Add(const char* data, size_t size) {
     while (size > 0) {
       size_t take = kBlockSize - filled_;
       if (take > size)
@@ -93,12 +93,12 @@ class BlockWriter {
   }
 
  private:
-  OutFile *out_;
+  OutFile* out_;
   char block_[kBlockSize];
   size_t filled_ = 0;
 };
 
-int CopyMember(const Member &file, BlockWriter *blocks) {
+int CopyMember(const Member& file, BlockWriter* blocks) {
   InFile in;
   if (!in.Open(file.path))
     return kStandinReadFailed;
@@ -118,10 +118,10 @@ int CopyMember(const Member &file, BlockWriter *blocks) {
 
 } // namespace
 
-int WriteCabArchive(const std::string &path, const std::vector<Member> &members) {
-  std::vector<const Member *> files;
+int WriteCabArchive(const std::string& path, const std::vector<Member>& members) {
+  std::vector<const Member*> files;
   unsigned long long total = 0;
-  for (const Member &member : members) {
+  for (const Member& member : members) {
     if (member.folder)
       continue;
     files.push_back(&member);
@@ -142,7 +142,7 @@ int WriteCabArchive(const std::string &path, const std::vector<Member> &members)
   if (!out.Write(headers.data(), headers.size()))
     return kStandinWriteFailed;
   BlockWriter writer(&out);
-  for (const Member *file : files) {
+  for (const Member* file : files) {
     int result = CopyMember(*file, &writer);
     if (result != kStandinOk)
       return result; // out removes the unfinished cabinet

@@ -8,4 +8,4 @@
 #include <vector>
 
 // Writes the file members to a new cabinet at path; a StandinResult.
-int WriteCabArchive(const std::string &path, const std::vector<Member> &members);
+int WriteCabArchive(const std::string& path, const std::vector<Member>& members);

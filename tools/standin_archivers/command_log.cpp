@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-void LogCommand(const char *entry, const char *commandLine) {
+void LogCommand(const char* entry, const char* commandLine) {
   char path[MAX_PATH * 2];
   DWORD length = GetEnvironmentVariableA("QUILLET_ARCHIVER_LOG", path, sizeof path);
   if (length == 0 || length >= sizeof path)
@@ -15,7 +15,7 @@ void LogCommand(const char *entry, const char *commandLine) {
   size_t entryLength = strlen(entry);
   size_t lineLength = strlen(commandLine);
   size_t size = entryLength + 1 + lineLength + 1;
-  char *record = static_cast<char *>(malloc(size));
+  char* record = static_cast<char*>(malloc(size));
   if (!record)
     return;
   memcpy(record, entry, entryLength);

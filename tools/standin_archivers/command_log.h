@@ -3,4 +3,4 @@
 #pragma once
 
 // Appends "<entry>\t<commandLine>\n" to the log; does nothing when the variable is unset.
-void LogCommand(const char *entry, const char *commandLine);
+void LogCommand(const char* entry, const char* commandLine);

@@ -7,7 +7,7 @@ namespace {
 const unsigned kCodePage = 932;
 
 // Byte offsets where each character of text starts, then text's length.
-std::vector<size_t> CharStarts(const std::string &text) {
+std::vector<size_t> CharStarts(const std::string& text) {
   std::vector<size_t> starts;
   for (size_t i = 0; i < text.size();) {
     starts.push_back(i);
@@ -18,7 +18,7 @@ std::vector<size_t> CharStarts(const std::string &text) {
   return starts;
 }
 
-bool IsBackslashAt(const std::string &text, const std::vector<size_t> &starts, size_t n) {
+bool IsBackslashAt(const std::string& text, const std::vector<size_t>& starts, size_t n) {
   return starts[n + 1] - starts[n] == 1 && text[starts[n]] == '\\';
 }
 
@@ -28,12 +28,12 @@ bool IsCp932LeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-bool EndsWithBackslashChar(const std::string &text) {
+bool EndsWithBackslashChar(const std::string& text) {
   std::vector<size_t> starts = CharStarts(text);
   return starts.size() > 1 && IsBackslashAt(text, starts, starts.size() - 2);
 }
 
-bool HasBackslashChar(const std::string &text) {
+bool HasBackslashChar(const std::string& text) {
   std::vector<size_t> starts = CharStarts(text);
   for (size_t n = 0; n + 1 < starts.size(); ++n)
     if (IsBackslashAt(text, starts, n))
@@ -41,7 +41,7 @@ bool HasBackslashChar(const std::string &text) {
   return false;
 }
 
-bool EndsWithChars(const std::string &text, const std::string &suffix) {
+bool EndsWithChars(const std::string& text, const std::string& suffix) {
   if (suffix.size() > text.size() ||
       text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0)
     return false;
@@ -51,12 +51,12 @@ bool EndsWithChars(const std::string &text, const std::string &suffix) {
   return false;
 }
 
-std::string LastComponent(const std::string &path) {
+std::string LastComponent(const std::string& path) {
   std::vector<std::string> pieces = SplitAtBackslashes(path);
   return pieces.back();
 }
 
-std::string WithoutExtension(const std::string &name) {
+std::string WithoutExtension(const std::string& name) {
   std::vector<size_t> starts = CharStarts(name);
   for (size_t n = starts.size() - 1; n-- > 0;)
     if (starts[n + 1] - starts[n] == 1 && name[starts[n]] == '.')
@@ -64,7 +64,7 @@ std::string WithoutExtension(const std::string &name) {
   return name;
 }
 
-std::vector<std::string> SplitAtBackslashes(const std::string &path) {
+std::vector<std::string> SplitAtBackslashes(const std::string& path) {
   std::vector<std::string> pieces(1);
   std::vector<size_t> starts = CharStarts(path);
   for (size_t n = 0; n + 1 < starts.size(); ++n) {
@@ -76,7 +76,7 @@ std::vector<std::string> SplitAtBackslashes(const std::string &path) {
   return pieces;
 }
 
-bool Cp932ToWide(const std::string &text, std::wstring *wide) {
+bool Cp932ToWide(const std::string& text, std::wstring* wide) {
   wide->clear();
   if (text.empty())
     return true;
@@ -89,7 +89,7 @@ bool Cp932ToWide(const std::string &text, std::wstring *wide) {
                              length) == length;
 }
 
-bool WideToCp932(const std::wstring &wide, std::string *text) {
+bool WideToCp932(const std::wstring& wide, std::string* text) {
   text->clear();
   if (wide.empty())
     return true;

@@ -9,23 +9,23 @@
 bool IsCp932LeadByte(unsigned char byte);
 
 // True when the last whole character of text is a backslash.
-bool EndsWithBackslashChar(const std::string &text);
+bool EndsWithBackslashChar(const std::string& text);
 
 // True when text holds a backslash character anywhere.
-bool HasBackslashChar(const std::string &text);
+bool HasBackslashChar(const std::string& text);
 
 // Whether text ends with suffix, the suffix starting on a character boundary of text.
-bool EndsWithChars(const std::string &text, const std::string &suffix);
+bool EndsWithChars(const std::string& text, const std::string& suffix);
 
 // The part of path after its last backslash character (the whole path if none).
-std::string LastComponent(const std::string &path);
+std::string LastComponent(const std::string& path);
 
 // name up to its last dot character, or name itself when it has no dot.
-std::string WithoutExtension(const std::string &name);
+std::string WithoutExtension(const std::string& name);
 
 // The pieces of path between backslash characters; empty pieces are kept.
-std::vector<std::string> SplitAtBackslashes(const std::string &path);
+std::vector<std::string> SplitAtBackslashes(const std::string& path);
 
 // Conversions between code page 932 bytes and UTF-16; false when text is not valid.
-bool Cp932ToWide(const std::string &text, std::wstring *wide);
-bool WideToCp932(const std::wstring &wide, std::string *text);
+bool Cp932ToWide(const std::string& text, std::wstring* wide);
+bool WideToCp932(const std::wstring& wide, std::string* text);

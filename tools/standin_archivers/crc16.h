@@ -4,4 +4,4 @@
 #include <cstddef>
 #include <cstdint>
 
-uint16_t UpdateCrc16(uint16_t crc, const void *data, size_t size);
+uint16_t UpdateCrc16(uint16_t crc, const void* data, size_t size);

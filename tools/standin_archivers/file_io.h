@@ -9,15 +9,15 @@
 class InFile {
  public:
   InFile() = default;
-  InFile(const InFile &) = delete;
-  InFile &operator=(const InFile &) = delete;
+  InFile(const InFile&) = delete;
+  InFile& operator=(const InFile&) = delete;
   ~InFile();
 
-  bool Open(const std::string &path);
+  bool Open(const std::string& path);
   // Reads up to size bytes; *got is 0 at the end of the file.
-  bool Read(void *data, size_t size, size_t *got);
+  bool Read(void* data, size_t size, size_t* got);
   bool Seek(unsigned long long position);
-  bool Size(unsigned long long *size) const;
+  bool Size(unsigned long long* size) const;
 
  private:
   HANDLE handle_ = INVALID_HANDLE_VALUE;
@@ -27,16 +27,16 @@ class InFile {
 class OutFile {
  public:
   OutFile() = default;
-  OutFile(const OutFile &) = delete;
-  OutFile &operator=(const OutFile &) = delete;
+  OutFile(const OutFile&) = delete;
+  OutFile& operator=(const OutFile&) = delete;
   ~OutFile();
 
-  bool Create(const std::string &path);
-  bool Write(const void *data, size_t size);
+  bool Create(const std::string& path);
+  bool Write(const void* data, size_t size);
   unsigned long long Position() const { return position_; }
   // Rewrites bytes already written (a header whose checks are known only afterwards).
-  bool WriteAt(unsigned long long position, const void *data, size_t size);
-  bool SetTime(const FILETIME &written);
+  bool WriteAt(unsigned long long position, const void* data, size_t size);
+  bool SetTime(const FILETIME& written);
   // Closes the file; false, and the file removed, when any step failed.
   bool Finish();
 

@@ -7,7 +7,7 @@ const int64_t kUnixEpochTicks = 116444736000000000; // 1970-01-01 in FILETIME ti
 
 } // namespace
 
-int64_t FileTimeToUnix(const FILETIME &time) {
+int64_t FileTimeToUnix(const FILETIME& time) {
   int64_t ticks = (static_cast<int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
   return ticks < kUnixEpochTicks ? 0 : (ticks - kUnixEpochTicks) / kTicksPerSecond;
 }
@@ -20,7 +20,7 @@ FILETIME UnixToFileTime(int64_t seconds) {
   return time;
 }
 
-void FileTimeToDos(const FILETIME &time, uint16_t *date, uint16_t *clock) {
+void FileTimeToDos(const FILETIME& time, uint16_t* date, uint16_t* clock) {
   FILETIME local;
   WORD dosDate = 0, dosTime = 0;
   if (!FileTimeToLocalFileTime(&time, &local) ||

@@ -6,14 +6,14 @@
 
 namespace {
 
-bool IsFolder(const std::string &path) {
+bool IsFolder(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 } // namespace
 
-bool MakeFolders(const std::string &path) {
+bool MakeFolders(const std::string& path) {
   std::vector<std::string> levels = SplitAtBackslashes(path);
   std::string sofar;
   for (size_t i = 0; i < levels.size(); ++i) {

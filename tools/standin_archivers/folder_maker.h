@@ -4,4 +4,4 @@
 #include <string>
 
 // True when path (with or without a trailing backslash) is a folder afterwards.
-bool MakeFolders(const std::string &path);
+bool MakeFolders(const std::string& path);

@@ -23,7 +23,7 @@ enum ExtendedType {
   kExtCodePage = 0x46,
 };
 
-void PutExtended(std::string *header, unsigned type, const std::string &data) {
+void PutExtended(std::string* header, unsigned type, const std::string& data) {
   // The size field before each extended header counts its type, data and next size.
   Set16(header, header->size() - 2, static_cast<unsigned>(data.size() + 3));
   PutByte(header, type);
@@ -32,13 +32,13 @@ void PutExtended(std::string *header, unsigned type, const std::string &data) {
 }
 
 // The header of member, with the data CRC given; its header CRC filled in last.
-std::string BuildHeader(const Member &member, uint16_t dataCrc) {
+std::string BuildHeader(const Member& member, uint16_t dataCrc) {
   std::vector<std::string> levels = SplitAtBackslashes(member.name);
   std::string fileName = member.folder ? std::string() : levels.back();
   if (!member.folder)
     levels.pop_back();
   std::string dirName;
-  for (const std::string &level : levels) {
+  for (const std::string& level : levels) {
     dirName += level;
     dirName += static_cast<char>(kPathSeparator);
   }
@@ -76,7 +76,7 @@ std::string BuildHeader(const Member &member, uint16_t dataCrc) {
   return header;
 }
 
-int WriteMember(OutFile *out, const Member &member) {
+int WriteMember(OutFile* out, const Member& member) {
   if (member.folder) {
     std::string header = BuildHeader(member, 0);
     return out->Write(header.data(), header.size()) ? kStandinOk : kStandinWriteFailed;
@@ -106,14 +106,14 @@ int WriteMember(OutFile *out, const Member &member) {
 
 } // namespace
 
-int WriteLhaArchive(const std::string &path, const std::vector<Member> &members) {
-  for (const Member &member : members)
+int WriteLhaArchive(const std::string& path, const std::vector<Member>& members) {
+  for (const Member& member : members)
     if (member.size > 0xFFFFFFFFu)
       return kStandinTooLarge;
   OutFile out;
   if (!out.Create(path))
     return kStandinWriteFailed;
-  for (const Member &member : members) {
+  for (const Member& member : members) {
     int result = WriteMember(&out, member);
     if (result != kStandinOk)
       return result; // out removes the unfinished archive

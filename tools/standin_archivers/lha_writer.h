@@ -8,4 +8,4 @@
 #include <vector>
 
 // Writes members to a new archive at path; a StandinResult.
-int WriteLhaArchive(const std::string &path, const std::vector<Member> &members);
+int WriteLhaArchive(const std::string& path, const std::vector<Member>& members);

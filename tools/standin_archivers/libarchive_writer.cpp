@@ -11,10 +11,10 @@
 namespace {
 
 // libarchive wants '/' between levels and after a folder's name.
-bool EntryName(const Member &member, std::wstring *name) {
+bool EntryName(const Member& member, std::wstring* name) {
   if (!Cp932ToWide(member.name, name))
     return false;
-  for (wchar_t &c : *name)
+  for (wchar_t& c : *name)
     if (c == L'\\')
       c = L'/';
   if (member.folder)
@@ -22,14 +22,14 @@ bool EntryName(const Member &member, std::wstring *name) {
   return true;
 }
 
-int WriteMember(archive *out, const Member &member) {
+int WriteMember(archive* out, const Member& member) {
   std::wstring name;
   if (!EntryName(member, &name))
     return kStandinReadFailed;
   InFile in;
   if (!member.folder && !in.Open(member.path))
     return kStandinReadFailed;
-  archive_entry *entry = archive_entry_new();
+  archive_entry* entry = archive_entry_new();
   if (!entry)
     return kStandinWriteFailed;
   archive_entry_copy_pathname_w(entry, name.c_str());
@@ -52,7 +52,7 @@ int WriteMember(archive *out, const Member &member) {
   return copied == member.size ? kStandinOk : kStandinReadFailed;
 }
 
-bool SetFormat(archive *out, LibarchiveFormat format) {
+bool SetFormat(archive* out, LibarchiveFormat format) {
   if (format == LibarchiveFormat::kSevenZip)
     return archive_write_set_format_7zip(out) == ARCHIVE_OK;
   // UTF-8 names with their flag set read the same everywhere.
@@ -62,12 +62,12 @@ bool SetFormat(archive *out, LibarchiveFormat format) {
 
 } // namespace
 
-int WriteLibarchiveArchive(const std::string &path, LibarchiveFormat format,
-                           const std::vector<Member> &members) {
+int WriteLibarchiveArchive(const std::string& path, LibarchiveFormat format,
+                           const std::vector<Member>& members) {
   std::wstring widePath;
   if (!Cp932ToWide(path, &widePath))
     return kStandinWriteFailed;
-  archive *out = archive_write_new();
+  archive* out = archive_write_new();
   if (!out)
     return kStandinWriteFailed;
   int result = kStandinWriteFailed;
@@ -75,7 +75,7 @@ int WriteLibarchiveArchive(const std::string &path, LibarchiveFormat format,
       SetFormat(out, format) && archive_write_open_filename_w(out, widePath.c_str()) == ARCHIVE_OK;
   if (opened) {
     result = kStandinOk;
-    for (const Member &member : members)
+    for (const Member& member : members)
       if (result == kStandinOk)
         result = WriteMember(out, member);
     if (archive_write_close(out) != ARCHIVE_OK && result == kStandinOk)

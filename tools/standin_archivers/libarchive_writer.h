@@ -9,5 +9,5 @@
 enum class LibarchiveFormat { kZip, kSevenZip };
 
 // Writes members to a new archive at path; a StandinResult.
-int WriteLibarchiveArchive(const std::string &path, LibarchiveFormat format,
-                           const std::vector<Member> &members);
+int WriteLibarchiveArchive(const std::string& path, LibarchiveFormat format,
+                           const std::vector<Member>& members);

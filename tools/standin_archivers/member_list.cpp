@@ -4,7 +4,7 @@
 
 namespace {
 
-Member FromFound(const std::string &name, const std::string &path, const WIN32_FIND_DATAA &found) {
+Member FromFound(const std::string& name, const std::string& path, const WIN32_FIND_DATAA& found) {
   Member member;
   member.name = name;
   member.path = path;
@@ -18,7 +18,7 @@ Member FromFound(const std::string &name, const std::string &path, const WIN32_F
 }
 
 // The entry path names itself (no wildcards), or false when there is none.
-bool FindOne(const std::string &path, WIN32_FIND_DATAA *found) {
+bool FindOne(const std::string& path, WIN32_FIND_DATAA* found) {
   HANDLE search = FindFirstFileA(path.c_str(), found);
   if (search == INVALID_HANDLE_VALUE)
     return false;
@@ -26,7 +26,7 @@ bool FindOne(const std::string &path, WIN32_FIND_DATAA *found) {
   return true;
 }
 
-bool AddBelow(const std::string &name, const std::string &path, std::vector<Member> *members) {
+bool AddBelow(const std::string& name, const std::string& path, std::vector<Member>* members) {
   std::vector<Member> children;
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
@@ -42,8 +42,8 @@ bool AddBelow(const std::string &name, const std::string &path, std::vector<Memb
   if (!complete)
     return false;
   std::sort(children.begin(), children.end(),
-            [](const Member &a, const Member &b) { return a.name < b.name; });
-  for (const Member &child : children) {
+            [](const Member& a, const Member& b) { return a.name < b.name; });
+  for (const Member& child : children) {
     members->push_back(child);
     if (child.folder && !AddBelow(child.name, child.path, members))
       return false;
@@ -53,8 +53,8 @@ bool AddBelow(const std::string &name, const std::string &path, std::vector<Memb
 
 } // namespace
 
-bool AddFileMember(const std::string &folder, const std::string &name,
-                   std::vector<Member> *members) {
+bool AddFileMember(const std::string& folder, const std::string& name,
+                   std::vector<Member>* members) {
   WIN32_FIND_DATAA found;
   std::string path = folder + name;
   if (!FindOne(path, &found) || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -63,8 +63,8 @@ bool AddFileMember(const std::string &folder, const std::string &name,
   return true;
 }
 
-bool AddFolderMembers(const std::string &folder, const std::string &name,
-                      std::vector<Member> *members) {
+bool AddFolderMembers(const std::string& folder, const std::string& name,
+                      std::vector<Member>* members) {
   WIN32_FIND_DATAA found;
   std::string path = folder + name;
   if (!FindOne(path, &found) || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))

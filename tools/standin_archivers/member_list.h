@@ -17,11 +17,11 @@ struct Member {
 };
 
 // Adds the file folder + name as the member "name". False when it is not an existing file.
-bool AddFileMember(const std::string &folder, const std::string &name,
-                   std::vector<Member> *members);
+bool AddFileMember(const std::string& folder, const std::string& name,
+                   std::vector<Member>* members);
 
 // Adds the folder folder + name as "name", then everything below it as "name\\...", each
 // folder before its content and names in byte order. False when it is not an existing
 // folder or part of it cannot be listed.
-bool AddFolderMembers(const std::string &folder, const std::string &name,
-                      std::vector<Member> *members);
+bool AddFolderMembers(const std::string& folder, const std::string& name,
+                      std::vector<Member>* members);

@@ -11,7 +11,7 @@
 
 namespace {
 
-bool FormatOf(const std::string &typeSwitch, LibarchiveFormat *format) {
+bool FormatOf(const std::string& typeSwitch, LibarchiveFormat* format) {
   if (typeSwitch == "-tzip")
     *format = LibarchiveFormat::kZip;
   else if (typeSwitch == "-t7z")
@@ -22,8 +22,8 @@ bool FormatOf(const std::string &typeSwitch, LibarchiveFormat *format) {
 }
 
 // a -t{type} "{archive}" "{dir}" "{name}" for a file, "-ir!{name}\*" for a folder.
-int Add(LibarchiveFormat format, const std::string &archive, const std::string &folder,
-        const std::string &item) {
+int Add(LibarchiveFormat format, const std::string& archive, const std::string& folder,
+        const std::string& item) {
   std::string name;
   bool isFolder = CutPrefix(item, "-ir!", &name);
   if (isFolder && !CutSuffix(name, "\\*", &name))
@@ -40,7 +40,7 @@ int Add(LibarchiveFormat format, const std::string &archive, const std::string &
   return WriteLibarchiveArchive(archive, format, members);
 }
 
-int Run(const char *line) {
+int Run(const char* line) {
   std::vector<CommandArg> args;
   if (!SplitCommandLine(line, &args))
     return kStandinUnknownCommand;

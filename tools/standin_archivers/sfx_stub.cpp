@@ -13,7 +13,7 @@
 namespace {
 
 // The appended archive, found through the trailer at the file's end.
-bool FindArchive(const std::string &self, ArchiveStretch *stretch) {
+bool FindArchive(const std::string& self, ArchiveStretch* stretch) {
   InFile file;
   unsigned long long size = 0;
   unsigned char trailer[kSfxTrailerSize];

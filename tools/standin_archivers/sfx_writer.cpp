@@ -15,7 +15,7 @@ namespace {
 const int kStubResource = 1; // RCDATA holding the extractor program
 
 // The extractor program carried in the library this code is linked into.
-bool FindStub(const void **bytes, DWORD *size) {
+bool FindStub(const void** bytes, DWORD* size) {
   HMODULE self = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -28,7 +28,7 @@ bool FindStub(const void **bytes, DWORD *size) {
   return *bytes && *size > 0;
 }
 
-bool IsKind(const char *head, size_t got, SfxArchive kind) {
+bool IsKind(const char* head, size_t got, SfxArchive kind) {
   if (kind == SfxArchive::kCab)
     return got >= 4 && memcmp(head, "MSCF", 4) == 0;
   return got >= 7 && memcmp(head + 2, "-lh", 3) == 0 && head[6] == '-';
@@ -36,7 +36,7 @@ bool IsKind(const char *head, size_t got, SfxArchive kind) {
 
 } // namespace
 
-int WriteSelfExtractor(const std::string &archivePath, SfxArchive kind, const std::string &folder) {
+int WriteSelfExtractor(const std::string& archivePath, SfxArchive kind, const std::string& folder) {
   InFile in;
   if (!in.Open(archivePath))
     return kStandinReadFailed;
@@ -44,7 +44,7 @@ int WriteSelfExtractor(const std::string &archivePath, SfxArchive kind, const st
   size_t got = 0;
   if (!in.Read(buffer, sizeof buffer, &got) || !IsKind(buffer, got, kind))
     return kStandinReadFailed;
-  const void *stub = nullptr;
+  const void* stub = nullptr;
   DWORD stubSize = 0;
   if (!FindStub(&stub, &stubSize))
     return kStandinWriteFailed;

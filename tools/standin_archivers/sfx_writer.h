@@ -8,4 +8,4 @@ enum class SfxArchive { kLha, kCab };
 
 // Writes folder + base name of archivePath + ".exe"; folder ends in a backslash.
 // The archive must be of the kind given. A StandinResult.
-int WriteSelfExtractor(const std::string &archivePath, SfxArchive kind, const std::string &folder);
+int WriteSelfExtractor(const std::string& archivePath, SfxArchive kind, const std::string& folder);

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-int StretchReader::Open(archive *reader) {
+int StretchReader::Open(archive* reader) {
   if (!file_->Seek(offset_))
     return ARCHIVE_FATAL;
   archive_read_set_callback_data(reader, this);
@@ -13,8 +13,8 @@ int StretchReader::Open(archive *reader) {
   return archive_read_open1(reader);
 }
 
-la_ssize_t StretchReader::Read(archive *reader, void *self, const void **buffer) {
-  StretchReader *stretch = static_cast<StretchReader *>(self);
+la_ssize_t StretchReader::Read(archive* reader, void* self, const void** buffer) {
+  StretchReader* stretch = static_cast<StretchReader*>(self);
   unsigned long long left = stretch->length_ - stretch->position_;
   size_t want =
       left < sizeof stretch->buffer_ ? static_cast<size_t>(left) : sizeof stretch->buffer_;
@@ -28,8 +28,8 @@ la_ssize_t StretchReader::Read(archive *reader, void *self, const void **buffer)
   return static_cast<la_ssize_t>(got);
 }
 
-la_int64_t StretchReader::Skip(archive *reader, void *self, la_int64_t request) {
-  StretchReader *stretch = static_cast<StretchReader *>(self);
+la_int64_t StretchReader::Skip(archive* reader, void* self, la_int64_t request) {
+  StretchReader* stretch = static_cast<StretchReader*>(self);
   unsigned long long left = stretch->length_ - stretch->position_;
   unsigned long long step = static_cast<unsigned long long>(request) < left
                                 ? static_cast<unsigned long long>(request)
@@ -44,8 +44,8 @@ la_int64_t StretchReader::Skip(archive *reader, void *self, la_int64_t request) 
   return static_cast<la_int64_t>(step);
 }
 
-la_int64_t StretchReader::Seek(archive *reader, void *self, la_int64_t offset, int whence) {
-  StretchReader *stretch = static_cast<StretchReader *>(self);
+la_int64_t StretchReader::Seek(archive* reader, void* self, la_int64_t offset, int whence) {
+  StretchReader* stretch = static_cast<StretchReader*>(self);
   long long base = whence == SEEK_SET   ? 0
                    : whence == SEEK_CUR ? static_cast<long long>(stretch->position_)
                                         : static_cast<long long>(stretch->length_);

@@ -14,7 +14,7 @@
 namespace {
 
 // a "{archive}" "{source}": a file, stored by its own name.
-int AddFile(const std::string &archive, const std::string &source) {
+int AddFile(const std::string& archive, const std::string& source) {
   std::string name = LastComponent(source);
   std::string folder = source.substr(0, source.size() - name.size());
   std::vector<Member> members;
@@ -26,7 +26,7 @@ int AddFile(const std::string &archive, const std::string &source) {
 }
 
 // a "{archive}" "{dir}" "{name}" -d: a folder with everything in it, as "{name}\...".
-int AddFolder(const std::string &archive, const std::string &folder, const std::string &name) {
+int AddFolder(const std::string& archive, const std::string& folder, const std::string& name) {
   std::vector<Member> members;
   if (!IsFolderArg(folder) || !IsItemName(name))
     return kStandinUnknownCommand;
@@ -35,7 +35,7 @@ int AddFolder(const std::string &archive, const std::string &folder, const std::
   return WriteLhaArchive(archive, members);
 }
 
-int Run(const char *line) {
+int Run(const char* line) {
   std::vector<CommandArg> args;
   if (!SplitCommandLine(line, &args))
     return kStandinUnknownCommand;

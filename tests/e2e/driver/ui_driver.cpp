@@ -28,7 +28,8 @@ void RemoveTree(const std::string& dir) {
   if (h != INVALID_HANDLE_VALUE) {
     do {
       std::string name = fd.cFileName;
-      if (name == "." || name == "..") continue;
+      if (name == "." || name == "..")
+        continue;
       std::string path = dir + "\\" + name;
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);
@@ -57,9 +58,11 @@ BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam) {
   FindState* s = reinterpret_cast<FindState*>(lParam);
   DWORD pid = 0;
   ::GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != s->pid || !::IsWindowVisible(hwnd)) return TRUE;
+  if (pid != s->pid || !::IsWindowVisible(hwnd))
+    return TRUE;
   if (s->wantMessageBox) {
-    if (!IsMessageBox(hwnd)) return TRUE;
+    if (!IsMessageBox(hwnd))
+      return TRUE;
   } else if (!s->title.empty() && WindowText(hwnd) != s->title) {
     return TRUE;
   }
@@ -69,10 +72,12 @@ BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam) {
 
 BOOL CALLBACK DescribeChild(HWND hwnd, LPARAM lParam) {
   std::string* out = reinterpret_cast<std::string*>(lParam);
-  if (!::IsWindowVisible(hwnd)) return TRUE;
+  if (!::IsWindowVisible(hwnd))
+    return TRUE;
   std::string text = WindowText(hwnd);
   if (!text.empty())
-    *out += "    [" + ClassName(hwnd) + " " + std::to_string(::GetDlgCtrlID(hwnd)) + "] " + text + "\n";
+    *out +=
+        "    [" + ClassName(hwnd) + " " + std::to_string(::GetDlgCtrlID(hwnd)) + "] " + text + "\n";
   return TRUE;
 }
 
@@ -85,7 +90,8 @@ BOOL CALLBACK DescribeTop(HWND hwnd, LPARAM lParam) {
   DescribeState* s = reinterpret_cast<DescribeState*>(lParam);
   DWORD pid = 0;
   ::GetWindowThreadProcessId(hwnd, &pid);
-  if (pid != s->pid || !::IsWindowVisible(hwnd)) return TRUE;
+  if (pid != s->pid || !::IsWindowVisible(hwnd))
+    return TRUE;
   s->out += "  window \"" + WindowText(hwnd) + "\" (" + ClassName(hwnd) + ")\n";
   ::EnumChildWindows(hwnd, DescribeChild, reinterpret_cast<LPARAM>(&s->out));
   return TRUE;
@@ -110,13 +116,15 @@ QuilletSandbox::QuilletSandbox(const std::string& name, bool withArchivers) {
   if (withArchivers) {
     for (const char* dll : {"unlha32.dll", "7-Zip32.dll", "cab32.dll", "sfx_stub.exe"}) {
       std::string from = bin + "\\standin_archivers\\" + dll;
-      if (FileExists(from)) CopyOrFail(from, Path(dll));
+      if (FileExists(from))
+        CopyOrFail(from, Path(dll));
     }
   }
 }
 
 QuilletSandbox::~QuilletSandbox() {
-  if (std::getenv("QUILLET_KEEP_SANDBOX") == nullptr) RemoveTree(dir_);
+  if (std::getenv("QUILLET_KEEP_SANDBOX") == nullptr)
+    RemoveTree(dir_);
 }
 
 void QuilletSandbox::WriteIni(const std::string& text) const { WriteFileText(IniPath(), text); }
@@ -137,20 +145,22 @@ std::vector<std::string> QuilletSandbox::ArchiverLog() const {
   std::vector<std::string> lines;
   std::stringstream ss(ReadFileText(ArchiverLogPath()));
   std::string line;
-  while (std::getline(ss, line)) lines.push_back(line);
+  while (std::getline(ss, line))
+    lines.push_back(line);
   return lines;
 }
 
-void QuilletSandbox::RemoveArchiver(const char* dllName) const { ::DeleteFileA(Path(dllName).c_str()); }
-
-QuilletProcess::~QuilletProcess() {
-  Kill();
+void QuilletSandbox::RemoveArchiver(const char* dllName) const {
+  ::DeleteFileA(Path(dllName).c_str());
 }
+
+QuilletProcess::~QuilletProcess() { Kill(); }
 
 bool QuilletProcess::Start(const QuilletSandbox& sandbox, const std::string& args) {
   std::string exe = sandbox.Path("Quillet.exe");
   std::string cmd = "\"" + exe + "\"";
-  if (!args.empty()) cmd += " " + args;
+  if (!args.empty())
+    cmd += " " + args;
   ::SetEnvironmentVariableA("QUILLET_ARCHIVER_LOG", sandbox.ArchiverLogPath().c_str());
   STARTUPINFOA si = {};
   si.cb = sizeof si;
@@ -165,15 +175,18 @@ bool QuilletProcess::Running() const {
 }
 
 int QuilletProcess::WaitForExit(DWORD timeoutMs) {
-  if (pi_.hProcess == nullptr) return -1;
-  if (::WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+  if (pi_.hProcess == nullptr)
+    return -1;
+  if (::WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+    return -1;
   DWORD code = 0;
   ::GetExitCodeProcess(pi_.hProcess, &code);
   return static_cast<int>(code);
 }
 
 void QuilletProcess::Kill() {
-  if (pi_.hProcess == nullptr) return;
+  if (pi_.hProcess == nullptr)
+    return;
   if (Running()) {
     ::TerminateProcess(pi_.hProcess, 99);
     ::WaitForSingleObject(pi_.hProcess, 5000);
@@ -199,7 +212,8 @@ std::vector<HWND> QuilletProcess::Windows() const {
         State* s = reinterpret_cast<State*>(lParam);
         DWORD pid = 0;
         ::GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == s->pid && ::IsWindowVisible(hwnd)) s->found.push_back(hwnd);
+        if (pid == s->pid && ::IsWindowVisible(hwnd))
+          s->found.push_back(hwnd);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&state));
@@ -328,7 +342,8 @@ int ScrollPosition(HWND dialog, int scrollBarId) {
 
 bool DropFiles(HWND window, const std::vector<std::string>& paths) {
   std::string list;
-  for (const std::string& p : paths) list += p + '\0';
+  for (const std::string& p : paths)
+    list += p + '\0';
   list += '\0';
   DROPFILES header = {};
   header.pFiles = sizeof header;
@@ -339,7 +354,8 @@ bool DropFiles(HWND window, const std::vector<std::string>& paths) {
   DWORD pid = 0;
   ::GetWindowThreadProcessId(window, &pid);
   HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
-  if (process == nullptr) return false;
+  if (process == nullptr)
+    return false;
   void* remote =
       ::VirtualAllocEx(process, nullptr, record.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   bool ok = remote != nullptr &&
@@ -366,11 +382,14 @@ std::string IniValue(const std::string& iniPath, const char* section, const char
 
 bool SaveScreenshot(HWND window, const std::string& name) {
   RECT r;
-  if (!::GetWindowRect(window, &r)) return false;
+  if (!::GetWindowRect(window, &r))
+    return false;
   int w = r.right - r.left, h = r.bottom - r.top;
-  if (w <= 0 || h <= 0) return false;
+  if (w <= 0 || h <= 0)
+    return false;
   ::SetForegroundWindow(window);
-  ::RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  ::RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   ::Sleep(300);
   HDC screen = ::GetDC(nullptr);
   HDC mem = ::CreateCompatibleDC(screen);

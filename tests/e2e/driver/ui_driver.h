@@ -49,7 +49,9 @@ class QuilletProcess {
   HWND WaitForWindow(const std::string& title, DWORD timeoutMs = 20000) const;
   // A message box (a #32770 dialog with a message text) of the program.
   HWND WaitForMessageBox(DWORD timeoutMs = 20000) const;
-  HWND MainWindow(DWORD timeoutMs = 20000) const { return WaitForWindow("Quillet ver.1.03", timeoutMs); }
+  HWND MainWindow(DWORD timeoutMs = 20000) const {
+    return WaitForWindow("Quillet ver.1.03", timeoutMs);
+  }
   // Every visible window of the program with its texts, for failure messages.
   std::string DescribeScreen() const;
 

@@ -7,12 +7,12 @@ const ArchiveFormat kCabFormat = {"cab", &kCab, "cab", nullptr, false};
 
 namespace {
 
-std::string Quoted(const std::string &text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 } // namespace
 
-std::string FileCommand(const ArchiveFormat &format, const std::string &archive,
-                        const std::string &folder, const std::string &name) {
+std::string FileCommand(const ArchiveFormat& format, const std::string& archive,
+                        const std::string& folder, const std::string& name) {
   if (format.library == &kUnlha)
     return "a " + Quoted(archive) + " " + Quoted(folder + name);
   if (format.library == &kSevenZip)
@@ -21,8 +21,8 @@ std::string FileCommand(const ArchiveFormat &format, const std::string &archive,
   return "-a " + Quoted(archive) + " " + Quoted(folder) + " " + Quoted(name);
 }
 
-std::string FolderCommand(const ArchiveFormat &format, const std::string &archive,
-                          const std::string &folder, const std::string &name) {
+std::string FolderCommand(const ArchiveFormat& format, const std::string& archive,
+                          const std::string& folder, const std::string& name) {
   if (format.library == &kUnlha)
     return "a " + Quoted(archive) + " " + Quoted(folder) + " " + Quoted(name) + " -d";
   if (format.library == &kSevenZip)
@@ -31,8 +31,8 @@ std::string FolderCommand(const ArchiveFormat &format, const std::string &archiv
   return "-a -r " + Quoted(archive) + " " + Quoted(folder) + " " + Quoted(name + "\\*.*");
 }
 
-std::string ExtractCommand(const ArchiveFormat &format, const std::string &archive,
-                           const std::string &destination) {
+std::string ExtractCommand(const ArchiveFormat& format, const std::string& archive,
+                           const std::string& destination) {
   if (format.library == &kUnlha)
     return "x " + Quoted(archive) + " " + Quoted(destination);
   if (format.library == &kSevenZip)
@@ -40,8 +40,8 @@ std::string ExtractCommand(const ArchiveFormat &format, const std::string &archi
   return "-x " + Quoted(archive) + " " + Quoted(destination) + " *.*";
 }
 
-std::string SfxCommand(const ArchiveFormat &format, const std::string &temp,
-                       const std::string &destination) {
+std::string SfxCommand(const ArchiveFormat& format, const std::string& temp,
+                       const std::string& destination) {
   if (format.library == &kUnlha)
     return "s -gw -x " + Quoted(temp) + " " + Quoted(destination);
   return "-f " + Quoted(temp) + " " + Quoted(destination);

@@ -7,10 +7,10 @@
 #include <string>
 
 struct ArchiveFormat {
-  const char *label;
-  const StandinLibrary *library;
-  const char *extension;
-  const char *typeName; // for 7-Zip32's -t switch; nullptr otherwise
+  const char* label;
+  const StandinLibrary* library;
+  const char* extension;
+  const char* typeName; // for 7-Zip32's -t switch; nullptr otherwise
   bool keepsEmptyFolders;
 };
 
@@ -20,13 +20,13 @@ extern const ArchiveFormat kSevenZipFormat;
 extern const ArchiveFormat kCabFormat;
 
 // folder ends in a backslash; name is the item's own name within it.
-std::string FileCommand(const ArchiveFormat &format, const std::string &archive,
-                        const std::string &folder, const std::string &name);
-std::string FolderCommand(const ArchiveFormat &format, const std::string &archive,
-                          const std::string &folder, const std::string &name);
+std::string FileCommand(const ArchiveFormat& format, const std::string& archive,
+                        const std::string& folder, const std::string& name);
+std::string FolderCommand(const ArchiveFormat& format, const std::string& archive,
+                          const std::string& folder, const std::string& name);
 // destination ends in a backslash.
-std::string ExtractCommand(const ArchiveFormat &format, const std::string &archive,
-                           const std::string &destination);
+std::string ExtractCommand(const ArchiveFormat& format, const std::string& archive,
+                           const std::string& destination);
 // The self-extracting second step (LHA and CAB only).
-std::string SfxCommand(const ArchiveFormat &format, const std::string &temp,
-                       const std::string &destination);
+std::string SfxCommand(const ArchiveFormat& format, const std::string& temp,
+                       const std::string& destination);

@@ -11,7 +11,7 @@ namespace {
 std::string PseudoRandomBytes(size_t size) {
   std::string bytes(size, '\0');
   unsigned state = 12345;
-  for (char &byte : bytes) {
+  for (char& byte : bytes) {
     state = state * 1103515245 + 12345;
     byte = static_cast<char>(state >> 16);
   }
@@ -21,8 +21,8 @@ std::string PseudoRandomBytes(size_t size) {
 // Relative name -> content; folders map to a marker that no file content equals here.
 const char kFolderMark[] = "<folder>";
 
-void List(const std::string &root, const std::string &prefix,
-          std::map<std::string, std::string> *entries) {
+void List(const std::string& root, const std::string& prefix,
+          std::map<std::string, std::string>* entries) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((root + "\\*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
@@ -44,12 +44,12 @@ void List(const std::string &root, const std::string &prefix,
   FindClose(search);
 }
 
-void DropEmptyFolders(std::map<std::string, std::string> *entries) {
+void DropEmptyFolders(std::map<std::string, std::string>* entries) {
   for (auto it = entries->begin(); it != entries->end();) {
     bool holdsFile = false;
     if (it->second == kFolderMark) {
       std::string inside = it->first + "\\";
-      for (const auto &entry : *entries)
+      for (const auto& entry : *entries)
         if (entry.first.compare(0, inside.size(), inside) == 0 && entry.second != kFolderMark)
           holdsFile = true;
     }
@@ -59,7 +59,7 @@ void DropEmptyFolders(std::map<std::string, std::string> *entries) {
 
 } // namespace
 
-bool MakeSampleTree(const std::string &path) {
+bool MakeSampleTree(const std::string& path) {
   return MakeFolder(path) && WriteFileBytes(path + "\\readme.txt", "hello\r\nworld\r\n") &&
          WriteFileBytes(path + "\\empty.dat", "") &&
          WriteFileBytes(path + "\\big.bin", PseudoRandomBytes(100000)) &&
@@ -70,7 +70,7 @@ bool MakeSampleTree(const std::string &path) {
          MakeFolder(path + "\\emptydir");
 }
 
-std::string CompareTrees(const std::string &expected, const std::string &actual,
+std::string CompareTrees(const std::string& expected, const std::string& actual,
                          bool ignoreEmptyFolders) {
   std::map<std::string, std::string> want, got;
   List(expected, "", &want);
@@ -80,14 +80,14 @@ std::string CompareTrees(const std::string &expected, const std::string &actual,
     DropEmptyFolders(&got);
   }
   std::string differences;
-  for (const auto &entry : want) {
+  for (const auto& entry : want) {
     auto match = got.find(entry.first);
     if (match == got.end())
       differences += "missing: " + entry.first + "\n";
     else if (match->second != entry.second)
       differences += "differs: " + entry.first + "\n";
   }
-  for (const auto &entry : got)
+  for (const auto& entry : got)
     if (!want.count(entry.first))
       differences += "extra: " + entry.first + "\n";
   return differences;

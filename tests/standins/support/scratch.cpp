@@ -2,8 +2,8 @@
 
 #include "standin_library.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -20,11 +20,11 @@ std::string ScratchRoot() {
 } // namespace
 
 std::string FreshScratchFolder() {
-  const testing::TestInfo *info = testing::UnitTest::GetInstance()->current_test_info();
+  const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
   std::string root = ScratchRoot();
   MakeFolder(root);
   std::string folder = root + info->test_suite_name() + "." + info->name();
-  for (char &c : folder)
+  for (char& c : folder)
     if (c == '/')
       c = '_'; // parameterised tests have slashes in their names
   RemoveTree(folder);
@@ -32,7 +32,7 @@ std::string FreshScratchFolder() {
   return folder + "\\";
 }
 
-bool WriteFileBytes(const std::string &path, const std::string &bytes) {
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
@@ -43,7 +43,7 @@ bool WriteFileBytes(const std::string &path, const std::string &bytes) {
   return ok && written == bytes.size();
 }
 
-bool ReadFileBytes(const std::string &path, std::string *bytes) {
+bool ReadFileBytes(const std::string& path, std::string* bytes) {
   bytes->clear();
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -58,12 +58,12 @@ bool ReadFileBytes(const std::string &path, std::string *bytes) {
   return ok;
 }
 
-bool MakeFolder(const std::string &path) {
+bool MakeFolder(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) ||
          GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool RemoveTree(const std::string &path) {
+bool RemoveTree(const std::string& path) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {

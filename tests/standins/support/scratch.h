@@ -9,13 +9,13 @@
 std::string FreshScratchFolder();
 
 // Writes bytes to path; true on success.
-bool WriteFileBytes(const std::string &path, const std::string &bytes);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // The whole content of path, and whether it could be read.
-bool ReadFileBytes(const std::string &path, std::string *bytes);
+bool ReadFileBytes(const std::string& path, std::string* bytes);
 
 // Makes one folder level; true when it exists afterwards.
-bool MakeFolder(const std::string &path);
+bool MakeFolder(const std::string& path);
 
 // Removes a folder and everything in it; true when it is gone.
-bool RemoveTree(const std::string &path);
+bool RemoveTree(const std::string& path);

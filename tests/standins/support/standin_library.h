@@ -7,9 +7,9 @@
 #include <string>
 
 struct StandinLibrary {
-  const char *file;
-  const char *versionEntry;
-  const char *commandEntry;
+  const char* file;
+  const char* versionEntry;
+  const char* commandEntry;
 };
 
 extern const StandinLibrary kUnlha;
@@ -20,7 +20,7 @@ extern const StandinLibrary kCab;
 std::string TestFolder();
 
 // The version entry's result; -1 when the library or entry is missing.
-int CallVersion(const StandinLibrary &library);
+int CallVersion(const StandinLibrary& library);
 
 // The command entry's result for commandLine; -1 when the library or entry is missing.
-int CallCommand(const StandinLibrary &library, const std::string &commandLine);
+int CallCommand(const StandinLibrary& library, const std::string& commandLine);

@@ -23,7 +23,8 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
 
 } // namespace
 
-MessageBoxWatch::MessageBoxWatch(int answer) : answer_(answer), thread_(&MessageBoxWatch::Run, this) {}
+MessageBoxWatch::MessageBoxWatch(int answer)
+    : answer_(answer), thread_(&MessageBoxWatch::Run, this) {}
 
 MessageBoxWatch::~MessageBoxWatch() {
   stop_ = true;
@@ -60,6 +61,7 @@ std::string WindowsPath(const char* buildPath) {
   // The build runs on Linux; Wine shows its root as drive Z:.
   std::string path = std::string("Z:") + buildPath;
   for (char& c : path)
-    if (c == '/') c = '\\';
+    if (c == '/')
+      c = '\\';
   return path;
 }
