@@ -27,3 +27,11 @@ int ApplyQualityScroll(int position, UINT code, UINT thumbPosition) {
     return 100;
   return position;
 }
+
+void ScrollQuality(CWnd& dialog, CScrollBar& bar, int& quality, UINT code, UINT thumbPosition) {
+  dialog.UpdateData(TRUE);
+  int position = ApplyQualityScroll(bar.GetScrollPos(), code, thumbPosition);
+  bar.SetScrollPos(position);
+  quality = position;
+  dialog.UpdateData(FALSE);
+}

@@ -77,11 +77,7 @@ void CSettingsDlg::OnSysCommand(UINT nID, LPARAM) {
 HCURSOR CSettingsDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
 
 void CSettingsDlg::OnHScroll(UINT nSBCode, UINT nPos, HWND) {
-  UpdateData(TRUE);
-  int position = ApplyQualityScroll(m_scrollQuality.GetScrollPos(), nSBCode, nPos);
-  m_scrollQuality.SetScrollPos(position);
-  m_nJpegQuality = position;
-  UpdateData(FALSE);
+  ScrollQuality(*this, m_scrollQuality, m_nJpegQuality, nSBCode, nPos);
   Default();
 }
 

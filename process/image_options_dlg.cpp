@@ -27,10 +27,6 @@ BOOL CImageOptionsDlg::OnInitDialog() {
 }
 
 void CImageOptionsDlg::OnHScroll(UINT nSBCode, UINT nPos, HWND) {
-  UpdateData(TRUE);
-  int position = ApplyQualityScroll(m_scrollQuality.GetScrollPos(), nSBCode, nPos);
-  m_scrollQuality.SetScrollPos(position);
-  m_nQuality = position;
-  UpdateData(FALSE);
+  ScrollQuality(*this, m_scrollQuality, m_nQuality, nSBCode, nPos);
   Default();
 }

@@ -8,8 +8,7 @@ wine_setup
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
+. "$QUILLET_ROOT/tests/checks/lib/checking.sh"
 ok() { passed=$((passed + 1)); }
 bad() { failed=$((failed + 1)); echo "FAILED: $*"; }
 
@@ -81,5 +80,4 @@ convert -size 8x8 -depth 8 xc:red -fill blue -draw 'rectangle 0,0 3,3' -transpar
 quillet_in "$dir" $'[Image]\r\nType=0\r\n' "$dir/pal.png"
 [ "$(identify -format "%[opaque]" "$dir/pal.bmp" 2>/dev/null | tr A-Z a-z)" = "true" ] && ok || bad "palette PNG opaque"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -7,23 +7,11 @@ set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 . "$QUILLET_ROOT/scripts/wine.sh"
 . "$QUILLET_ROOT/tests/checks/lib/trees.sh"
+. "$QUILLET_ROOT/tests/checks/lib/checking.sh"
 wine_setup
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-archives.XXXXXX")
 if [ "${KEEP:-0}" = 1 ]; then log "work folder: $work"; else trap 'rm -rf "$work"' EXIT; fi
-passed=0
-failed=0
-check() {  # description command...
-  local what=$1
-  shift
-  if "$@" >"$work/check.log" 2>&1; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL  %s\n' "$what"
-    head -n 15 "$work/check.log" | sed 's/^/      /'
-  fi
-}
 
 prog=$work/prog
 mkdir -p "$prog"
@@ -125,5 +113,4 @@ for archive in zip7.zip sz7.7z jlha.lzh gcab.cab; do
   check "$archive extracts through the program" same_tree "$expect" "$foreign/${archive%.*}/photos"
 done
 
-printf '%d passed, %d failed\n' "$passed" "$failed"
-[ "$failed" -eq 0 ]
+finish

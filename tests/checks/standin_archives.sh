@@ -10,6 +10,7 @@
 set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 . "$QUILLET_ROOT/tests/checks/lib/trees.sh"
+. "$QUILLET_ROOT/tests/checks/lib/checking.sh"
 
 build=${1:-$QUILLET_BUILD/win64}
 bin=$build/standin_archivers
@@ -23,20 +24,6 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-standins.XXXXXX")
 if [ "${KEEP:-0}" = 1 ]; then log "work folder: $work"; else trap 'rm -rf "$work"' EXIT; fi
 export LC_ALL=ja_JP.UTF-8
 
-passed=0
-failed=0
-check() { # description command...
-  local what=$1
-  shift
-  if "$@" >"$work/check.log" 2>&1; then
-    passed=$((passed + 1))
-    printf 'ok    %s\n' "$what"
-  else
-    failed=$((failed + 1))
-    printf 'FAIL  %s\n' "$what"
-    head -n 20 "$work/check.log" | sed 's/^/      /'
-  fi
-}
 
 wine_run() {
   WINEPREFIX=${WINEPREFIX:-$QUILLET_CACHE/wineprefix} WINEARCH=win64 WINEDEBUG=-all \
@@ -122,5 +109,4 @@ done
 check "cabextract finds the cabinet inside the CAB self-extracting program" \
   cabextract -q -t "$scratch/Formats_SfxTest.FolderArchiveUnpacksItselfBesideItself_cab/program.exe"
 
-printf '%d passed, %d failed\n' "$passed" "$failed"
-[ "$failed" -eq 0 ]
+finish

@@ -257,6 +257,57 @@ TEST_F(Intake, DroppedItemsRunInOrderUntilOneFailsAndTheWindowStays) {
   EXPECT_NE(app.WaitForExit(), -1);
 }
 
+TEST_F(Intake, OverlongDroppedPathsAndOutputFoldersAreRefusedNotCut) {
+  QuilletSandbox box("drop-overlong");
+  box.WriteFileText(box.Path("after.lzh"), "x");
+  ASSERT_TRUE(app.Start(box));
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  std::string huge = box.Dir() + "\\" + std::string(2600, 'y') + ".lzh";
+  ASSERT_TRUE(DropFiles(main, {huge, box.Path("after.lzh")}));
+  std::string text = AnswerMessage();
+  EXPECT_EQ(text.find(box.Dir()), 0u) << "the message names the item";
+  EXPECT_NE(text.find("は長すぎるため処理できません。"), std::string::npos) << text;
+  ::Sleep(300);
+  EXPECT_TRUE(box.ArchiverLog().empty()) << "the batch stops at the refused item";
+
+  SetEditText(main, IDC_OUTPUT_DIR, "C:\\" + std::string(2600, 'o'));
+  SetChecked(main, IDC_OUTPUT_SAME, false);
+  SetChecked(main, IDC_OUTPUT_FOLDER, true);
+  ASSERT_TRUE(DropFiles(main, {box.Path("after.lzh")}));
+  text = AnswerMessage();
+  EXPECT_NE(text.find("は長すぎるため処理できません。"), std::string::npos) << text;
+  ::Sleep(300);
+  EXPECT_TRUE(box.ArchiverLog().empty());
+  EXPECT_TRUE(app.Running());
+  PressButton(main, IDCANCEL);
+}
+
+TEST_F(Intake, MinimisingDuringTheBatchDoesNotStartItAgain) {
+  QuilletSandbox box("minimise");
+  box.WriteFileText(box.Path("first.txt"), "x");
+  box.WriteFileText(box.Path("second.txt"), "x");
+  box.WriteIni("[Archive]\r\nSelect=1\r\n");
+  ASSERT_TRUE(app.Start(box, box.Path("first.txt") + " " + box.Path("second.txt")));
+  HWND ask = app.WaitForWindow("first.txt - Quillet");
+  ASSERT_NE(ask, nullptr);
+  HWND main = app.FindWindowTitled("Quillet ver.1.03");
+  ASSERT_NE(main, nullptr);
+  ::PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ::Sleep(300);
+  ::PostMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+  ::Sleep(300);
+  PressButton(ask, IDOK);
+  HWND next = app.WaitForWindow("second.txt - Quillet");
+  ASSERT_NE(next, nullptr);
+  PressButton(next, IDOK);
+  EXPECT_EQ(app.WaitForExit(), 0) << app.DescribeScreen();
+  std::vector<std::string> log = box.ArchiverLog();
+  ASSERT_EQ(log.size(), 2u) << "each item once";
+  EXPECT_NE(log[0].find("first.txt"), std::string::npos);
+  EXPECT_NE(log[1].find("second.txt"), std::string::npos);
+}
+
 TEST_F(Intake, ADroppedShortPathIsNotLengthened) {
   QuilletSandbox box("drop-short");
   const std::string archive = box.Path("Some Long Archive Name.lzh");

@@ -1,5 +1,7 @@
 #include "tests/e2e/driver/ui_driver.h"
 
+#include "tests/e2e/driver/screen_capture.h"
+
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -382,43 +384,13 @@ std::string IniValue(const std::string& iniPath, const char* section, const char
 
 bool SaveScreenshot(HWND window, const std::string& name) {
   RECT r;
-  if (!::GetWindowRect(window, &r))
-    return false;
-  int w = r.right - r.left, h = r.bottom - r.top;
-  if (w <= 0 || h <= 0)
-    return false;
+  if (!::GetWindowRect(window, &r)) return false;
   ::SetForegroundWindow(window);
   ::RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   ::Sleep(300);
-  HDC screen = ::GetDC(nullptr);
-  HDC mem = ::CreateCompatibleDC(screen);
-  HBITMAP bmp = ::CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = ::SelectObject(mem, bmp);
-  ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  ::SelectObject(mem, old);
-  BITMAPINFOHEADER bi = {};
-  bi.biSize = sizeof bi;
-  bi.biWidth = w;
-  bi.biHeight = h;
-  bi.biPlanes = 1;
-  bi.biBitCount = 24;
-  int stride = (w * 3 + 3) & ~3;
-  std::vector<char> pixels(static_cast<size_t>(stride) * h);
-  ::GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-  ::DeleteObject(bmp);
-  ::DeleteDC(mem);
-  ::ReleaseDC(nullptr, screen);
-
+  ScreenCapture shot(r);
   std::string dir = TestBin() + "\\screenshots";
   ::CreateDirectoryA(dir.c_str(), nullptr);
-  BITMAPFILEHEADER bf = {};
-  bf.bfType = 0x4D42;
-  bf.bfOffBits = sizeof bf + sizeof bi;
-  bf.bfSize = bf.bfOffBits + static_cast<DWORD>(pixels.size());
-  std::ofstream out(dir + "\\" + name + ".bmp", std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(&bf), sizeof bf);
-  out.write(reinterpret_cast<const char*>(&bi), sizeof bi);
-  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-  return out.good();
+  return shot.Ok() && shot.SaveBmp(dir + "\\" + name + ".bmp");
 }
