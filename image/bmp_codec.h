@@ -1,4 +1,4 @@
-// BMP reader and writer (Part 4.2): the program's own codec, no image library behind it.
+// BMP reader and writer: the program's own codec, no image library behind it.
 // Paths are ANSI strings (code page 932 on Windows). Results: 1 success, 0 failure.
 #pragma once
 

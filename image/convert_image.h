@@ -1,4 +1,4 @@
-// The conversion driver (Part 4.1): reads the source into one ImageBuffer, writes the target.
+// The conversion driver: reads the source into one ImageBuffer, writes the target.
 #pragma once
 
 // The shared ImageType: image format index, also the row of the image-format lists.

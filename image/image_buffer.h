@@ -1,4 +1,4 @@
-// The in-memory picture shared by every image reader and writer (Part 4.1).
+// The in-memory picture shared by every image reader and writer.
 // 4 bytes per pixel in R, G, B, A order, rows without gaps, row 0 the bottom row.
 #pragma once
 

@@ -1,4 +1,4 @@
-// JPEG reader and writer (Part 4.3) through the IJG library's stdio managers.
+// JPEG reader and writer through the IJG library's stdio managers.
 // Paths are ANSI strings (code page 932 on Windows). Results: 1 success, 0 failure.
 #pragma once
 

@@ -1,4 +1,4 @@
-// PNG reader and writer (Part 4.4) through libpng on an open stdio file.
+// PNG reader and writer through libpng on an open stdio file.
 // Paths are ANSI strings (code page 932 on Windows). Results: 1 success, 0 failure.
 #pragma once
 

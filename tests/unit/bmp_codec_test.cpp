@@ -1,4 +1,4 @@
-// BMP reader and writer (Part 4.2), checked against hand-made files and ImageMagick.
+// BMP reader and writer, checked against hand-made files and ImageMagick.
 #include "image/bmp_codec.h"
 
 #include "tests/unit/image_test_support.h"
@@ -25,7 +25,7 @@ struct BmpSpec {
 uint32_t DefaultValue(int x, int n) { return static_cast<uint32_t>(x * 7 + n * 13); }
 
 uint32_t PaletteColour(int i) {
-  // blue, green, red as in the spec example for entry 1: 0x10, 0x20, 0x30
+  // entry 1 stored blue, green, red: 0x10, 0x20, 0x30
   return (static_cast<uint32_t>((0x30 + i * 3) & 0xFF) << 16) |
          (static_cast<uint32_t>((0x20 + i * 5) & 0xFF) << 8) | ((0x10 + i * 11) & 0xFF);
 }

@@ -1,4 +1,4 @@
-// The conversion driver (Part 4.1) in every direction, with ImageMagick making the sources
+// The conversion driver in every direction, with ImageMagick making the sources
 // and decoding the targets.
 #include "image/convert_image.h"
 

@@ -1,4 +1,4 @@
-// ImageBuffer record operations (Part 4.1).
+// ImageBuffer record operations.
 #include "image/image_buffer.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// JPEG reader and writer (Part 4.3), checked against libjpeg-turbo's test images and
+// JPEG reader and writer, checked against libjpeg-turbo's test images and
 // ImageMagick as the independent decoder.
 #include "image/jpeg_codec.h"
 

@@ -1,4 +1,4 @@
-// PNG reader and writer (Part 4.4), checked against hand-made files, PngSuite and ImageMagick.
+// PNG reader and writer, checked against hand-made files, PngSuite and ImageMagick.
 #include "image/png_codec.h"
 
 #include "tests/unit/image_test_support.h"
