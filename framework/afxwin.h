@@ -261,7 +261,6 @@ class CWinApp {
   HICON LoadIcon(UINT nID) const;
 
   void Enable3dControlsStatic();
-  char m_szAppName[MAX_PATH] = {0};
 };
 
 CWinApp* AfxGetApp();
