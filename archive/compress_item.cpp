@@ -8,6 +8,8 @@
 #include "archive/compress.h"
 #include "archive/temp_archive.h"
 
+#include <string>
+
 int CSettingsDlg::CompressItem(const char* path, const char* outputDir, int archiveType,
                                int outputType, int addExt, int isFolder) {
   UpdateData(TRUE);
@@ -39,8 +41,14 @@ int CSettingsDlg::CompressItem(const char* path, const char* outputDir, int arch
     break;
   }
   TempArchive temp;
-  if (!PrepareTempArchive(archive, &temp)) {
+  int prepared = PrepareTempArchive(archive, &temp);
+  if (prepared == 0) {
     ShowTooLong(m_hWnd, path);
+    return 1;
+  }
+  if (prepared < 0) {
+    std::string text = std::string(temp.path) + " を作成することが出来ませんでした";
+    ::MessageBoxA(m_hWnd, text.c_str(), "Quillet", MB_OK | MB_ICONEXCLAMATION);
     return 1;
   }
   int result = archiveType == 1 ? CompressLhaSfx(m_hWnd, path, archive, isFolder, temp.path)

@@ -46,12 +46,16 @@ int PrepareTempArchive(const char* archivePath, TempArchive* temp) {
     if (!::CreateDirectoryA(own, nullptr))
       continue;
     std::strcpy(temp->ownFolder, own);
-    return MakeTempArchivePath(archivePath, own, temp->path, sizeof temp->path);
+    if (MakeTempArchivePath(archivePath, own, temp->path, sizeof temp->path))
+      return 1;
+    ReleaseTempArchive(temp);
+    return 0;
   }
-  return 0;
+  return -1;
 }
 
 void ReleaseTempArchive(TempArchive* temp) {
   if (temp->ownFolder[0] != '\0')
     ::RemoveDirectoryA(temp->ownFolder);
+  temp->ownFolder[0] = '\0';
 }

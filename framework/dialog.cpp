@@ -126,7 +126,8 @@ INT_PTR CDialog::DoModal() {
     ::ShowWindow(hWnd, SW_SHOWNORMAL);
 
   MSG msg;
-  while (!m_bEndModal) {
+  // A window destroyed behind our back ends the loop too, rather than leaving it waiting.
+  while (!m_bEndModal && ::IsWindow(hWnd)) {
     BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0) {
       ::PostQuitMessage(static_cast<int>(msg.wParam));

@@ -26,6 +26,20 @@ const ExtensionRoute kRoutes[] = {
     {".jpg", kConvertImage, 2}, {".jpeg", kConvertImage, 2},
 };
 
+// The folder tests leave the output folder or the dropped folder as the current directory,
+// where the search for the archiver libraries would look too: a library planted in a
+// dropped folder must never be the one that runs, so the program's own folder returns.
+void ReturnToProgramFolder() {
+  char module[MAX_PATH] = {0};
+  DWORD n = ::GetModuleFileNameA(nullptr, module, sizeof module);
+  PathPieces pieces;
+  char folder[MAX_PATH];
+  if (n == 0 || n >= sizeof module || !SplitPath(module, &pieces) ||
+      !JoinPath(folder, sizeof folder, pieces.drive, pieces.dir, "", ""))
+    return;
+  ::SetCurrentDirectoryA(folder);
+}
+
 void ShowStop(HWND window, const char* text) {
   ::MessageBoxA(window, text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
 }
@@ -47,7 +61,9 @@ int CSettingsDlg::ProcessItem(const char* path) {
     return 1;
   }
 
-  if (::SetCurrentDirectoryA(path))
+  bool isFolder = ::SetCurrentDirectoryA(path) != 0;
+  ReturnToProgramFolder();
+  if (isFolder)
     return CompressItem(path, outputDir, m_nArchiveType, m_nOutputType, m_bAddExt, 1);
 
   PathPieces pieces;

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string Q(const std::string& path) { return Quoted(path); }
 
 class Intake : public ::testing::Test {
  protected:
@@ -164,6 +167,22 @@ TEST_F(Intake, MissingLibraryIsReportedUnderTheProgramsNameAndStopsTheBatch) {
     // The new folder was made before the library was looked for, and stays.
     EXPECT_TRUE(IsFolder(box.Path("a")));
   }
+}
+
+TEST_F(Intake, ALibraryPlantedInADroppedFolderIsNeverLoaded) {
+  QuilletSandbox box("planted");
+  box.RemoveArchiver("cab32.dll");
+  const std::string planted = box.Path("planted");
+  ::CreateDirectoryA(planted.c_str(), nullptr);
+  // The stand-in would log what it was given: any line in the log means it ran.
+  ASSERT_TRUE(::CopyFileA((std::string(std::getenv("QUILLET_TEST_BIN")) +
+                           "\\standin_archivers\\cab32.dll").c_str(),
+                          (planted + "\\cab32.dll").c_str(), FALSE));
+  box.WriteIni("[Archive]\r\nType=4\r\n");
+  ASSERT_TRUE(app.Start(box, Q(planted)));
+  EXPECT_EQ(AnswerMessage(), "CAB32.DLL が見つかりません。");
+  EXPECT_EQ(app.WaitForExit(), 0);
+  EXPECT_TRUE(box.ArchiverLog().empty()) << box.ArchiverLog()[0];
 }
 
 TEST_F(Intake, ItemsAreRoutedByKindBeforeExtension) {
