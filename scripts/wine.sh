@@ -62,6 +62,8 @@ wine_run() {  # [timeout seconds] via WINE_TIMEOUT; program args...
 
 wine_teardown() {
   timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+  # Gone for good before anything starts Wine again with this prefix.
+  timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || true
   if [ -n "$QUILLET_XVFB_PID" ]; then
     kill "$QUILLET_XVFB_PID" 2>/dev/null || true
     wait "$QUILLET_XVFB_PID" 2>/dev/null || true

@@ -238,7 +238,11 @@ TEST_F(Intake, TheDestinationFolderOpensAfterASuccessfulExtraction) {
       ::Sleep(100);
   }
   ASSERT_NE(folder, nullptr) << "no window shows the folder";
+  // Closed again, so it cannot stand in front of the windows of later tests.
   ::PostMessageA(folder, WM_CLOSE, 0, 0);
+  for (int i = 0; i < 50 && ::IsWindow(folder); ++i)
+    ::Sleep(100);
+  EXPECT_FALSE(::IsWindow(folder));
 }
 
 TEST_F(Intake, AnOverlongCommandLineIsRefusedWithAMessage) {
