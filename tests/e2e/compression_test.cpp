@@ -8,9 +8,6 @@
 #include <memory>
 
 namespace {
-
-std::string Q(const std::string& path) { return "\"" + path + "\""; }
-
 class Compression : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -30,7 +27,7 @@ class Compression : public ::testing::Test {
     box->WriteIni(ini);
     ::DeleteFileA(box->ArchiverLogPath().c_str());
     QuilletProcess run;
-    EXPECT_TRUE(run.Start(*box, Q(item)));
+    EXPECT_TRUE(run.Start(*box, Quoted(item)));
     EXPECT_EQ(run.WaitForExit(30000), 0) << run.DescribeScreen();
     return box->ArchiverLog();
   }
@@ -58,31 +55,35 @@ TEST_F(Compression, WorkedExamplesReachTheLibrariesByteForByte) {
   } cases[] = {
       {"[Archive]\r\nType=0\r\n",
        report,
-       {"Unlha\ta " + Q(data + "\\report.lzh") + " " + Q(report)}},
+       {"Unlha\ta " + Quoted(data + "\\report.lzh") + " " + Quoted(report)}},
       {outIni + "AddExt=1\r\n[Archive]\r\nType=0\r\n",
        report,
-       {"Unlha\ta " + Q(out + "\\report_txt.lzh") + " " + Q(report)}},
+       {"Unlha\ta " + Quoted(out + "\\report_txt.lzh") + " " + Quoted(report)}},
       {"[Archive]\r\nType=0\r\n",
        photos,
-       {"Unlha\ta " + Q(data + "\\photos.lzh") + " " + Q(data + "\\") + " \"photos\" -d"}},
+       {"Unlha\ta " + Quoted(data + "\\photos.lzh") + " " + Quoted(data + "\\") +
+        " \"photos\" -d"}},
       {"[Archive]\r\nType=2\r\n",
        photos,
-       {"SevenZip\ta -tzip " + Q(data + "\\photos.zip") + " " + Q(data + "\\") +
+       {"SevenZip\ta -tzip " + Quoted(data + "\\photos.zip") + " " + Quoted(data + "\\") +
         " \"-ir!photos\\*\""}},
       {"[Archive]\r\nType=3\r\n",
        report,
-       {"SevenZip\ta -t7z " + Q(data + "\\report.7z") + " " + Q(data + "\\") + " \"report.txt\""}},
+       {"SevenZip\ta -t7z " + Quoted(data + "\\report.7z") + " " + Quoted(data + "\\") +
+        " \"report.txt\""}},
       {"[Archive]\r\nType=4\r\n",
        photos,
-       {"Cab\t-a -r " + Q(data + "\\photos.cab") + " " + Q(data + "\\") + " \"photos\\*.*\""}},
+       {"Cab\t-a -r " + Quoted(data + "\\photos.cab") + " " + Quoted(data + "\\") +
+        " \"photos\\*.*\""}},
       {"[Archive]\r\nType=1\r\n",
        report,
-       {"Unlha\ta " + Q(temp + "\\report.lzh") + " " + Q(report),
-        "Unlha\ts -gw -x " + Q(temp + "\\report.lzh") + " " + Q(data + "\\")}},
+       {"Unlha\ta " + Quoted(temp + "\\report.lzh") + " " + Quoted(report),
+        "Unlha\ts -gw -x " + Quoted(temp + "\\report.lzh") + " " + Quoted(data + "\\")}},
       {outIni + "[Archive]\r\nType=5\r\n",
        photos,
-       {"Cab\t-a -r " + Q(temp + "\\photos.cab") + " " + Q(data + "\\") + " \"photos\\*.*\"",
-        "Cab\t-f " + Q(temp + "\\photos.cab") + " " + Q(out + "\\")}},
+       {"Cab\t-a -r " + Quoted(temp + "\\photos.cab") + " " + Quoted(data + "\\") +
+            " \"photos\\*.*\"",
+        "Cab\t-f " + Quoted(temp + "\\photos.cab") + " " + Quoted(out + "\\")}},
   };
   for (const Case& c : cases)
     EXPECT_EQ(Run(c.ini, c.item), c.log) << c.ini;
@@ -101,20 +102,20 @@ TEST_F(Compression, NamesOfAwkwardItems) {
     std::string log;
   } cases[] = {
       {"[Output]\r\nAddExt=1\r\n[Archive]\r\nType=0\r\n", data + "\\README",
-       "Unlha\ta " + Q(data + "\\README.lzh") + " " + Q(data + "\\README")},
+       "Unlha\ta " + Quoted(data + "\\README.lzh") + " " + Quoted(data + "\\README")},
       {"[Archive]\r\nType=4\r\n", data + "\\a.b.c",
-       "Cab\t-a " + Q(data + "\\a.b.cab") + " " + Q(data + "\\") + " \"a.b.c\""},
+       "Cab\t-a " + Quoted(data + "\\a.b.cab") + " " + Quoted(data + "\\") + " \"a.b.c\""},
       {"[Output]\r\nAddExt=1\r\n[Archive]\r\nType=4\r\n", data + "\\a.b.c",
-       "Cab\t-a " + Q(data + "\\a.b_c.cab") + " " + Q(data + "\\") + " \"a.b.c\""},
+       "Cab\t-a " + Quoted(data + "\\a.b_c.cab") + " " + Quoted(data + "\\") + " \"a.b.c\""},
       {"[Archive]\r\nType=2\r\n", data + "\\album.2003",
-       "SevenZip\ta -tzip " + Q(data + "\\album.zip") + " " + Q(data + "\\") +
+       "SevenZip\ta -tzip " + Quoted(data + "\\album.zip") + " " + Quoted(data + "\\") +
            " \"-ir!album.2003\\*\""},
       {"[Output]\r\nAddExt=1\r\n[Archive]\r\nType=2\r\n", data + "\\album.2003",
-       "SevenZip\ta -tzip " + Q(data + "\\album_2003.zip") + " " + Q(data + "\\") +
+       "SevenZip\ta -tzip " + Quoted(data + "\\album_2003.zip") + " " + Quoted(data + "\\") +
            " \"-ir!album.2003\\*\""},
       {"[Output]\r\nType=1\r\nDirName=" + root + "\r\n[Archive]\r\nType=0\r\n",
        data + "\\report.txt",
-       "Unlha\ta " + Q(root + "\\report.lzh") + " " + Q(data + "\\report.txt")},
+       "Unlha\ta " + Quoted(root + "\\report.lzh") + " " + Quoted(data + "\\report.txt")},
   };
   for (const Case& c : cases)
     EXPECT_EQ(Run(c.ini, c.item), std::vector<std::string>{c.log}) << c.ini;
@@ -123,7 +124,7 @@ TEST_F(Compression, NamesOfAwkwardItems) {
 TEST_F(Compression, AnUnknownFormatFromTheSettingsMakesNothingAndTheBatchGoesOn) {
   box->WriteFileText(data + "\\next.lzh", "x");
   box->WriteIni("[Archive]\r\nType=7\r\n");
-  ASSERT_TRUE(app.Start(*box, Q(data + "\\report.txt") + " " + Q(data + "\\next.lzh")));
+  ASSERT_TRUE(app.Start(*box, Quoted(data + "\\report.txt") + " " + Quoted(data + "\\next.lzh")));
   EXPECT_EQ(app.WaitForExit(30000), 0) << app.DescribeScreen();
   std::vector<std::string> log = box->ArchiverLog();
   ASSERT_EQ(log.size(), 1u);
@@ -142,7 +143,7 @@ TEST_F(Compression, AUsersFileAtTheTemporaryPathSurvives) {
   EXPECT_NE(used, temp + "\\report.lzh");
   EXPECT_EQ(used.rfind(temp + "\\", 0), 0u) << used;
   EXPECT_EQ(used.substr(used.size() - 11), "\\report.lzh") << used;
-  EXPECT_EQ(log[1], "Unlha\ts -gw -x " + Q(used) + " " + Q(data + "\\"));
+  EXPECT_EQ(log[1], "Unlha\ts -gw -x " + Quoted(used) + " " + Quoted(data + "\\"));
   EXPECT_FALSE(FileExists(used.substr(0, used.size() - 11)));
 }
 
@@ -156,14 +157,14 @@ TEST_F(Compression, WithoutTempTheSystemTemporaryFolderIsUsed) {
   std::vector<std::string> log = Run("[Archive]\r\nType=5\r\n", data + "\\report.txt");
   ::SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
   ASSERT_EQ(log.size(), 2u);
-  EXPECT_EQ(log[0],
-            "Cab\t-a " + Q(tmp + "\\report.cab") + " " + Q(data + "\\") + " \"report.txt\"");
+  EXPECT_EQ(log[0], "Cab\t-a " + Quoted(tmp + "\\report.cab") + " " + Quoted(data + "\\") +
+                        " \"report.txt\"");
 }
 
 TEST_F(Compression, AMissingLibraryInTheSelfExtractingFlowMakesNothing) {
   box->RemoveArchiver("cab32.dll");
   box->WriteIni("[Archive]\r\nType=5\r\n");
-  ASSERT_TRUE(app.Start(*box, Q(data + "\\report.txt")));
+  ASSERT_TRUE(app.Start(*box, Quoted(data + "\\report.txt")));
   HWND message = app.WaitForMessageBox();
   ASSERT_NE(message, nullptr);
   EXPECT_EQ(MessageBoxText(message), "CAB32.DLL が見つかりません。");

@@ -8,12 +8,9 @@
 #include "tests/e2e/driver/ui_driver.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace {
-
-std::string Q(const std::string& path) { return "\"" + path + "\""; }
 
 // A small picture with a gradient, so that a wrong row order or channel shows.
 void MakePicture(ImageBuffer* image, int w, int h) {
@@ -70,13 +67,13 @@ TEST_F(ImageJob, SameFormatAsksAndYesRewritesInPlace) {
   std::string bmp = Write("photo.bmp", 0);
   std::string before = box->ReadFileText(bmp);
   box->WriteIni("[Image]\r\nType=0\r\n");
-  ASSERT_TRUE(app.Start(*box, Q(bmp)));
+  ASSERT_TRUE(app.Start(*box, Quoted(bmp)));
   Answer(kSameFormat, IDYES);
   EXPECT_EQ(End(), 0);
   EXPECT_EQ(box->ReadFileText(bmp), before) << "a 24-bit BMP rewritten by the codec is unchanged";
 
   QuilletProcess again;
-  ASSERT_TRUE(again.Start(*box, Q(bmp) + " " + Q(box->Path("after.lzh"))));
+  ASSERT_TRUE(again.Start(*box, Quoted(bmp) + " " + Quoted(box->Path("after.lzh"))));
   HWND question = again.WaitForMessageBox();
   ASSERT_NE(question, nullptr);
   PressButton(question, IDNO);
@@ -88,7 +85,7 @@ TEST_F(ImageJob, JpegToJpegAsksOnceAndOverwritesTheJpgWithoutAskingAgain) {
   std::string jpeg = Write("photo.jpeg", 2);
   box->WriteFileText(box->Path("photo.jpg"), "old");
   box->WriteIni("[Image]\r\nType=2\r\nJpegQuality=75\r\n");
-  ASSERT_TRUE(app.Start(*box, Q(jpeg)));
+  ASSERT_TRUE(app.Start(*box, Quoted(jpeg)));
   Answer(kSameFormat, IDYES);
   EXPECT_EQ(End(), 0) << app.DescribeScreen();
   EXPECT_EQ(IsJpegFile(box->Path("photo.jpg").c_str()), 1);
@@ -100,13 +97,13 @@ TEST_F(ImageJob, AnExistingOutputIsNamedAsBuiltInTheQuestion) {
   ::CreateDirectoryA(out.c_str(), nullptr);
   box->WriteFileText(out + "\\photo.jpg", "old");
   box->WriteIni("[Output]\r\nType=1\r\nDirName=" + out + "\r\n[Image]\r\nType=2\r\n");
-  ASSERT_TRUE(app.Start(*box, Q(png)));
+  ASSERT_TRUE(app.Start(*box, Quoted(png)));
   Answer(out + "\\photo.jpg は既に存在します。\n上書きしますか?", IDNO);
   EXPECT_EQ(End(), 0);
   EXPECT_EQ(box->ReadFileText(out + "\\photo.jpg"), "old");
 
   QuilletProcess yes;
-  ASSERT_TRUE(yes.Start(*box, Q(png)));
+  ASSERT_TRUE(yes.Start(*box, Quoted(png)));
   HWND question = yes.WaitForMessageBox();
   ASSERT_NE(question, nullptr);
   PressButton(question, IDYES);
@@ -117,7 +114,7 @@ TEST_F(ImageJob, AnExistingOutputIsNamedAsBuiltInTheQuestion) {
 TEST_F(ImageJob, UpperCaseJpgConvertsWithoutQuestions) {
   std::string jpg = Write("PHOTO.JPG", 2);
   box->WriteIni("[Image]\r\nType=1\r\n");
-  ASSERT_TRUE(app.Start(*box, Q(jpg)));
+  ASSERT_TRUE(app.Start(*box, Quoted(jpg)));
   EXPECT_EQ(End(), 0) << app.DescribeScreen();
   ImageBuffer read;
   InitImageBuffer(&read);
@@ -131,7 +128,8 @@ TEST_F(ImageJob, AFileThatIsNotWhatItsNameSaysCannotBeOpened) {
   Write("picture.bmp", 1); // a PNG under a BMP name
   box->WriteFileText(box->Path("next.lzh"), "x");
   box->WriteIni("[Image]\r\nType=2\r\n");
-  ASSERT_TRUE(app.Start(*box, Q(box->Path("picture.bmp")) + " " + Q(box->Path("next.lzh"))));
+  ASSERT_TRUE(
+      app.Start(*box, Quoted(box->Path("picture.bmp")) + " " + Quoted(box->Path("next.lzh"))));
   Answer("picture.bmp を開くことが出来ませんでした", IDOK);
   EXPECT_EQ(End(), 0);
   EXPECT_FALSE(FileExists(box->Path("picture.jpg")));
@@ -144,7 +142,7 @@ TEST_F(ImageJob, AnOutputThatCannotBeWrittenIsReported) {
   std::string target = box->Path("locked.bmp");
   ::CreateDirectoryA(target.c_str(), nullptr);
   box->WriteIni("[Image]\r\nType=0\r\n");
-  ASSERT_TRUE(app.Start(*box, Q(png)));
+  ASSERT_TRUE(app.Start(*box, Quoted(png)));
   Answer(target + " は既に存在します。\n上書きしますか?", IDYES);
   Answer("locked.png を作成することが出来ませんでした", IDOK);
   EXPECT_EQ(End(), 0);

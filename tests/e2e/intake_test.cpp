@@ -8,10 +8,6 @@
 #include <cstdlib>
 
 namespace {
-
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-std::string Q(const std::string& path) { return Quoted(path); }
-
 class Intake : public ::testing::Test {
  protected:
   // Runs the program with args and waits for it to end by itself.
@@ -175,11 +171,11 @@ TEST_F(Intake, ALibraryPlantedInADroppedFolderIsNeverLoaded) {
   const std::string planted = box.Path("planted");
   ::CreateDirectoryA(planted.c_str(), nullptr);
   // The stand-in would log what it was given: any line in the log means it ran.
-  ASSERT_TRUE(::CopyFileA((std::string(std::getenv("QUILLET_TEST_BIN")) +
-                           "\\standin_archivers\\cab32.dll").c_str(),
-                          (planted + "\\cab32.dll").c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileA(
+      (std::string(std::getenv("QUILLET_TEST_BIN")) + "\\standin_archivers\\cab32.dll").c_str(),
+      (planted + "\\cab32.dll").c_str(), FALSE));
   box.WriteIni("[Archive]\r\nType=4\r\n");
-  ASSERT_TRUE(app.Start(box, Q(planted)));
+  ASSERT_TRUE(app.Start(box, Quoted(planted)));
   EXPECT_EQ(AnswerMessage(), "CAB32.DLL が見つかりません。");
   EXPECT_EQ(app.WaitForExit(), 0);
   EXPECT_TRUE(box.ArchiverLog().empty()) << box.ArchiverLog()[0];

@@ -367,6 +367,8 @@ bool DropFiles(HWND window, const std::vector<std::string>& paths) {
   return ok;
 }
 
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
 bool FileExists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -384,7 +386,8 @@ std::string IniValue(const std::string& iniPath, const char* section, const char
 
 bool SaveScreenshot(HWND window, const std::string& name) {
   RECT r;
-  if (!::GetWindowRect(window, &r)) return false;
+  if (!::GetWindowRect(window, &r))
+    return false;
   ::SetForegroundWindow(window);
   ::RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);

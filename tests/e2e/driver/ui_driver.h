@@ -81,6 +81,9 @@ bool DropFiles(HWND window, const std::vector<std::string>& paths);
 // Saves what the screen shows of the window as <test binaries>\screenshots\<name>.bmp.
 bool SaveScreenshot(HWND window, const std::string& name);
 
+// A path in double quotes, as on a command line.
+std::string Quoted(const std::string& path);
+
 bool FileExists(const std::string& path);
 bool IsFolder(const std::string& path);
 std::string TempRoot();
