@@ -1,5 +1,7 @@
 #include "image/bmp_codec.h"
 
+#include "image/file_signature.h"
+
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -276,15 +278,8 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
 } // namespace
 
 int IsBmpFile(const char* path) {
-  if (path == nullptr)
-    return 0;
-  FILE* file = fopen(path, "rb");
-  if (file == nullptr)
-    return 0;
   unsigned char b[2];
-  const bool ok = fread(b, 1, 2, file) == 2 && b[0] == 'B' && b[1] == 'M';
-  fclose(file);
-  return ok ? 1 : 0;
+  return ReadLeadingBytes(path, b, 2) && b[0] == 'B' && b[1] == 'M' ? 1 : 0;
 }
 
 int ReadBmp(const char* path, ImageBuffer* image) {

@@ -1,5 +1,7 @@
 #include "image/jpeg_codec.h"
 
+#include "image/file_signature.h"
+
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -195,15 +197,8 @@ QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuf
 } // namespace
 
 int IsJpegFile(const char* path) {
-  if (path == nullptr)
-    return 0;
-  FILE* file = fopen(path, "rb");
-  if (file == nullptr)
-    return 0;
   unsigned char b[2];
-  const bool ok = fread(b, 1, 2, file) == 2 && b[0] == 0xFF && b[1] == 0xD8;
-  fclose(file);
-  return ok ? 1 : 0;
+  return ReadLeadingBytes(path, b, 2) && b[0] == 0xFF && b[1] == 0xD8 ? 1 : 0;
 }
 
 int ReadJpeg(const char* path, ImageBuffer* image) {

@@ -1,5 +1,7 @@
 #include "image/png_codec.h"
 
+#include "image/file_signature.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -268,15 +270,8 @@ QUILLET_NOINLINE int EncodePng(png_structp png, png_infop info, FILE* file, cons
 } // namespace
 
 int IsPngFile(const char* path) {
-  if (path == nullptr)
-    return 0;
-  FILE* file = fopen(path, "rb");
-  if (file == nullptr)
-    return 0;
   unsigned char signature[8];
-  const bool ok = fread(signature, 1, 8, file) == 8 && png_sig_cmp(signature, 0, 8) == 0;
-  fclose(file);
-  return ok ? 1 : 0;
+  return ReadLeadingBytes(path, signature, 8) && png_sig_cmp(signature, 0, 8) == 0 ? 1 : 0;
 }
 
 int ReadPng(const char* path, ImageBuffer* image) {

@@ -108,13 +108,12 @@ int ExtractAll(archive* reader, const std::string& folder) {
 
 } // namespace
 
-bool WholeFile(const std::string& path, ArchiveStretch* stretch) {
+int ExtractArchiveFile(const std::string& path, int kinds, const std::string& folder) {
   InFile file;
   unsigned long long size = 0;
   if (!file.Open(path) || !file.Size(&size))
-    return false;
-  *stretch = {path, 0, size};
-  return true;
+    return kStandinReadFailed;
+  return ExtractArchive({path, 0, size}, kinds, folder);
 }
 
 int ExtractArchive(const ArchiveStretch& stretch, int kinds, const std::string& folder) {

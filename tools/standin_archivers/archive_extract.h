@@ -17,10 +17,10 @@ struct ArchiveStretch {
   unsigned long long length; // its size in bytes
 };
 
-// The whole of the file at path; false when it cannot be opened.
-bool WholeFile(const std::string& path, ArchiveStretch* stretch);
-
 // Extracts the archive, of one of the kinds in the kinds mask, into folder (a path ending
 // in a backslash, made when missing), keeping subfolders. Names that would lead outside
 // folder are refused. A StandinResult.
 int ExtractArchive(const ArchiveStretch& stretch, int kinds, const std::string& folder);
+
+// ExtractArchive for the whole of the file at path.
+int ExtractArchiveFile(const std::string& path, int kinds, const std::string& folder);

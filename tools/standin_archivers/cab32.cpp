@@ -39,10 +39,7 @@ int Run(const char* line) {
   if (ArgsMatch(args, {"-f", nullptr, nullptr}) && IsFolderArg(args[2].text))
     return WriteSelfExtractor(args[1].text, SfxArchive::kCab, args[2].text);
   if (ArgsMatch(args, {"-x", nullptr, nullptr, "*.*"}) && IsFolderArg(args[2].text)) {
-    ArchiveStretch archive;
-    if (!WholeFile(args[1].text, &archive))
-      return kStandinReadFailed;
-    return ExtractArchive(archive, kArchiveCab, args[2].text);
+    return ExtractArchiveFile(args[1].text, kArchiveCab, args[2].text);
   }
   return kStandinUnknownCommand;
 }

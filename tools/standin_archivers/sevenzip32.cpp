@@ -52,10 +52,7 @@ int Run(const char* line) {
   std::string folder;
   if (ArgsMatch(args, {"x", nullptr, nullptr, "*.*"}) && CutPrefix(args[2].text, "-o", &folder) &&
       IsFolderArg(folder)) {
-    ArchiveStretch archive;
-    if (!WholeFile(args[1].text, &archive))
-      return kStandinReadFailed;
-    return ExtractArchive(archive, kArchiveZip | kArchiveSevenZip, folder);
+    return ExtractArchiveFile(args[1].text, kArchiveZip | kArchiveSevenZip, folder);
   }
   return kStandinUnknownCommand;
 }

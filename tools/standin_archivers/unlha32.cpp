@@ -46,10 +46,7 @@ int Run(const char* line) {
   if (ArgsMatch(args, {"s", "-gw", "-x", nullptr, nullptr}) && IsFolderArg(args[4].text))
     return WriteSelfExtractor(args[3].text, SfxArchive::kLha, args[4].text);
   if (ArgsMatch(args, {"x", nullptr, nullptr}) && IsFolderArg(args[2].text)) {
-    ArchiveStretch archive;
-    if (!WholeFile(args[1].text, &archive))
-      return kStandinReadFailed;
-    return ExtractArchive(archive, kArchiveLha, args[2].text);
+    return ExtractArchiveFile(args[1].text, kArchiveLha, args[2].text);
   }
   return kStandinUnknownCommand;
 }
