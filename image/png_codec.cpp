@@ -1,6 +1,7 @@
 #include "image/png_codec.h"
 
 #include "image/file_signature.h"
+#include "image/row_relay.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -11,11 +12,12 @@
 #include <png.h>
 #include <zlib.h>
 
-// Memory: the reader decodes each PNG row straight into the tail of its ImageBuffer row and
-// widens it in place to 4 bytes per pixel, so no row table beside the ImageBuffer is needed
-// (interlaced images too: every pass combines into the same rows). The writer packs one row
-// at a time into a single row buffer (RGBA rows go to libpng straight from the ImageBuffer).
-// The files read and written are the same as with a whole-picture row table.
+// Memory: the reader hands each decoded PNG row through a small ring to a second thread that
+// widens it into the ImageBuffer, so decoding overlaps storing and no row table beside the
+// ImageBuffer is needed (interlaced rows decode into the tail of their own ImageBuffer row
+// and are widened in place). The writer packs one row at a time into a single row buffer
+// (RGBA rows go to libpng straight from the ImageBuffer). The files read and written are
+// the same as with a whole-picture row table.
 
 // The work that may end in a library longjmp runs in a frame of its own, never inlined into
 // the function that holds the recovery point, so none of its variables can be clobbered.
@@ -29,80 +31,89 @@ namespace {
 
 // ----- reader
 
-// Widens row (w pixels, PNG samples starting at byte offset) in place to R, G, B, A.
-// Going left to right, pixel x is read before its 4 output bytes are written, and those
-// never reach the samples of pixels not read yet (4x + 3 < offset + (x + 1) x samples).
-void WidenGray(unsigned char* row, size_t width) {
-  const unsigned char* s = row + width * 3;
-  for (size_t x = 0; x < width; ++x, row += 4) {
-    const unsigned char v = s[x];
-    row[0] = v;
-    row[1] = v;
-    row[2] = v;
-    row[3] = 255;
+// Widens one row of width PNG pixels at src to R, G, B, A at dst. src may lie in the tail of
+// dst's own row: going left to right, pixel x is read before its 4 output bytes are
+// written, and those never reach the samples of pixels not read yet.
+void WidenGray(unsigned char* dst, const unsigned char* src, size_t width) {
+  for (size_t x = 0; x < width; ++x, dst += 4) {
+    const unsigned char v = src[x];
+    dst[0] = v;
+    dst[1] = v;
+    dst[2] = v;
+    dst[3] = 255;
   }
 }
 
-void WidenRgb(unsigned char* row, size_t width) {
-  const unsigned char* s = row + width;
-  for (size_t x = 0; x < width; ++x, s += 3, row += 4) {
-    const unsigned char r = s[0], g = s[1], b = s[2];
-    row[0] = r;
-    row[1] = g;
-    row[2] = b;
-    row[3] = 255;
+void WidenRgb(unsigned char* dst, const unsigned char* src, size_t width) {
+  for (size_t x = 0; x < width; ++x, src += 3, dst += 4) {
+    const unsigned char r = src[0], g = src[1], b = src[2];
+    dst[0] = r;
+    dst[1] = g;
+    dst[2] = b;
+    dst[3] = 255;
   }
 }
 
-void WidenPalette(unsigned char* row, size_t width, const unsigned char (*table)[4]) {
-  const unsigned char* s = row + width * 3;
-  for (size_t x = 0; x < width; ++x, row += 4) {
-    const unsigned char p = s[x];
-    memcpy(row, table[p], 4);
+void WidenPalette(unsigned char* dst, const unsigned char* src, size_t width,
+                  const unsigned char (*table)[4]) {
+  for (size_t x = 0; x < width; ++x, dst += 4) {
+    const unsigned char p = src[x];
+    memcpy(dst, table[p], 4);
   }
 }
 
-void WidenGrayAlpha(unsigned char* row, size_t width) {
-  const unsigned char* s = row + width * 2;
-  for (size_t x = 0; x < width; ++x, s += 2, row += 4) {
-    const unsigned char v = s[0], a = s[1];
-    row[0] = v;
-    row[1] = v;
-    row[2] = v;
-    row[3] = a;
+void WidenGrayAlpha(unsigned char* dst, const unsigned char* src, size_t width) {
+  for (size_t x = 0; x < width; ++x, src += 2, dst += 4) {
+    const unsigned char v = src[0], a = src[1];
+    dst[0] = v;
+    dst[1] = v;
+    dst[2] = v;
+    dst[3] = a;
   }
 }
 
-// Widens rows [first, first + count) of the picture; one loop per colour type.
-void WidenRows(unsigned char* pixels, size_t width, size_t first, size_t count, int colorType,
-               const unsigned char (*table)[4]) {
-  const size_t rowBytes = width * 4;
-  unsigned char* row = pixels + first * rowBytes;
-  switch (colorType) {
+// Where the decoded rows go: the file's top row (index 0) is ImageBuffer row h - 1.
+struct RowTarget {
+  unsigned char* pixels;
+  size_t width;
+  size_t height;
+  size_t offset; // where a row's samples start when decoded into the row's own tail
+  int colorType;
+  unsigned char table[256][4]; // palette lookup: R, G, B, 255
+};
+
+void WidenRow(const RowTarget& t, size_t row, const unsigned char* src) {
+  unsigned char* const dst = t.pixels + row * t.width * 4;
+  switch (t.colorType) {
   case PNG_COLOR_TYPE_GRAY:
-    for (size_t i = 0; i < count; ++i, row += rowBytes)
-      WidenGray(row, width);
+    WidenGray(dst, src, t.width);
     break;
   case PNG_COLOR_TYPE_RGB:
-    for (size_t i = 0; i < count; ++i, row += rowBytes)
-      WidenRgb(row, width);
+    WidenRgb(dst, src, t.width);
     break;
   case PNG_COLOR_TYPE_PALETTE:
-    for (size_t i = 0; i < count; ++i, row += rowBytes)
-      WidenPalette(row, width, table);
+    WidenPalette(dst, src, t.width, t.table);
     break;
   case PNG_COLOR_TYPE_GRAY_ALPHA:
-    for (size_t i = 0; i < count; ++i, row += rowBytes)
-      WidenGrayAlpha(row, width);
+    WidenGrayAlpha(dst, src, t.width);
     break;
   default:
-    break; // RGBA rows are already R, G, B, A
+    if (dst != src)
+      memcpy(dst, src, t.width * 4); // RGBA rows are already R, G, B, A
+    break;
   }
 }
 
-// Everything that may raise a libpng error; the caller releases the structures and closes
-// the file whether this returns or libpng jumps back.
-QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, ImageBuffer* image) {
+void StoreDecodedRow(void* context, size_t index, const unsigned char* row) {
+  const RowTarget& t = *static_cast<const RowTarget*>(context);
+  WidenRow(t, t.height - 1 - index, row);
+}
+
+// Everything that may raise a libpng error; ReadPng ends the relay, releases the structures
+// and closes the file whether this returns or libpng jumps back. A relay started here is
+// left in *relay, and its target in *target.
+QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, ImageBuffer* image,
+                               RowTarget* target, RowRelay** relay) {
   png_init_io(png, file);
   png_read_info(png, info);
 
@@ -137,9 +148,8 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
     return 0;
   }
 
-  // Palette lookup table of 256 entries R, G, B, 255. An index beyond the file's palette
-  // never reads outside it: such a pixel is opaque black.
-  unsigned char table[256][4];
+  // An index beyond the file's palette never reads outside it: such a pixel is opaque black.
+  unsigned char(*table)[4] = target->table;
   for (int i = 0; i < 256; ++i) {
     table[i][0] = table[i][1] = table[i][2] = 0;
     table[i][3] = 255;
@@ -165,25 +175,41 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   const size_t rowBytes = w * 4; // fits: AllocImagePixels checked w x h x 4
   if (png_get_rowbytes(png, info) != w * samples)
     return 0;
-  const size_t offset = rowBytes - w * samples;
+  target->pixels = image->pixels;
+  target->width = w;
+  target->height = h;
+  target->offset = rowBytes - w * samples;
+  target->colorType = colorType;
 
-  // The row order is reversed: the file's top row (i = 0) is ImageBuffer row h - 1.
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (passes <= 1) {
+  if (passes <= 1)
+    *relay = StartRowRelay(w * samples, StoreDecodedRow, target);
+  if (*relay != nullptr) {
     for (size_t i = 0; i < h; ++i) {
-      const size_t r = h - 1 - i;
-      png_read_row(png, image->pixels + r * rowBytes + offset, nullptr);
-      WidenRows(image->pixels, w, r, 1, colorType, table);
+      png_read_row(png, NextRowSlot(*relay), nullptr);
+      PassRow(*relay);
     }
   } else {
+    // Interlaced (every pass combines into the same rows), or no second thread: rows are
+    // decoded into the tail of their own ImageBuffer row and widened in place.
     for (int pass = 0; pass < passes; ++pass)
       for (size_t i = 0; i < h; ++i)
-        png_read_row(png, image->pixels + (h - 1 - i) * rowBytes + offset, nullptr);
-    WidenRows(image->pixels, w, 0, h, colorType, table);
+        png_read_row(png, image->pixels + (h - 1 - i) * rowBytes + target->offset, nullptr);
+    for (size_t r = 0; r < h; ++r)
+      WidenRow(*target, r, image->pixels + r * rowBytes + target->offset);
   }
   // png_read_end is not called: nothing after the image data is read.
   return 1;
+}
+
+// The recovery point for libpng errors, in a frame of its own: nothing here changes after
+// setjmp, and what DecodePng leaves for the caller lies in the caller's frame.
+QUILLET_NOINLINE int DecodePngGuarded(png_structp png, png_infop info, FILE* file,
+                                      ImageBuffer* image, RowTarget* target, RowRelay** relay) {
+  if (setjmp(png_jmpbuf(png)) != 0)
+    return 0;
+  return DecodePng(png, info, file, image, target, relay);
 }
 
 // ----- writer
@@ -291,14 +317,12 @@ int ReadPng(const char* path, ImageBuffer* image) {
     fclose(file);
     return 0;
   }
-  // Recovery point for libpng errors. file, png and info are set before it and not changed
-  // until they are released; everything else lives in DecodePng's frame or in image.
-  if (setjmp(png_jmpbuf(png)) != 0) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    fclose(file);
-    return 0;
-  }
-  const int result = DecodePng(png, info, file, image);
+  RowTarget target;
+  memset(&target, 0, sizeof target);
+  RowRelay* relay = nullptr;
+  const int result = DecodePngGuarded(png, info, file, image, &target, &relay);
+  // The storing thread finishes before the picture can be freed by a caller.
+  EndRowRelay(relay);
   png_destroy_read_struct(&png, &info, nullptr);
   fclose(file);
   return result;

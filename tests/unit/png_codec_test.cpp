@@ -265,6 +265,17 @@ TEST(PngCodec, OtherDepthsAndBrokenFilesFailCleanly) {
   }
   for (size_t cut : {size_t{12}, size_t{20}, idat + 4, idat + 8 + idatLength / 2})
     EXPECT_EQ(result(Bytes(file.begin(), file.begin() + cut)), 0) << "cut at " << cut;
+  // Cut after many rows have been decoded and handed on.
+  {
+    PngSpec s = good;
+    s.height = 400;
+    s.samples.clear();
+    for (uint32_t i = 0; i < s.width * s.height * 3; ++i)
+      s.samples.push_back(static_cast<unsigned char>((i * 2654435761u) >> 24));
+    const Bytes tall = MakePng(s);
+    ASSERT_EQ(result(tall), 1);
+    EXPECT_EQ(result(Bytes(tall.begin(), tall.begin() + tall.size() * 3 / 4)), 0) << "tall, cut";
+  }
 
   // Damage after the last IDAT chunk does not matter: nothing after the image data is read.
   {
@@ -306,7 +317,8 @@ void CheckWrittenFile(const std::string& path, int colorType, const Image& image
 TEST(PngCodec, WritesAndReadsBackEveryChannelCount) {
   TempDir dir;
   const int types[] = {0, 0, 4, 2, 6};
-  const int sizes[][2] = {{1, 1}, {2, 3}, {3, 1}, {5, 7}, {33, 4}};
+  // 7 x 301: rows pass the reader's ring of decoded rows many times over.
+  const int sizes[][2] = {{1, 1}, {2, 3}, {3, 1}, {5, 7}, {33, 4}, {7, 301}};
   for (int channels = 1; channels <= 4; ++channels)
     for (const auto& size : sizes) {
       Image image;

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+
+// Hands rows from the thread that decodes them to a second thread that stores them, so that
+// storing (and the first touch of every page of the picture) overlaps the decoding. Rows
+// go through a small ring; the decoder waits only when the ring is full.
+struct RowRelay;
+
+// Stores row number index (0 = first decoded) from a ring slot of the relay's row size.
+typedef void (*RowSink)(void* context, size_t index, const unsigned char* row);
+
+// Starts the storing thread. nullptr when no thread or memory can be had: the caller then
+// stores its rows itself.
+RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context);
+
+// The slot for the next row, once the storing thread has freed one.
+unsigned char* NextRowSlot(RowRelay* relay);
+
+// The row in the slot last given out is complete.
+void PassRow(RowRelay* relay);
+
+// Waits until every passed row is stored, ends the thread and frees the relay. Accepts
+// nullptr. Called on every path, before the rows' destination may go.
+void EndRowRelay(RowRelay* relay);
