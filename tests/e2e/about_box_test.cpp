@@ -77,13 +77,18 @@ void SlidePointer(const RECT& from, int x, int y) {
   }
 }
 
-// A visible tooltip of the process, within a few seconds.
-HWND WaitForTooltip(DWORD pid) {
+// A visible tooltip of the process, within a few seconds, while the pointer rests on link.
+// A slight move each second, as a resting hand makes, starts the tooltip's delay again
+// should a move have been lost.
+HWND WaitForTooltip(DWORD pid, HWND link) {
+  const RECT area = ScreenRect(link);
   struct Search {
     DWORD pid;
     HWND found;
   } search = {pid, nullptr};
   for (int i = 0; i < 50 && search.found == nullptr; ++i) {
+    if (i % 10 == 9)
+      ::SetCursorPos((area.left + area.right) / 2 + (i / 10) % 2, (area.top + area.bottom) / 2);
     ::Sleep(100);
     ::EnumWindows(
         [](HWND wnd, LPARAM lParam) -> BOOL {
@@ -129,7 +134,7 @@ TEST(AboutBoxOnScreen, ShowsTheTemplateTextsAndTwoBlueUnderlinedLinksThatLightUp
   EXPECT_TRUE(
       WaitForUnderline(about, mail, ::GetSysColor(COLOR_HIGHLIGHT), "about-box-hot.bmp", true));
   // Resting there brings up the tooltip with the link's target.
-  HWND tip = WaitForTooltip(app.Pid());
+  HWND tip = WaitForTooltip(app.Pid(), mail);
   ASSERT_NE(tip, nullptr) << app.DescribeScreen();
   EXPECT_EQ(WindowText(tip), "mailto:" QUILLET_MAIL_ADDRESS);
   RECT both;
