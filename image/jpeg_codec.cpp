@@ -1,6 +1,7 @@
 #include "image/jpeg_codec.h"
 
 #include "image/file_signature.h"
+#include "image/no_inline.h"
 
 #include <csetjmp>
 #include <cstdint>
@@ -10,14 +11,6 @@
 
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
-
-// The work that may end in a library longjmp runs in a frame of its own, never inlined into
-// the function that holds the recovery point, so none of its variables can be clobbered.
-#if defined(__GNUC__) || defined(__clang__)
-#define QUILLET_NOINLINE __attribute__((noinline))
-#else
-#define QUILLET_NOINLINE
-#endif
 
 namespace {
 

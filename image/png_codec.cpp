@@ -1,6 +1,7 @@
 #include "image/png_codec.h"
 
 #include "image/file_signature.h"
+#include "image/no_inline.h"
 #include "image/row_relay.h"
 
 #include <cstdint>
@@ -18,14 +19,6 @@
 // and are widened in place). The writer packs one row at a time into a single row buffer
 // (RGBA rows go to libpng straight from the ImageBuffer). The files read and written are
 // the same as with a whole-picture row table.
-
-// The work that may end in a library longjmp runs in a frame of its own, never inlined into
-// the function that holds the recovery point, so none of its variables can be clobbered.
-#if defined(__GNUC__) || defined(__clang__)
-#define QUILLET_NOINLINE __attribute__((noinline))
-#else
-#define QUILLET_NOINLINE
-#endif
 
 namespace {
 
