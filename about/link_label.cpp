@@ -39,7 +39,7 @@ CLinkLabel::~CLinkLabel() {
 }
 
 void CLinkLabel::PreSubclassWindow() {
-  ::SetWindowLongA(m_hWnd, GWL_STYLE, ::GetWindowLongA(m_hWnd, GWL_STYLE) | SS_NOTIFY);
+  ModifyStyle(0, SS_NOTIFY);
   std::string text = WindowTextOf(m_hWnd);
   if (m_strTarget.empty())
     m_strTarget = text;
@@ -157,7 +157,7 @@ void CLinkLabel::FitToText() {
   if (!measured)
     return;
 
-  LONG style = ::GetWindowLongA(m_hWnd, GWL_STYLE);
+  const DWORD style = GetStyle();
   if (style & SS_CENTERIMAGE) {
     LONG inset = (rect.bottom - rect.top - extent.cy) / 2;
     rect.top += inset;
@@ -166,7 +166,7 @@ void CLinkLabel::FitToText() {
     rect.bottom = rect.top + extent.cy;
   }
   // The alignment is a value, not a set of bits: SS_CENTER and SS_RIGHT are 1 and 2.
-  LONG align = style & SS_TYPEMASK;
+  const DWORD align = style & SS_TYPEMASK;
   if (align == SS_CENTER) {
     LONG inset = (rect.right - rect.left - extent.cx) / 2;
     rect.left += inset;

@@ -1,10 +1,10 @@
 #include "about/open_command.h"
 
+#include "base/cp932.h"
+
 #include <cstring>
 
 namespace {
-
-int IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Offset of the first whole-character occurrence of needle in text, or the text's length.
 size_t FindByCharacters(const char* text, const char* needle) {
@@ -13,7 +13,7 @@ size_t FindByCharacters(const char* text, const char* needle) {
   while (text[at] != '\0') {
     if (std::strncmp(text + at, needle, needleLength) == 0)
       return at;
-    at += IsLeadByte(static_cast<unsigned char>(text[at])) && text[at + 1] != '\0' ? 2 : 1;
+    at += Cp932CharLength(text + at);
   }
   return at;
 }

@@ -2,9 +2,9 @@
 // dropped on the program's icon.
 #include "app/settings_dlg.h"
 
-#include "app/command_line_tokens.h"
-#include "app/resolve_long_path.h"
-#include "app/too_long.h"
+#include "base/command_line_tokens.h"
+#include "win/messages.h"
+#include "win/resolve_long_path.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +20,6 @@ bool CopyCommandLine(char* copy) {
   std::strcpy(copy, line);
   return true;
 }
-} // namespace
 
 int CountCommandLineTokens() {
   char copy[kCommandLineSize];
@@ -35,6 +34,7 @@ void GetCommandLineToken(char* out, int n) {
   if (CopyCommandLine(copy))
     GetToken(copy, n, out, kCommandLineSize);
 }
+} // namespace
 
 void CSettingsDlg::ProcessCommandLine() {
   if (std::strlen(::GetCommandLineA()) >= kCommandLineSize) {

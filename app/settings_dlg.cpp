@@ -22,7 +22,6 @@ CSettingsDlg::CSettingsDlg(CWnd* pParent)
 
 void CSettingsDlg::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
-  DDX_Control(pDX, IDC_ARCHIVE_TYPE, m_listArchive);
   DDX_Control(pDX, IDC_QUALITY_SCROLL, m_scrollQuality);
   DDX_Text(pDX, IDC_OUTPUT_DIR, m_strOutputDir);
   DDX_Radio(pDX, IDC_OUTPUT_SAME, m_nOutputType);

@@ -47,7 +47,6 @@ class CSettingsDlg : public CDialog {
 
  protected:
   HICON m_hIcon;
-  CComboBox m_listArchive;
   CScrollBar m_scrollQuality;
 
   void DoDataExchange(CDataExchange* pDX) override;

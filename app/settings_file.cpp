@@ -1,8 +1,9 @@
 // The settings record and Quillet.ini beside the program.
 #include "app/settings_dlg.h"
 
-#include "process/path_pieces.h"
+#include "base/limits.h"
 #include "res/resource.h"
+#include "win/program_folder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,15 +13,13 @@ namespace {
 
 const char kIniName[] = "Quillet.ini";
 
-// The folder holding the program, its directory's own backslash kept, then one more:
-// the doubled backslash is accepted by the profile functions.
+// The folder holding the program, its own trailing backslash kept, then one more: the
+// doubled backslash is accepted by the profile functions.
 std::string IniPath() {
-  char module[MAX_PATH] = {0};
-  DWORD n = ::GetModuleFileNameA(nullptr, module, sizeof module);
-  PathPieces pieces;
-  if (n == 0 || n >= sizeof module || !SplitPath(module, &pieces))
+  char folder[MAX_PATH];
+  if (!GetProgramFolder(folder, sizeof folder))
     return kIniName;
-  return std::string(pieces.drive) + pieces.dir + "\\" + kIniName;
+  return std::string(folder) + "\\" + kIniName;
 }
 
 void WriteInt(const char* section, const char* key, int value, const std::string& ini) {
@@ -35,7 +34,7 @@ void CSettingsDlg::LoadSettings() {
   m_strIniPath = IniPath();
   const char* ini = m_strIniPath.c_str();
   // Large enough for any folder the window lets the user save, so none comes back cut.
-  std::vector<char> dir(2500, '\0');
+  std::vector<char> dir(kPathBufferSize, '\0');
   ::GetPrivateProfileStringA("Output", "DirName", "", dir.data(), static_cast<DWORD>(dir.size()),
                              ini);
   m_strOutputDir = dir.data();

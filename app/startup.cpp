@@ -1,7 +1,8 @@
 // The first paint starts the command-line batch; dropped items go to the dispatcher.
 #include "app/settings_dlg.h"
 
-#include "app/too_long.h"
+#include "base/limits.h"
+#include "win/messages.h"
 
 #include <shellapi.h>
 
@@ -30,17 +31,16 @@ void CSettingsDlg::OnPaint() {
 }
 
 void CSettingsDlg::OnDropFiles(HDROP hDropInfo) {
-  const size_t kDroppedPathSize = 2500;
   UINT count = ::DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
     UINT length = ::DragQueryFileA(hDropInfo, i, nullptr, 0);
     std::vector<char> path(length + 1, '\0');
     ::DragQueryFileA(hDropInfo, i, path.data(), length + 1);
-    if (std::strlen(path.data()) >= kDroppedPathSize) {
+    if (std::strlen(path.data()) >= kPathBufferSize) {
       ShowTooLong(m_hWnd, path.data());
       break;
     }
-    char dropped[kDroppedPathSize];
+    char dropped[kPathBufferSize];
     std::strcpy(dropped, path.data());
     if (ProcessItem(dropped) != 0)
       break;

@@ -1,7 +1,7 @@
 #include "archive/archive_commands.h"
 
-#include "archive/bounded_format.h"
-#include "process/path_pieces.h"
+#include "base/bounded_format.h"
+#include "base/path_pieces.h"
 
 namespace {
 

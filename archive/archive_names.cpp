@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "archive/bounded_format.h"
-#include "process/path_pieces.h"
+#include "base/bounded_format.h"
+#include "base/path_pieces.h"
 
 namespace {
 

@@ -1,67 +1,69 @@
 #include "archive/compress.h"
 
-#include "app/too_long.h"
-#include "archive/archive_commands.h"
 #include "archive/archiver_library.h"
+#include "archive/compression_plan.h"
+#include "archive/temp_archive.h"
+#include "win/messages.h"
+
+#include <memory>
+#include <string>
 
 namespace {
-const size_t kCommandSize = 2500;
 
-int Run(const ArchiverLibrary& library, HWND window, int built, const char* command,
-        const char* item) {
-  if (!built) {
-    ShowTooLong(window, item);
-    return 1;
+const ArchiverLibrary& LibraryOf(int archiver) {
+  switch (archiver) {
+  case kArchiverLha:
+    return kLhaLibrary;
+  case kArchiverSevenZip:
+    return kSevenZipLibrary;
+  default:
+    return kCabLibrary;
   }
-  return RunArchiver(library, window, command);
 }
 
-// The plain archive goes to the temporary path, the library turns it into a
-// self-extracting file in the archive's folder, and the temporary archive goes.
-typedef int (*PlainCompress)(HWND, const char*, const char*, int);
-typedef int (*SfxStepFormat)(char*, size_t, const char*, const char*);
-
-int CompressSfx(const ArchiverLibrary& library, PlainCompress plain, SfxStepFormat step,
-                HWND window, const char* source, const char* archive, int isFolder,
-                const char* tempArchive) {
-  if (plain(window, source, tempArchive, isFolder) != 0)
+int Run(HWND window, const CompressionPlan& plan) {
+  const ArchiverLibrary& library = LibraryOf(plan.archiver);
+  if (RunArchiver(library, window, plan.first) != 0)
     return 1;
-  char command[kCommandSize];
-  int result =
-      Run(library, window, step(command, sizeof command, tempArchive, archive), command, source);
-  ::DeleteFileA(tempArchive);
+  if (plan.second[0] == '\0')
+    return 0;
+  const int result = RunArchiver(library, window, plan.second);
+  ::DeleteFileA(plan.tempArchive);
   return result;
 }
+
 } // namespace
 
-int CompressLha(HWND window, const char* source, const char* archive, int isFolder) {
-  char command[kCommandSize];
-  return Run(kLhaLibrary, window,
-             FormatLhaCreate(command, sizeof command, archive, source, isFolder), command, source);
-}
+int CompressToArchive(HWND window, const char* source, int isFolder, const ArchiveFormat& format,
+                      int addExt, const char* outputDir, int outputType) {
+  char tempDir[kPathBufferSize] = "";
+  std::unique_ptr<CompressionPlan> plan(new CompressionPlan);
+  if ((format.selfExtracting && !GetTempArchiveFolder(tempDir, sizeof tempDir)) ||
+      !MakeCompressionPlan(source, isFolder, format, addExt, outputDir, outputType, tempDir,
+                           plan.get())) {
+    ShowTooLong(window, source);
+    return 1;
+  }
 
-int CompressSevenZip(HWND window, const char* source, const char* archive, const char* typeName,
-                     int isFolder) {
-  char command[kCommandSize];
-  return Run(kSevenZipLibrary, window,
-             FormatSevenZipCreate(command, sizeof command, archive, source, typeName, isFolder),
-             command, source);
-}
+  char ownFolder[kPathBufferSize] = "";
+  if (format.selfExtracting && PathExists(plan->tempArchive)) {
+    const int made = MakeOwnTempFolder(tempDir, ownFolder, sizeof ownFolder);
+    if (made < 0) {
+      ShowStop(window,
+               (std::string(plan->tempArchive) + " を作成することが出来ませんでした").c_str());
+      return 1;
+    }
+    if (made == 0 || !MakeCompressionPlan(source, isFolder, format, addExt, outputDir, outputType,
+                                          ownFolder, plan.get())) {
+      if (ownFolder[0] != '\0')
+        ::RemoveDirectoryA(ownFolder);
+      ShowTooLong(window, source);
+      return 1;
+    }
+  }
 
-int CompressCab(HWND window, const char* source, const char* archive, int isFolder) {
-  char command[kCommandSize];
-  return Run(kCabLibrary, window,
-             FormatCabCreate(command, sizeof command, archive, source, isFolder), command, source);
-}
-
-int CompressLhaSfx(HWND window, const char* source, const char* archive, int isFolder,
-                   const char* tempArchive) {
-  return CompressSfx(kLhaLibrary, CompressLha, FormatLhaSfxStep, window, source, archive, isFolder,
-                     tempArchive);
-}
-
-int CompressCabSfx(HWND window, const char* source, const char* archive, int isFolder,
-                   const char* tempArchive) {
-  return CompressSfx(kCabLibrary, CompressCab, FormatCabSfxStep, window, source, archive, isFolder,
-                     tempArchive);
+  const int result = Run(window, *plan);
+  if (ownFolder[0] != '\0')
+    ::RemoveDirectoryA(ownFolder);
+  return result;
 }

@@ -1,17 +1,17 @@
 #include "archive/extract.h"
 
-#include "app/too_long.h"
 #include "archive/archive_commands.h"
 #include "archive/archive_names.h"
 #include "archive/archiver_library.h"
+#include "base/limits.h"
+#include "win/messages.h"
 
 namespace {
-const size_t kCommandSize = 2500;
 typedef int (*ExtractFormat)(char*, size_t, const char*, const char*);
 
 int Extract(const ArchiverLibrary& library, ExtractFormat format, HWND window,
             const char* archivePath, const char* destDir) {
-  char command[kCommandSize];
+  char command[kPathBufferSize];
   if (!format(command, sizeof command, archivePath, destDir)) {
     ShowTooLong(window, archivePath);
     return 1;

@@ -1,19 +1,18 @@
 // Where the plain archive of a self-extracting format waits between its two library calls.
 #pragma once
 
+#include "base/limits.h"
+
 #include <cstddef>
 
-struct TempArchive {
-  char path[2500];      // the temporary archive
-  char ownFolder[2500]; // a folder made for it, or empty
-};
+// The `temp` folder (the system's temporary folder when `temp` is not set), without a
+// trailing backslash. 1, or 0 when it cannot be had within outSize.
+int GetTempArchiveFolder(char* out, size_t outSize);
 
-// Builds the temporary path for archivePath in the `temp` folder (the system's temporary
-// folder when `temp` is not set). When a file already lies there, a fresh folder of our
-// own inside the temporary folder takes the archive instead, so a user's file is never
-// overwritten or deleted. 1 on success; 0 when no usable path fits; -1 when no folder of
-// our own could be made (temp->path then names the user's file, which must not be used).
-int PrepareTempArchive(const char* archivePath, TempArchive* temp);
+// 1 when a file or folder lies at path.
+int PathExists(const char* path);
 
-// Removes the folder PrepareTempArchive made, if any (the archive itself is already gone).
-void ReleaseTempArchive(TempArchive* temp);
+// Makes a fresh folder of our own inside tempDir, for when a user's file already lies where
+// the plain archive would go: that file is never overwritten or deleted. 1 with out holding
+// the new folder; 0 when no name fits outSize; -1 when none could be made.
+int MakeOwnTempFolder(const char* tempDir, char* out, size_t outSize);

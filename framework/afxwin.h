@@ -159,8 +159,14 @@ class CWnd {
   friend class CDialog;
 };
 
-class CStatic : public CWnd {};
-class CComboBox : public CWnd {};
+// A static control: its style says how its text is laid out and whether it notifies.
+class CStatic : public CWnd {
+ public:
+  DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE)); }
+  void ModifyStyle(DWORD remove, DWORD add) {
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>((GetStyle() & ~remove) | add));
+  }
+};
 class CScrollBar : public CWnd {
  public:
   int GetScrollPos() const { return ::GetScrollPos(m_hWnd, SB_CTL); }
@@ -193,7 +199,7 @@ class CDialog : public CWnd {
   static const AFX_MSGMAP messageMap;
   static const AFX_MSGMAP_ENTRY _messageEntries[];
 
-  UINT m_nIDHelp;
+  UINT m_nIDTemplate; // the dialog template resource
   CWnd* m_pParentWnd;
   BOOL m_bEndModal = FALSE;
   int m_nModalResult = -1;

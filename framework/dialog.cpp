@@ -42,7 +42,7 @@ INT_PTR CALLBACK AfxDlgProc(HWND hWnd, UINT message, WPARAM, LPARAM lParam) {
   dlg->Attach(hWnd);
   dlg->m_pfnSuper = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AfxWndProc)));
-  ExecuteDlgInit(hWnd, dlg->m_nIDHelp);
+  ExecuteDlgInit(hWnd, dlg->m_nIDTemplate);
   return dlg->OnInitDialog();
 }
 
@@ -51,7 +51,7 @@ const AFX_MSGMAP_ENTRY CDialog::_messageEntries[] = {{0, 0, 0, AfxSig_vv, nullpt
 const AFX_MSGMAP* CDialog::GetMessageMap() const { return &CDialog::messageMap; }
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDHelp(nIDTemplate), m_pParentWnd(pParentWnd) {}
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
 
 BOOL CDialog::OnInitDialog() {
   UpdateData(FALSE);
@@ -116,7 +116,7 @@ INT_PTR CDialog::DoModal() {
   BOOL parentWasEnabled = parent != nullptr && ::IsWindowEnabled(parent);
   m_bEndModal = FALSE;
   m_nModalResult = -1;
-  HWND hWnd = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDHelp), parent,
+  HWND hWnd = ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent,
                                    AfxDlgProc, reinterpret_cast<LPARAM>(this));
   if (hWnd == nullptr)
     return -1;

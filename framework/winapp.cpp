@@ -1,6 +1,8 @@
 // CWinApp, the framework's start and its message box.
 #include "framework/afxwin.h"
 
+#include "win/program_folder.h"
+
 #include <objbase.h>
 
 #include <cstring>
@@ -22,9 +24,8 @@ HINSTANCE AfxGetInstanceHandle() { return CurrentInstance(); }
 
 const char* AfxGetAppName() {
   if (g_appName[0] == '\0') {
-    char path[MAX_PATH] = {0};
-    DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path)
+    char path[MAX_PATH];
+    if (!GetProgramPath(path, sizeof path))
       return "";
     const char* name = path;
     for (const char* p = path; *p != '\0'; p = ::CharNextA(p))

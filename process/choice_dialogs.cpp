@@ -1,9 +1,9 @@
 // Per-item questions: a choice confirmed with OK becomes the main window's setting.
 #include "app/settings_dlg.h"
 
+#include "base/path_pieces.h"
 #include "process/archive_type_dlg.h"
 #include "process/image_options_dlg.h"
-#include "process/path_pieces.h"
 
 #include <string>
 

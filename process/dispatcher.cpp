@@ -1,9 +1,11 @@
 // Every item, from the command line or a drop, is turned into work here.
 #include "app/settings_dlg.h"
 
-#include "app/too_long.h"
 #include "archive/extract.h"
-#include "process/path_pieces.h"
+#include "base/limits.h"
+#include "base/path_pieces.h"
+#include "win/messages.h"
+#include "win/program_folder.h"
 
 #include <shellapi.h>
 
@@ -30,18 +32,9 @@ const ExtensionRoute kRoutes[] = {
 // where the search for the archiver libraries would look too: a library planted in a
 // dropped folder must never be the one that runs, so the program's own folder returns.
 void ReturnToProgramFolder() {
-  char module[MAX_PATH] = {0};
-  DWORD n = ::GetModuleFileNameA(nullptr, module, sizeof module);
-  PathPieces pieces;
   char folder[MAX_PATH];
-  if (n == 0 || n >= sizeof module || !SplitPath(module, &pieces) ||
-      !JoinPath(folder, sizeof folder, pieces.drive, pieces.dir, "", ""))
-    return;
-  ::SetCurrentDirectoryA(folder);
-}
-
-void ShowStop(HWND window, const char* text) {
-  ::MessageBoxA(window, text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
+  if (GetProgramFolder(folder, sizeof folder))
+    ::SetCurrentDirectoryA(folder);
 }
 
 } // namespace
@@ -49,7 +42,7 @@ void ShowStop(HWND window, const char* text) {
 int CSettingsDlg::ProcessItem(const char* path) {
   UpdateData(TRUE);
 
-  char outputDir[2500];
+  char outputDir[kPathBufferSize];
   if (m_strOutputDir.size() >= sizeof outputDir) {
     ShowTooLong(m_hWnd, m_strOutputDir.c_str());
     return 1;
@@ -85,7 +78,7 @@ int CSettingsDlg::ProcessItem(const char* path) {
     return ConvertImageItem(path, outputDir, m_nOutputType, route->sourceType, m_nImageType,
                             m_nJpegQuality);
 
-  char destDir[2500];
+  char destDir[kPathBufferSize];
   if (!MakeExtractDir(path, outputDir, m_nOutputType, m_bMakeDir, destDir, sizeof destDir)) {
     ShowTooLong(m_hWnd, path);
     return 1;

@@ -1,10 +1,11 @@
 // One image converted to the chosen format, asking before anything is overwritten.
 #include "app/settings_dlg.h"
 
-#include "app/resolve_long_path.h"
-#include "app/too_long.h"
+#include "base/limits.h"
+#include "base/path_pieces.h"
 #include "image/convert_image.h"
-#include "process/path_pieces.h"
+#include "win/messages.h"
+#include "win/resolve_long_path.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,15 +15,11 @@ namespace {
 
 const char* const kTargetExtensions[] = {".bmp", ".png", ".jpg"};
 
-int Ask(HWND window, const char* text) {
-  return ::MessageBoxA(window, text, "Quillet", MB_YESNO | MB_ICONEXCLAMATION);
-}
-
 void Tell(HWND window, const char* format, const PathPieces& source) {
   std::string name = std::string(source.name) + source.ext;
   char text[600];
   std::snprintf(text, sizeof text, format, name.c_str());
-  ::MessageBoxA(window, text, "Quillet", MB_OK | MB_ICONEXCLAMATION);
+  ShowStop(window, text);
 }
 
 // The output path: beside the source or in the output folder, with the target's extension.
@@ -59,7 +56,7 @@ int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int 
   }
 
   PathPieces source;
-  char output[2500];
+  char output[kPathBufferSize];
   if (!SplitPath(path, &source) ||
       !BuildOutputPath(source, outputDir, outputType, targetType, output, sizeof output)) {
     ShowTooLong(m_hWnd, path);
@@ -67,13 +64,13 @@ int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int 
   }
 
   if (sourceType == targetType) {
-    if (Ask(m_hWnd, "変換前後のファイル形式が同じです\n上書きしますか？") == IDNO)
+    if (AskYesNo(m_hWnd, "変換前後のファイル形式が同じです\n上書きしますか？") == IDNO)
       return 1;
   } else {
-    char existing[2500];
+    char existing[kPathBufferSize];
     if (ResolveLongPath(output, existing, sizeof existing)) {
       std::string question = std::string(output) + " は既に存在します。\n上書きしますか?";
-      if (Ask(m_hWnd, question.c_str()) == IDNO)
+      if (AskYesNo(m_hWnd, question.c_str()) == IDNO)
         return 1;
     }
   }

@@ -1,6 +1,7 @@
 #include "archive/archive_commands.h"
 #include "archive/archive_formats.h"
 #include "archive/archive_names.h"
+#include "archive/compression_plan.h"
 
 #include <gtest/gtest.h>
 
@@ -25,60 +26,25 @@ struct Case {
   const char* second;
 };
 
-enum { kTextSize = 2500 };
-
-struct Made {
-  int archiver = -1;
-  char archivePath[kTextSize] = "";
-  char tempPath[kTextSize] = "";
-  char first[kTextSize] = "";
-  char second[kTextSize] = "";
-};
-
-// Names the archive and builds its command lines the way the compression job combines them.
+// The product's plan for an ArchiveType; 0 for an unknown type or what does not fit.
 int Make(const char* source, int isFolder, int archiveType, int addExt, int outputType,
-         const char* outputDir, const char* tempDir, Made* m) {
+         const char* outputDir, const char* tempDir, CompressionPlan* plan) {
   const ArchiveFormat* format = FindArchiveFormat(archiveType);
-  if (format == nullptr)
-    return 0;
-  m->archiver = format->archiver;
-  if (!MakeArchivePath(source, format->extension, addExt, outputDir, outputType, m->archivePath,
-                       kTextSize))
-    return 0;
-  const char* target = m->archivePath;
-  if (format->selfExtracting) {
-    if (!MakeTempArchivePath(m->archivePath, tempDir, m->tempPath, kTextSize))
-      return 0;
-    target = m->tempPath;
-  }
-  int ok = 0;
-  switch (format->archiver) {
-  case kArchiverLha:
-    ok = FormatLhaCreate(m->first, kTextSize, target, source, isFolder);
-    if (ok && format->selfExtracting)
-      ok = FormatLhaSfxStep(m->second, kTextSize, m->tempPath, m->archivePath);
-    break;
-  case kArchiverSevenZip:
-    ok = FormatSevenZipCreate(m->first, kTextSize, target, source, format->typeName, isFolder);
-    break;
-  default:
-    ok = FormatCabCreate(m->first, kTextSize, target, source, isFolder);
-    if (ok && format->selfExtracting)
-      ok = FormatCabSfxStep(m->second, kTextSize, m->tempPath, m->archivePath);
-    break;
-  }
-  return ok;
+  return format != nullptr && MakeCompressionPlan(source, isFolder, *format, addExt, outputDir,
+                                                  outputType, tempDir, plan)
+             ? 1
+             : 0;
 }
 
 void ExpectPlan(const Case& c) {
   SCOPED_TRACE(c.first);
-  std::unique_ptr<Made> m(new Made);
+  std::unique_ptr<CompressionPlan> m(new CompressionPlan);
   ASSERT_EQ(Make(c.source, c.isFolder, c.archiveType, c.addExt, c.outputType, c.outputDir, kTemp,
                  m.get()),
             1);
   EXPECT_EQ(m->archiver, c.archiver);
-  EXPECT_STREQ(m->archivePath, c.archivePath);
-  EXPECT_STREQ(m->tempPath, c.tempPath);
+  EXPECT_STREQ(m->archive, c.archivePath);
+  EXPECT_STREQ(m->tempArchive, c.tempPath);
   EXPECT_STREQ(m->first, c.first);
   EXPECT_STREQ(m->second, c.second);
 }
@@ -160,7 +126,7 @@ TEST(ArchiveCreation, NamesAndCommandsOfAwkwardSources) {
 }
 
 TEST(ArchiveCreation, RefusesUnknownTypesAndWhatDoesNotFit) {
-  std::unique_ptr<Made> plan(new Made);
+  std::unique_ptr<CompressionPlan> plan(new CompressionPlan);
   EXPECT_EQ(Make(R"(C:\a.txt)", 0, -1, 0, 0, "", kTemp, plan.get()), 0);
   EXPECT_EQ(Make(R"(C:\a.txt)", 0, 6, 0, 0, "", kTemp, plan.get()), 0);
   EXPECT_EQ(FindArchiveFormat(-1), nullptr);

@@ -1,4 +1,4 @@
-#include "process/path_pieces.h"
+#include "base/path_pieces.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,7 @@
 #include "cp932_text.h"
 
+#include "base/cp932.h"
+
 #include <windows.h>
 
 namespace {
@@ -11,8 +13,7 @@ std::vector<size_t> CharStarts(const std::string& text) {
   std::vector<size_t> starts;
   for (size_t i = 0; i < text.size();) {
     starts.push_back(i);
-    bool pair = IsCp932LeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size();
-    i += pair ? 2 : 1;
+    i += Cp932CharLength(text.c_str() + i);
   }
   starts.push_back(text.size());
   return starts;
@@ -23,10 +24,6 @@ bool IsBackslashAt(const std::string& text, const std::vector<size_t>& starts, s
 }
 
 } // namespace
-
-bool IsCp932LeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
 
 bool EndsWithBackslashChar(const std::string& text) {
   std::vector<size_t> starts = CharStarts(text);

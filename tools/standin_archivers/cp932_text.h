@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-// True for bytes that start a double-byte character.
-bool IsCp932LeadByte(unsigned char byte);
-
 // True when the last whole character of text is a backslash.
 bool EndsWithBackslashChar(const std::string& text);
 

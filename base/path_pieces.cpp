@@ -1,16 +1,10 @@
-#include "process/path_pieces.h"
+#include "base/path_pieces.h"
+
+#include "base/cp932.h"
 
 #include <cstring>
 
 namespace {
-
-int IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// Length of the character at text: 2 for a lead byte with its trail, else 1. A lead byte
-// right before the terminator counts alone so the scan never steps past the end.
-size_t CharLength(const char* text) {
-  return IsLeadByte(static_cast<unsigned char>(text[0])) && text[1] != '\0' ? 2 : 1;
-}
 
 int IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -25,7 +19,7 @@ int CopyPiece(char* piece, const char* from, size_t length) {
 // Pointer to the last whole character of text, or null for an empty text.
 const char* LastChar(const char* text) {
   const char* last = nullptr;
-  for (const char* p = text; *p != '\0'; p += CharLength(p))
+  for (const char* p = text; *p != '\0'; p += Cp932CharLength(p))
     last = p;
   return last;
 }
@@ -44,7 +38,7 @@ int Append(char* out, size_t outSize, size_t* used, const char* text, size_t len
 int SplitPath(const char* path, PathPieces* pieces) {
   pieces->drive[0] = pieces->dir[0] = pieces->name[0] = pieces->ext[0] = '\0';
   const char* rest = path;
-  if (path[0] != '\0' && !IsLeadByte(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+  if (path[0] != '\0' && !IsCp932LeadByte(static_cast<unsigned char>(path[0])) && path[1] == ':') {
     if (!CopyPiece(pieces->drive, path, 2))
       return 0;
     rest = path + 2;
@@ -52,7 +46,7 @@ int SplitPath(const char* path, PathPieces* pieces) {
 
   const char* last = rest; // start of the last component
   const char* dot = nullptr;
-  for (const char* p = rest; *p != '\0'; p += CharLength(p)) {
+  for (const char* p = rest; *p != '\0'; p += Cp932CharLength(p)) {
     if (IsSeparator(*p)) {
       last = p + 1;
       dot = nullptr;

@@ -1,4 +1,4 @@
-#include "archive/bounded_format.h"
+#include "base/bounded_format.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/command_line_tokens.h"
+#include "base/command_line_tokens.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/resolve_long_path.h"
+#include "win/resolve_long_path.h"
 
 #include <windows.h>
 #include <shlobj.h>
