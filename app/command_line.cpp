@@ -1,60 +1,50 @@
 // Items on the program's command line: the shell puts them there when files are
-// dropped on the program's icon.
+// dropped on the program's icon. The line is read in UTF-16, so any number of items fits
+// and a name the ANSI line would have bent into another is seen for what it is.
 #include "app/settings_dlg.h"
 
 #include "base/command_line_tokens.h"
+#include "win/cp932_names.h"
 #include "win/messages.h"
 #include "win/resolve_long_path.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
 
 namespace {
-const size_t kCommandLineSize = 3500;
-
-// The command line, refused when it would not fit the intake's buffer.
-bool CopyCommandLine(char* copy) {
-  const char* line = ::GetCommandLineA();
-  if (std::strlen(line) >= kCommandLineSize)
-    return false;
-  std::strcpy(copy, line);
-  return true;
-}
-
-int CountCommandLineTokens() {
-  char copy[kCommandLineSize];
-  if (!CopyCommandLine(copy))
-    return 0;
-  return CountTokens(copy);
-}
-
-void GetCommandLineToken(char* out, int n) {
-  char copy[kCommandLineSize];
-  out[0] = '\0';
-  if (CopyCommandLine(copy))
-    GetToken(copy, n, out, kCommandLineSize);
-}
+// The long form of one item.
+const size_t kResolvedSize = 3500;
 } // namespace
 
-void CSettingsDlg::ProcessCommandLine() {
-  if (std::strlen(::GetCommandLineA()) >= kCommandLineSize) {
-    ShowTooLong(m_hWnd, ::GetCommandLineA());
-    std::exit(0);
+// 0 when the batch may go on with the next item; 1 when it stops (a message was shown).
+int CSettingsDlg::ProcessCommandLineItem(const wchar_t* item) {
+  std::string path;
+  if (!ToCp932Exactly(item, &path)) {
+    ShowUnusableName(m_hWnd, item);
+    return 1;
   }
-  int count = CountCommandLineTokens();
+  if (std::wcslen(item) >= MAX_PATH) {
+    ShowTooLong(m_hWnd, path.c_str());
+    return 1;
+  }
+  char resolved[kResolvedSize];
+  if (!ResolveLongPath(path.c_str(), resolved, sizeof resolved)) {
+    ShowNotFound(m_hWnd, path.c_str());
+    return 1;
+  }
+  return ProcessItem(resolved);
+}
+
+void CSettingsDlg::ProcessCommandLine() {
+  const wchar_t* line = ::GetCommandLineW();
+  const int count = CountTokens(line);
   if (count < 2)
     return;
+  std::vector<wchar_t> token(std::wcslen(line) + 1);
   for (int n = 2; n <= count; ++n) {
-    char token[kCommandLineSize];
-    char resolved[kCommandLineSize];
-    GetCommandLineToken(token, n);
-    if (::MultiByteToWideChar(CP_ACP, 0, token, -1, nullptr, 0) > MAX_PATH) {
-      ShowTooLong(m_hWnd, token);
-      break;
-    }
-    if (!ResolveLongPath(token, resolved, sizeof resolved))
-      break;
-    if (ProcessItem(resolved) != 0)
+    if (!GetToken(line, n, token.data(), token.size()) || ProcessCommandLineItem(token.data()) != 0)
       break;
   }
   std::exit(0);

@@ -32,6 +32,8 @@ class CSettingsDlg : public CDialog {
 
   // ----- work intake
   void ProcessCommandLine();
+  int ProcessCommandLineItem(const wchar_t* item);
+  int ProcessDroppedItem(const wchar_t* item);
   int ProcessItem(const char* path);
   int OpenFolder(const char* folder);
 

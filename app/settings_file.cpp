@@ -3,6 +3,7 @@
 
 #include "base/limits.h"
 #include "res/resource.h"
+#include "win/messages.h"
 #include "win/program_folder.h"
 
 #include <cstdio>
@@ -22,10 +23,17 @@ std::string IniPath() {
   return std::string(folder) + "\\" + kIniName;
 }
 
-void WriteInt(const char* section, const char* key, int value, const std::string& ini) {
+// 1 when the value was written.
+int WriteInt(const char* section, const char* key, int value, const std::string& ini) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", value);
-  ::WritePrivateProfileStringA(section, key, text, ini.c_str());
+  return ::WritePrivateProfileStringA(section, key, text, ini.c_str()) ? 1 : 0;
+}
+
+// A value the window has no control state for reads as its default: an output type of 2
+// would send pictures to the drive root, an image type of 7 would convert to nothing.
+int InRangeOr(int value, int low, int high, int fallback) {
+  return value < low || value > high ? fallback : value;
 }
 
 } // namespace
@@ -47,6 +55,9 @@ void CSettingsDlg::LoadSettings() {
   m_nImageType = static_cast<int>(::GetPrivateProfileIntA("Image", "Type", 0, ini));
   m_nJpegQuality = static_cast<int>(::GetPrivateProfileIntA("Image", "JpegQuality", 80, ini));
   m_bImageSelect = static_cast<int>(::GetPrivateProfileIntA("Image", "Select", 0, ini));
+  m_nOutputType = InRangeOr(m_nOutputType, 0, 1, 0);
+  m_nArchiveType = InRangeOr(m_nArchiveType, 0, 5, 0);
+  m_nImageType = InRangeOr(m_nImageType, 0, 2, 0);
 
   m_scrollQuality.SetScrollRange(1, 100);
   m_scrollQuality.SetScrollPos(m_nJpegQuality);
@@ -57,15 +68,25 @@ void CSettingsDlg::SaveSettings() {
   UpdateData(TRUE);
   const std::string& ini = m_strIniPath;
   // The folder is written whole: a longer text than the classic 255 bytes is kept, not cut.
-  ::WritePrivateProfileStringA("Output", "DirName", m_strOutputDir.c_str(), ini.c_str());
-  WriteInt("Output", "Type", m_nOutputType, ini);
-  WriteInt("Output", "AddExt", m_bAddExt, ini);
-  WriteInt("Output", "MakeDir", m_bMakeDir, ini);
-  WriteInt("Output", "OpenDir", m_bOpenDir, ini);
-  WriteInt("Archive", "Type", m_nArchiveType, ini);
-  WriteInt("Archive", "Select", m_bArchiveSelect, ini);
-  WriteInt("Image", "Type", m_nImageType, ini);
-  WriteInt("Image", "JpegQuality", m_nJpegQuality, ini);
-  WriteInt("Image", "Select", m_bImageSelect, ini);
+  int written =
+      ::WritePrivateProfileStringA("Output", "DirName", m_strOutputDir.c_str(), ini.c_str()) ? 1
+                                                                                             : 0;
+  written &= WriteInt("Output", "Type", m_nOutputType, ini);
+  written &= WriteInt("Output", "AddExt", m_bAddExt, ini);
+  written &= WriteInt("Output", "MakeDir", m_bMakeDir, ini);
+  written &= WriteInt("Output", "OpenDir", m_bOpenDir, ini);
+  written &= WriteInt("Archive", "Type", m_nArchiveType, ini);
+  written &= WriteInt("Archive", "Select", m_bArchiveSelect, ini);
+  written &= WriteInt("Image", "Type", m_nImageType, ini);
+  written &= WriteInt("Image", "JpegQuality", m_nJpegQuality, ini);
+  written &= WriteInt("Image", "Select", m_bImageSelect, ini);
+  // A read-only or locked file keeps nothing: the user is told, then OK ends as always.
+  if (!written) {
+    char folder[MAX_PATH];
+    const std::string shown = GetProgramFolder(folder, sizeof folder)
+                                  ? std::string(folder) + kIniName
+                                  : std::string(kIniName);
+    ShowStop(m_hWnd, (shown + " に設定を保存することが出来ませんでした").c_str());
+  }
   std::exit(0);
 }

@@ -2,11 +2,13 @@
 #include "app/settings_dlg.h"
 
 #include "base/limits.h"
+#include "win/cp932_names.h"
 #include "win/messages.h"
 
 #include <shellapi.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 void CSettingsDlg::OnPaint() {
@@ -30,19 +32,29 @@ void CSettingsDlg::OnPaint() {
   }
 }
 
+// 0 when the batch may go on with the next item; 1 when it stops (a message was shown).
+int CSettingsDlg::ProcessDroppedItem(const wchar_t* item) {
+  std::string path;
+  if (!ToCp932Exactly(item, &path)) {
+    ShowUnusableName(m_hWnd, item);
+    return 1;
+  }
+  if (path.size() >= kPathBufferSize) {
+    ShowTooLong(m_hWnd, path.c_str());
+    return 1;
+  }
+  char dropped[kPathBufferSize];
+  std::memcpy(dropped, path.c_str(), path.size() + 1);
+  return ProcessItem(dropped);
+}
+
 void CSettingsDlg::OnDropFiles(HDROP hDropInfo) {
-  UINT count = ::DragQueryFileA(hDropInfo, 0xFFFFFFFF, nullptr, 0);
+  const UINT count = ::DragQueryFileW(hDropInfo, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
-    UINT length = ::DragQueryFileA(hDropInfo, i, nullptr, 0);
-    std::vector<char> path(length + 1, '\0');
-    ::DragQueryFileA(hDropInfo, i, path.data(), length + 1);
-    if (std::strlen(path.data()) >= kPathBufferSize) {
-      ShowTooLong(m_hWnd, path.data());
-      break;
-    }
-    char dropped[kPathBufferSize];
-    std::strcpy(dropped, path.data());
-    if (ProcessItem(dropped) != 0)
+    const UINT length = ::DragQueryFileW(hDropInfo, i, nullptr, 0);
+    std::vector<wchar_t> item(length + 1, L'\0');
+    ::DragQueryFileW(hDropInfo, i, item.data(), length + 1);
+    if (ProcessDroppedItem(item.data()) != 0)
       break;
   }
   ::DragFinish(hDropInfo);

@@ -5,13 +5,14 @@ namespace {
 // Walks the command line by the program's tokenising rule up to the end of token
 // `wanted` (0: to the end), copying that token into out when out is given.
 // Returns the number of tokens ended; *fits is cleared when the token overflowed out.
-int Scan(const char* commandLine, int wanted, char* out, size_t outSize, int* fits) {
+template <typename Char>
+int Scan(const Char* commandLine, int wanted, Char* out, size_t outSize, int* fits) {
   int count = 0;
   int inToken = 0;
-  char delimiter = ' ';
+  Char delimiter = ' ';
   size_t used = 0;
   for (size_t i = 0;; ++i) {
-    char c = commandLine[i];
+    const Char c = commandLine[i];
     int copying = out != nullptr && count + 1 == wanted;
     if (!inToken) {
       // Any byte begins a token, a space too; one begun at the terminator never ends.
@@ -45,24 +46,34 @@ int Scan(const char* commandLine, int wanted, char* out, size_t outSize, int* fi
   return count;
 }
 
-} // namespace
-
-int CountTokens(const char* commandLine) {
+template <typename Char> int CountTokensOf(const Char* commandLine) {
   int fits = 1;
-  return Scan(commandLine, 0, nullptr, 0, &fits);
+  return Scan<Char>(commandLine, 0, nullptr, 0, &fits);
 }
 
-int GetToken(const char* commandLine, int n, char* out, size_t outSize) {
+template <typename Char> int GetTokenOf(const Char* commandLine, int n, Char* out, size_t outSize) {
   if (outSize == 0)
     return 0;
   out[0] = '\0';
   if (n < 1)
     return 0;
   int fits = 1;
-  int count = Scan(commandLine, n, out, outSize, &fits);
+  int count = Scan<Char>(commandLine, n, out, outSize, &fits);
   if (count < n || !fits) {
     out[0] = '\0';
     return 0;
   }
   return 1;
+}
+
+} // namespace
+
+int CountTokens(const char* commandLine) { return CountTokensOf(commandLine); }
+int CountTokens(const wchar_t* commandLine) { return CountTokensOf(commandLine); }
+
+int GetToken(const char* commandLine, int n, char* out, size_t outSize) {
+  return GetTokenOf(commandLine, n, out, outSize);
+}
+int GetToken(const wchar_t* commandLine, int n, wchar_t* out, size_t outSize) {
+  return GetTokenOf(commandLine, n, out, outSize);
 }

@@ -44,6 +44,8 @@ const char* AfxGetAppName() {
 
 void AfxEnableControlContainer() { ::OleInitialize(nullptr); }
 
+// Titled with the program file's name, as the framework does; the program's own boxes
+// say "Quillet" (win/messages.h).
 int AfxMessageBox(const char* text, UINT nType) {
   if ((nType & MB_ICONMASK) == 0)
     nType |= MB_ICONEXCLAMATION;

@@ -4,12 +4,14 @@
 #include "archive/extract.h"
 #include "base/limits.h"
 #include "base/path_pieces.h"
+#include "win/cp932_names.h"
 #include "win/messages.h"
 #include "win/program_folder.h"
 
 #include <shellapi.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -56,13 +58,26 @@ int CSettingsDlg::ProcessItem(const char* path) {
 
   bool isFolder = ::SetCurrentDirectoryA(path) != 0;
   ReturnToProgramFolder();
-  if (isFolder)
-    return CompressItem(path, outputDir, m_nArchiveType, m_nOutputType, m_bAddExt, 1);
 
   PathPieces pieces;
   if (!SplitPath(path, &pieces)) {
     ShowTooLong(m_hWnd, path);
     return 1;
+  }
+  if (isFolder) {
+    // A drive root has no name to give its archive, and is seldom meant whole.
+    if (pieces.name[0] == '\0' && pieces.ext[0] == '\0') {
+      ShowStop(m_hWnd, (std::string(path) + " はドライブ全体のため圧縮できません。").c_str());
+      return 1;
+    }
+    // The archivers see the folder's contents through ANSI names: one that code page 932
+    // cannot hold would be left out, or would stand for another file.
+    std::wstring unusable;
+    if (FindNameOutsideCp932(path, &unusable)) {
+      ShowUnusableName(m_hWnd, unusable.c_str());
+      return 1;
+    }
+    return CompressItem(path, outputDir, m_nArchiveType, m_nOutputType, m_bAddExt, 1);
   }
   const ExtensionRoute* route = nullptr;
   for (const ExtensionRoute& r : kRoutes) {

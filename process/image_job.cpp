@@ -22,6 +22,12 @@ void Tell(HWND window, const char* format, const PathPieces& source) {
   ShowStop(window, text);
 }
 
+// 1 when existing, a resolved long path, names the file at path.
+bool IsSameFile(const char* existing, const char* path) {
+  char source[kPathBufferSize];
+  return ResolveLongPath(path, source, sizeof source) && ::lstrcmpiA(existing, source) == 0;
+}
+
 // The output path: beside the source or in the output folder, with the target's extension.
 bool BuildOutputPath(const PathPieces& source, const char* outputDir, int outputType,
                      int targetType, char* out, size_t outSize) {
@@ -63,16 +69,17 @@ int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int 
     return 1;
   }
 
-  if (sourceType == targetType) {
-    if (AskYesNo(m_hWnd, "変換前後のファイル形式が同じです\n上書きしますか？") == IDNO)
+  if (sourceType == targetType &&
+      AskYesNo(m_hWnd, "変換前後のファイル形式が同じです\n上書きしますか？") == IDNO)
+    return 1;
+  // The same format writes over the source itself, which that question covered; any other
+  // file of the output's name (photo.jpg beside photo.jpeg) is asked about on its own.
+  char existing[kPathBufferSize];
+  if (ResolveLongPath(output, existing, sizeof existing) &&
+      (sourceType != targetType || !IsSameFile(existing, path))) {
+    std::string question = std::string(output) + " は既に存在します。\n上書きしますか?";
+    if (AskYesNo(m_hWnd, question.c_str()) == IDNO)
       return 1;
-  } else {
-    char existing[kPathBufferSize];
-    if (ResolveLongPath(output, existing, sizeof existing)) {
-      std::string question = std::string(output) + " は既に存在します。\n上書きしますか?";
-      if (AskYesNo(m_hWnd, question.c_str()) == IDNO)
-        return 1;
-    }
   }
 
   switch (ConvertImage(path, output, sourceType, targetType, jpegQuality)) {

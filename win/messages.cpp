@@ -17,3 +17,12 @@ int AskYesNo(HWND window, const char* text) {
 void ShowTooLong(HWND window, const char* text) {
   ShowStop(window, (std::string(text) + " は長すぎるため処理できません。").c_str());
 }
+
+void ShowNotFound(HWND window, const char* item) {
+  ShowStop(window, (std::string(item) + " が見つかりません。").c_str());
+}
+
+void ShowUnusableName(HWND window, const wchar_t* path) {
+  const std::wstring text = std::wstring(path) + L" は名前に扱えない文字を含むため処理できません。";
+  ::MessageBoxW(window, text.c_str(), L"Quillet", MB_OK | MB_ICONEXCLAMATION);
+}

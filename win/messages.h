@@ -13,3 +13,10 @@ int AskYesNo(HWND window, const char* text);
 
 // Shows "<text> は長すぎるため処理できません。".
 void ShowTooLong(HWND window, const char* text);
+
+// Shows "<item> が見つかりません。": the item names no file or folder the program can use.
+void ShowNotFound(HWND window, const char* item);
+
+// Shows "<path> は名前に扱えない文字を含むため処理できません。" in UTF-16, so the name is
+// shown whole even though the program cannot work on it.
+void ShowUnusableName(HWND window, const wchar_t* path);

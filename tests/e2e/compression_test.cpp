@@ -121,14 +121,16 @@ TEST_F(Compression, NamesOfAwkwardItems) {
     EXPECT_EQ(Run(c.ini, c.item), std::vector<std::string>{c.log}) << c.ini;
 }
 
-TEST_F(Compression, AnUnknownFormatFromTheSettingsMakesNothingAndTheBatchGoesOn) {
+// An unknown format in the settings reads as the default, LHA, rather than making nothing.
+TEST_F(Compression, AnUnknownFormatFromTheSettingsMakesLha) {
   box->WriteFileText(data + "\\next.lzh", "x");
   box->WriteIni("[Archive]\r\nType=7\r\n");
   ASSERT_TRUE(app.Start(*box, Quoted(data + "\\report.txt") + " " + Quoted(data + "\\next.lzh")));
   EXPECT_EQ(app.WaitForExit(30000), 0) << app.DescribeScreen();
   std::vector<std::string> log = box->ArchiverLog();
-  ASSERT_EQ(log.size(), 1u);
-  EXPECT_EQ(log[0].rfind("Unlha\tx ", 0), 0u) << log[0];
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].rfind("Unlha\ta ", 0), 0u) << log[0];
+  EXPECT_EQ(log[1].rfind("Unlha\tx ", 0), 0u) << log[1];
 }
 
 TEST_F(Compression, AUsersFileAtTheTemporaryPathSurvives) {

@@ -81,13 +81,27 @@ TEST_F(ImageJob, SameFormatAsksAndYesRewritesInPlace) {
   EXPECT_TRUE(box->ArchiverLog().empty()) << "No stops the batch";
 }
 
-TEST_F(ImageJob, JpegToJpegAsksOnceAndOverwritesTheJpgWithoutAskingAgain) {
+// photo.jpeg to JPEG writes photo.jpg: a file of its own, asked about after the format.
+TEST_F(ImageJob, JpegToJpegAsksAgainBeforeReplacingAnotherJpg) {
   std::string jpeg = Write("photo.jpeg", 2);
   box->WriteFileText(box->Path("photo.jpg"), "old");
   box->WriteIni("[Image]\r\nType=2\r\nJpegQuality=75\r\n");
+  const std::string exists = box->Path("photo.jpg") + " は既に存在します。\n上書きしますか?";
   ASSERT_TRUE(app.Start(*box, Quoted(jpeg)));
   Answer(kSameFormat, IDYES);
+  Answer(exists, IDNO);
   EXPECT_EQ(End(), 0) << app.DescribeScreen();
+  EXPECT_EQ(box->ReadFileText(box->Path("photo.jpg")), "old");
+
+  QuilletProcess yes;
+  ASSERT_TRUE(yes.Start(*box, Quoted(jpeg)));
+  for (int i = 0; i < 2; ++i) {
+    HWND question = yes.WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDYES);
+    ::Sleep(200);
+  }
+  EXPECT_EQ(yes.WaitForExit(), 0);
   EXPECT_EQ(IsJpegFile(box->Path("photo.jpg").c_str()), 1);
 }
 

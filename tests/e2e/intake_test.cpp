@@ -113,13 +113,25 @@ TEST_F(Intake, QuotedItemsWithSpacesAndShortNamesArriveLong) {
   EXPECT_EQ(box.ArchiverLog(), (std::vector<std::string>{expected, expected}));
 }
 
-TEST_F(Intake, AnItemThatDoesNotExistStopsTheBatchSilently) {
+TEST_F(Intake, AnItemThatCannotBeFoundIsNamedAndStopsTheBatch) {
   QuilletSandbox box("cmd-missing");
   box.WriteFileText(box.Path("a.lzh"), "x");
   box.WriteFileText(box.Path("c.lzh"), "x");
-  RunToEnd(box, box.Path("a.lzh") + " " + box.Path("b.lzh") + " " + box.Path("c.lzh"));
-  ASSERT_EQ(box.ArchiverLog().size(), 1u);
-  EXPECT_NE(box.ArchiverLog()[0].find("a.lzh"), std::string::npos);
+  const struct {
+    std::string item, message;
+  } cases[] = {
+      {box.Path("b.lzh"), box.Path("b.lzh") + " が見つかりません。"},
+      {R"(\\server\share\x.bmp)", R"(\\server\share\x.bmp が見つかりません。)"},
+      {"Z:\\", "Z:\\ はドライブ全体のため圧縮できません。"},
+  };
+  for (const auto& c : cases) {
+    ::DeleteFileA(box.ArchiverLogPath().c_str());
+    ASSERT_TRUE(app.Start(box, box.Path("a.lzh") + " " + Quoted(c.item) + " " + box.Path("c.lzh")));
+    EXPECT_EQ(AnswerMessage(), c.message);
+    EXPECT_EQ(app.WaitForExit(), 0);
+    ASSERT_EQ(box.ArchiverLog().size(), 1u) << c.item;
+    EXPECT_NE(box.ArchiverLog()[0].find("a.lzh"), std::string::npos);
+  }
 }
 
 TEST_F(Intake, MissingOutputFolderStopsTheFirstItem) {
@@ -241,15 +253,27 @@ TEST_F(Intake, TheDestinationFolderOpensAfterASuccessfulExtraction) {
   EXPECT_FALSE(::IsWindow(folder));
 }
 
-TEST_F(Intake, AnOverlongCommandLineIsRefusedWithAMessage) {
+// The command line itself has no limit; each path keeps its own.
+TEST_F(Intake, ManyItemsRunAndAnOverlongPathIsRefusedWithAMessage) {
   QuilletSandbox box("cmd-overlong");
-  box.WriteFileText(box.Path("a.lzh"), "x");
+  std::string items;
+  std::vector<std::string> names;
+  for (int i = 0; i < 40; ++i) {
+    names.push_back(box.Path("an item with a rather long name, dropped on the icon, number " +
+                             std::to_string(100 + i) + ".lzh"));
+    box.WriteFileText(names.back(), "x");
+    items += Quoted(names.back()) + " ";
+  }
+  ASSERT_GT(items.size(), 4096u);
   std::string huge = box.Dir() + "\\" + std::string(3600, 'x') + ".lzh";
-  ASSERT_TRUE(app.Start(box, box.Path("a.lzh") + " " + huge));
+  ASSERT_TRUE(app.Start(box, items + huge + " " + Quoted(names[0])));
   std::string text = AnswerMessage();
-  EXPECT_NE(text.find("は長すぎるため処理できません。"), std::string::npos) << text;
+  EXPECT_EQ(text, huge + " は長すぎるため処理できません。");
   EXPECT_EQ(app.WaitForExit(), 0);
-  EXPECT_TRUE(box.ArchiverLog().empty());
+  std::vector<std::string> log = box.ArchiverLog();
+  ASSERT_EQ(log.size(), 40u) << "every item before the refused one, and none after it";
+  for (int i = 0; i < 40; ++i)
+    EXPECT_NE(log[i].find(names[i]), std::string::npos) << i;
 }
 
 TEST_F(Intake, DroppedItemsRunInOrderUntilOneFailsAndTheWindowStays) {

@@ -153,21 +153,22 @@ TEST_F(SettingsWindow, GarbageValuesOpenTheWindowAndReadBackByThePushRules) {
                "[Archive]\r\nType=9\r\n[Image]\r\nType=-4\r\nJpegQuality=x\r\n");
   HWND main = Open(box);
   ASSERT_NE(main, nullptr);
-  EXPECT_FALSE(IsChecked(main, IDC_OUTPUT_SAME));
+  // Types outside their ranges read as their defaults; the switches follow the push rules.
+  EXPECT_TRUE(IsChecked(main, IDC_OUTPUT_SAME));
   EXPECT_FALSE(IsChecked(main, IDC_OUTPUT_FOLDER));
   EXPECT_FALSE(IsChecked(main, IDC_ADD_EXT));
-  EXPECT_EQ(SelectedListRow(main, IDC_ARCHIVE_TYPE), -1);
-  EXPECT_EQ(SelectedListRow(main, IDC_IMAGE_TYPE), -1);
+  EXPECT_EQ(SelectedListRow(main, IDC_ARCHIVE_TYPE), 0);
+  EXPECT_EQ(SelectedListRow(main, IDC_IMAGE_TYPE), 0);
   EXPECT_EQ(ControlText(main, IDC_QUALITY), "0");
   PressButton(main, IDOK);
   EXPECT_EQ(app.WaitForExit(), 0);
   const std::string ini = box.IniPath();
-  EXPECT_EQ(IniValue(ini, "Output", "Type"), "-1");
+  EXPECT_EQ(IniValue(ini, "Output", "Type"), "0");
   EXPECT_EQ(IniValue(ini, "Output", "AddExt"), "0");
   EXPECT_EQ(IniValue(ini, "Output", "MakeDir"), "0");
   EXPECT_EQ(IniValue(ini, "Output", "OpenDir"), "0");
-  EXPECT_EQ(IniValue(ini, "Archive", "Type"), "-1");
-  EXPECT_EQ(IniValue(ini, "Image", "Type"), "-1");
+  EXPECT_EQ(IniValue(ini, "Archive", "Type"), "0");
+  EXPECT_EQ(IniValue(ini, "Image", "Type"), "0");
   EXPECT_EQ(IniValue(ini, "Image", "JpegQuality"), "0");
 }
 

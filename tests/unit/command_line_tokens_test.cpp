@@ -125,3 +125,23 @@ TEST(GetToken, RefusesTokensThatDoNotFit) {
 }
 
 } // namespace
+
+// The UTF-16 form follows the same rule, and its tokens are as long as the line allows.
+TEST(CommandLineTokens, TheWideFormFollowsTheSameRule) {
+  const wchar_t line[] = L"\"C:\\x y\\prog.exe\" C:\\\u00e9.bmp \"C:\\My Files\\\ud55c.txt\"x b";
+  const wchar_t* expected[] = {L"C:\\x y\\prog.exe", L"C:\\\u00e9.bmp", L"C:\\My Files\\\ud55c.txt",
+                               L" b"};
+  ASSERT_EQ(CountTokens(line), 4);
+  for (int n = 1; n <= 4; ++n) {
+    wchar_t token[64];
+    ASSERT_EQ(GetToken(line, n, token, 64), 1) << n;
+    EXPECT_EQ(std::wstring(token), expected[n - 1]) << n;
+  }
+  std::wstring many = L"prog";
+  for (int i = 0; i < 400; ++i)
+    many += L" C:\\pictures\\item" + std::to_wstring(i) + L".bmp";
+  EXPECT_EQ(CountTokens(many.c_str()), 401);
+  std::vector<wchar_t> token(many.size() + 1);
+  ASSERT_EQ(GetToken(many.c_str(), 401, token.data(), token.size()), 1);
+  EXPECT_EQ(std::wstring(token.data()), L"C:\\pictures\\item399.bmp");
+}

@@ -172,6 +172,18 @@ bool QuilletProcess::Start(const QuilletSandbox& sandbox, const std::string& arg
                           sandbox.Dir().c_str(), &si, &pi_) != 0;
 }
 
+bool QuilletProcess::StartWide(const QuilletSandbox& sandbox, const std::wstring& args) {
+  std::wstring exe = Widen(sandbox.Path("Quillet.exe"));
+  std::wstring cmd = L"\"" + exe + L"\" " + args;
+  ::SetEnvironmentVariableA("QUILLET_ARCHIVER_LOG", sandbox.ArchiverLogPath().c_str());
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  std::vector<wchar_t> line(cmd.begin(), cmd.end());
+  line.push_back(L'\0');
+  return ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          Widen(sandbox.Dir()).c_str(), &si, &pi_) != 0;
+}
+
 bool QuilletProcess::Running() const {
   return pi_.hProcess != nullptr && ::WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT;
 }
@@ -269,7 +281,7 @@ static std::string Narrow(const wchar_t* wide) {
   return out;
 }
 
-static std::wstring Widen(const std::string& text) {
+std::wstring Widen(const std::string& text) {
   int n = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
   std::wstring out(static_cast<size_t>(n > 0 ? n : 1), L'\0');
   ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n);
@@ -287,6 +299,13 @@ std::string WindowText(HWND hwnd) {
 std::string ControlText(HWND dialog, int id) { return WindowText(::GetDlgItem(dialog, id)); }
 
 std::string MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
+
+std::wstring MessageBoxTextW(HWND box) {
+  std::vector<wchar_t> buf(8192, L'\0');
+  ::SendMessageTimeoutW(::GetDlgItem(box, 0xFFFF), WM_GETTEXT, buf.size() - 1,
+                        reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG, 5000, nullptr);
+  return buf.data();
+}
 
 std::string ClassName(HWND hwnd) {
   char buf[256] = {0};

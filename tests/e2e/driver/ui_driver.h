@@ -36,6 +36,8 @@ class QuilletProcess {
   ~QuilletProcess();
   // Starts Quillet.exe from the sandbox with args appended after the program's path.
   bool Start(const QuilletSandbox& sandbox, const std::string& args = "");
+  // The same through CreateProcessW, for names no ANSI command line can carry.
+  bool StartWide(const QuilletSandbox& sandbox, const std::wstring& args);
   DWORD Pid() const { return pi_.dwProcessId; }
   bool Running() const;
   // Exit status, or -1 when the program is still running after timeoutMs.
@@ -62,6 +64,8 @@ class QuilletProcess {
 std::string WindowText(HWND hwnd);
 std::string ControlText(HWND dialog, int id);
 std::string MessageBoxText(HWND box);
+std::wstring MessageBoxTextW(HWND box);
+std::wstring Widen(const std::string& text);
 std::string ClassName(HWND hwnd);
 // Presses a dialog's button as a click does: the dialog gets the button's command.
 void PressButton(HWND dialog, int id);
