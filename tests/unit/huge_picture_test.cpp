@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+
 using namespace imgtest;
 
 namespace {
@@ -18,7 +20,8 @@ void PutBE(Bytes* b, size_t at, uint32_t v, int bytes) {
     (*b)[at + i] = static_cast<unsigned char>(v >> (8 * (bytes - 1 - i)));
 }
 
-// A small real file of the type with its header's size changed to w x h, cut to 400 bytes.
+// A small real file of the type with its header's size changed to w x h; a JPEG is also cut
+// short a little after its scan header, as a damaged download would be.
 Bytes Claiming(int type, const std::string& scratch, uint32_t w, uint32_t h) {
   Image small;
   FillPicture(&small, 16, 16, 3);
@@ -29,7 +32,6 @@ Bytes Claiming(int type, const std::string& scratch, uint32_t w, uint32_t h) {
       f[18 + i] = static_cast<unsigned char>(w >> (8 * i));
       f[22 + i] = static_cast<unsigned char>(h >> (8 * i));
     }
-    f.resize(400);
     return f;
   }
   if (type == kImagePng) {
@@ -47,9 +49,10 @@ Bytes Claiming(int type, const std::string& scratch, uint32_t w, uint32_t h) {
     if (f[i] == 0xFF && f[i + 1] == 0xC0) { // SOF0: length, precision, height, width
       PutBE(&f, i + 5, h, 2);
       PutBE(&f, i + 7, w, 2);
+    } else if (f[i] == 0xFF && f[i + 1] == 0xDA) { // SOS
+      f.resize(std::min(f.size(), i + 60));
       break;
     }
-  f.resize(400);
   return f;
 }
 
@@ -61,7 +64,7 @@ int Read(int type, const std::string& path, ImageBuffer* image) {
 
 TEST(HugePicture, EveryReaderRefusesItBeforeAllocating) {
   const char* const ext[] = {".bmp", ".png", ".jpg"};
-  const uint32_t sizes[][2] = {{65500, 65500}, {32769, 32768}};
+  const uint32_t sizes[][2] = {{65500, 65500}, {32769, 32768}, {16, 16}};
   TempDir dir;
   for (int type = 0; type < 3; ++type)
     for (const auto& size : sizes) {
@@ -70,7 +73,10 @@ TEST(HugePicture, EveryReaderRefusesItBeforeAllocating) {
       const std::string path = dir.File(std::string("huge") + ext[type]);
       WriteFile(path, Claiming(type, dir.File(std::string("small") + ext[type]), size[0], size[1]));
       Image image;
-      EXPECT_EQ(Read(type, path, &image.b), 0) << what;
+      const bool readable = size[0] == 16; // the same bytes at their real size read
+      EXPECT_EQ(Read(type, path, &image.b), readable ? 1 : 0) << what;
+      if (readable)
+        continue;
       EXPECT_EQ(image.b.pixels, nullptr) << what;
       const std::string target = dir.File("out.bmp");
       EXPECT_EQ(ConvertImage(path.c_str(), target.c_str(), type, kImageBmp, 80), 1) << what;
