@@ -7,7 +7,8 @@ enum ImageType { kImageBmp = 0, kImagePng = 1, kImageJpeg = 2 };
 // Converts source (of sourceType) into target (of targetType); jpegQuality (1..100) goes to
 // WriteJpeg unchanged. 0 success (also for a target type that is none of the three: nothing
 // is written), 1 reading the source failed (also for an unknown source type; the target is
-// not touched), 2 writing the target failed. The source is read completely and closed before
-// the target is opened, so target may be the very same file as source.
+// not touched), 2 writing the target failed (the old target, or nothing, stays: the file is
+// written under a temporary name beside it and replaces it only when complete). The source is
+// read completely and closed first, so target may be the very same file as source.
 int ConvertImage(const char* source, const char* target, int sourceType, int targetType,
                  int jpegQuality);

@@ -3,6 +3,33 @@
 #include <cstdint>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Physical memory free for use now, in bytes (at most SIZE_MAX); SIZE_MAX when unknown.
+size_t AvailablePhysicalBytes() {
+  uint64_t available = UINT64_MAX;
+#ifdef _WIN32
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (GlobalMemoryStatusEx(&status))
+    available = status.ullAvailPhys;
+#else
+  const long pages = sysconf(_SC_AVPHYS_PAGES);
+  const long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages > 0 && pageSize > 0)
+    available = static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+#endif
+  return available > SIZE_MAX ? SIZE_MAX : static_cast<size_t>(available);
+}
+
+} // namespace
+
 void InitImageBuffer(ImageBuffer* image) {
   if (image == nullptr)
     return;
@@ -20,6 +47,8 @@ size_t ImagePixelBytes(int32_t width, int32_t height) {
   if (w > SIZE_MAX / 4 / h)
     return 0;
   const size_t bytes = w * h * 4;
+  if (bytes > kMaxPixelBytes)
+    return 0;
 #ifdef QUILLET_FUZZ_MAX_PIXEL_BYTES
   // Fuzzing builds only: a few input bytes may claim a huge picture; refuse it as if memory
   // had run out so that the fuzzer's allocation limit is not what ends the run.
@@ -29,14 +58,26 @@ size_t ImagePixelBytes(int32_t width, int32_t height) {
   return bytes;
 }
 
+size_t ImageMemoryBudget() {
+  const size_t available = AvailablePhysicalBytes();
+  return available < kMaxPixelBytes ? available : static_cast<size_t>(kMaxPixelBytes);
+}
+
+int ImagePixelsAffordable(int32_t width, int32_t height) {
+  const size_t bytes = ImagePixelBytes(width, height);
+  return bytes != 0 && bytes <= ImageMemoryBudget() ? 1 : 0;
+}
+
 int AllocImagePixels(ImageBuffer* image) {
   if (image == nullptr)
     return 0;
   FreeImagePixels(image);
-  const size_t bytes = ImagePixelBytes(image->width, image->height);
-  if (bytes == 0)
+  // A block beyond the memory there is would be granted by an overcommitting system and
+  // then cost the process its life while the reader fills it.
+  if (ImagePixelsAffordable(image->width, image->height) == 0)
     return 0;
-  image->pixels = static_cast<unsigned char*>(calloc(bytes, 1));
+  image->pixels =
+      static_cast<unsigned char*>(calloc(ImagePixelBytes(image->width, image->height), 1));
   return image->pixels != nullptr ? 1 : 0;
 }
 

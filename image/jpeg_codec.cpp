@@ -3,6 +3,7 @@
 #include "image/file_signature.h"
 #include "image/no_inline.h"
 
+#include <climits>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -36,6 +37,19 @@ void LimitLibraryMemory(j_common_ptr cinfo) {
 #else
   (void)cinfo;
 #endif
+}
+
+// The library's own whole-picture buffers (progressive and multi-scan files) stay within the
+// memory a picture may take: beyond it the library fails instead of claiming memory that is
+// not there.
+void LimitReaderMemory(j_common_ptr cinfo) {
+  size_t budget = ImageMemoryBudget();
+#ifdef QUILLET_FUZZ_MAX_PIXEL_BYTES
+  if (budget > static_cast<size_t>(QUILLET_FUZZ_MAX_PIXEL_BYTES))
+    budget = static_cast<size_t>(QUILLET_FUZZ_MAX_PIXEL_BYTES);
+#endif
+  cinfo->mem->max_memory_to_use =
+      budget > static_cast<size_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(budget);
 }
 
 // ----- reader: one loop per component count, over all scanlines
@@ -81,9 +95,14 @@ bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image
 // file whether this returns or the error manager jumps back.
 QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer* image) {
   jpeg_create_decompress(cinfo);
-  LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
+  LimitReaderMemory(reinterpret_cast<j_common_ptr>(cinfo));
   jpeg_stdio_src(cinfo, file);
   jpeg_read_header(cinfo, TRUE);
+  // A few bytes may claim a picture far beyond the memory there is: refused before the
+  // library sizes its buffers by it (the output has the header's size).
+  if (ImagePixelsAffordable(static_cast<int32_t>(cinfo->image_width),
+                            static_cast<int32_t>(cinfo->image_height)) == 0)
+    return 0;
 
   // Colour files (delivered as RGB by default) go straight into the ImageBuffer's rows as
   // R, G, B, 255 through libjpeg-turbo's RGBA output: the same samples as the default RGB

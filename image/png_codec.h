@@ -18,3 +18,7 @@ int ReadPng(const char* path, ImageBuffer* image);
 // compression level 9, gAMA 45455, tIME (UTC now), one tEXt "Title" holding path.
 // A libpng error (e.g. a failed write) gives 0 with everything released.
 int WritePng(const char* path, const ImageBuffer* image);
+
+// WritePng into path with title as the tEXt "Title" (a temporary file standing in for the
+// target names the target).
+int WritePngTitled(const char* path, const char* title, const ImageBuffer* image);

@@ -97,7 +97,11 @@ QUILLET_NOINLINE int EncodePng(png_structp png, png_infop info, FILE* file, cons
 } // namespace
 
 int WritePng(const char* path, const ImageBuffer* image) {
-  if (path == nullptr || image == nullptr || image->pixels == nullptr ||
+  return WritePngTitled(path, path, image);
+}
+
+int WritePngTitled(const char* path, const char* title, const ImageBuffer* image) {
+  if (path == nullptr || title == nullptr || image == nullptr || image->pixels == nullptr ||
       ImagePixelBytes(image->width, image->height) == 0)
     return 0;
   int colorType = PNG_COLOR_TYPE_RGB;
@@ -150,7 +154,7 @@ int WritePng(const char* path, const ImageBuffer* image) {
     fclose(file);
     return 0;
   }
-  int result = EncodePng(png, info, file, path, image, colorType, row);
+  int result = EncodePng(png, info, file, title, image, colorType, row);
   png_destroy_write_struct(&png, &info);
   free(row);
   if (fclose(file) != 0)

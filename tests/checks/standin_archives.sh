@@ -79,9 +79,11 @@ for format in lha zip sevenzip cab; do
   cab) ext=cab tools="open_cab:cabextract" ;;
   esac
   for run in FolderComesBackWholeUnderItsOwnName:photos JapaneseNamesSurvive:ソフト表 \
-    FileIsStoredByItsOwnName:report JapaneseFileNameSurvives:予定表; do
+    FileIsStoredByItsOwnName:report JapaneseFileNameSurvives:予定表 \
+    UpdateTest.AddingKeepsWhatTheArchiveHeldAndReplacesTheSameName:update; do
     test=${run%%:*} base=${run#*:}
-    dir=$scratch/Formats_RoundTripTest.${test}_$format
+    case $test in *.*) ;; *) test=RoundTripTest.$test ;; esac
+    dir=$scratch/Formats_${test}_$format
     expected=$dir/src
     if [ $format = cab ]; then
       files_only "$dir/src" "$dir/src-files"

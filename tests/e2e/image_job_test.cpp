@@ -8,6 +8,8 @@
 #include "tests/e2e/driver/ui_driver.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -161,6 +163,87 @@ TEST_F(ImageJob, AnOutputThatCannotBeWrittenIsReported) {
   Answer("locked.png を作成することが出来ませんでした", IDOK);
   EXPECT_EQ(End(), 0);
   EXPECT_TRUE(IsFolder(target));
+}
+
+// How many files in folder match pattern ("~*": what a temporary file left behind is called).
+int FilesIn(const std::string& folder, const char* pattern) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = ::FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE)
+    return 0;
+  int n = 0;
+  do
+    n += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ? 1 : 0;
+  while (::FindNextFileA(search, &found));
+  ::FindClose(search);
+  return n;
+}
+
+TEST_F(ImageJob, AReadOnlyTargetIsKeptAndReported) {
+  std::string png = Write("kept.png", 1);
+  std::string bmp = box->Path("kept.bmp");
+  box->WriteFileText(bmp, "the user's own kept.bmp");
+  ASSERT_TRUE(::SetFileAttributesA(bmp.c_str(), FILE_ATTRIBUTE_READONLY));
+  box->WriteIni("[Image]\r\nType=0\r\n");
+  ASSERT_TRUE(app.Start(*box, Quoted(png)));
+  Answer(bmp + " は既に存在します。\n上書きしますか?", IDYES);
+  Answer("kept.png を作成することが出来ませんでした", IDOK);
+  EXPECT_EQ(End(), 0);
+  EXPECT_EQ(box->ReadFileText(bmp), "the user's own kept.bmp");
+  EXPECT_EQ(FilesIn(box->Dir(), "~*"), 0);
+  ::SetFileAttributesA(bmp.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A JPEG of a few hundred bytes whose header claims 65500 x 65500 pixels (17 GB in memory).
+TEST_F(ImageJob, APictureTooBigForMemoryCannotBeOpened) {
+  picture.channels = 1; // gray: the whole header fits in a few hundred bytes
+  std::string jpg = Write("huge.jpg", 2);
+  std::string bytes = box->ReadFileText(jpg);
+  size_t sof = bytes.find("\xFF\xC0"), sos = bytes.find("\xFF\xDA");
+  ASSERT_NE(sof, std::string::npos);
+  ASSERT_LT(sos, 360u);
+  for (size_t at : {sof + 5, sof + 7}) // height, then width, big-endian
+    bytes[at] = '\xFF', bytes[at + 1] = '\xDC';
+  box->WriteFileText(jpg, bytes.substr(0, sos + 40)); // cut short in the scan
+  box->WriteIni("[Image]\r\nType=0\r\n");
+  ASSERT_TRUE(app.Start(*box, Quoted(jpg)));
+  Answer("huge.jpg を開くことが出来ませんでした", IDOK);
+  EXPECT_EQ(End(), 0);
+  EXPECT_FALSE(FileExists(box->Path("huge.bmp")));
+}
+
+// Needs a folder on a small file system of its own (made by tests/checks/hard_conditions.sh,
+// which names it in QUILLET_SMALL_DISK); the test fills it to leave less room than the
+// rewritten picture takes.
+TEST_F(ImageJob, AFullDiskKeepsThePictureThatWasThere) {
+  const char* disk = std::getenv("QUILLET_SMALL_DISK");
+  if (disk == nullptr)
+    GTEST_SKIP() << "QUILLET_SMALL_DISK names no small file system";
+  ImageBuffer noise;
+  InitImageBuffer(&noise);
+  noise.width = 200;
+  noise.height = 150;
+  ASSERT_EQ(AllocImagePixels(&noise), 1);
+  unsigned state = 1;
+  for (size_t i = 0; i < 200 * 150 * 4; ++i)
+    noise.pixels[i] = static_cast<unsigned char>((state = state * 1103515245u + 12345u) >> 24);
+  std::string jpg = std::string(disk) + "\\photo.jpg";
+  ASSERT_EQ(WriteJpeg(jpg.c_str(), &noise, 90), 1);
+  FreeImagePixels(&noise);
+  std::string before = box->ReadFileText(jpg);
+  ULARGE_INTEGER free;
+  ASSERT_TRUE(::GetDiskFreeSpaceExA(disk, &free, nullptr, nullptr));
+  ASSERT_GT(free.QuadPart, before.size());
+  box->WriteFileText(std::string(disk) + "\\filler",
+                     std::string(static_cast<size_t>(free.QuadPart) - before.size() / 2, 'f'));
+
+  box->WriteIni("[Image]\r\nType=2\r\nJpegQuality=100\r\n");
+  ASSERT_TRUE(app.Start(*box, Quoted(jpg)));
+  Answer(kSameFormat, IDYES);
+  Answer("photo.jpg を作成することが出来ませんでした", IDOK);
+  EXPECT_EQ(End(), 0);
+  EXPECT_EQ(box->ReadFileText(jpg), before) << "the original, byte for byte";
+  EXPECT_EQ(FilesIn(disk, "*"), 2) << "no partial or temporary file left";
 }
 
 TEST_F(ImageJob, ACorruptJpegIsReportedAndTheProgramLivesOn) {

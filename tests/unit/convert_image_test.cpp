@@ -9,6 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
+#include <set>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace imgtest;
 
 namespace {
@@ -180,9 +188,127 @@ TEST(ConvertImage, WriteFailuresGiveTwo) {
     EXPECT_EQ(ConvertImage(bmp.c_str(), target.c_str(), 0, type, 80), 2) << kExt[type];
     if (Exists("/dev/full")) {
       EXPECT_EQ(ConvertImage(bmp.c_str(), "/dev/full", 0, type, 80), 2) << kExt[type];
+      EXPECT_TRUE(fs::is_character_file("/dev/full")) << "a device is never replaced";
     }
+    const std::string folder = dir.File(std::string("folder") + kExt[type]);
+    fs::create_directory(folder);
+    EXPECT_EQ(ConvertImage(bmp.c_str(), folder.c_str(), 0, type, 80), 2) << "a folder";
+    EXPECT_TRUE(fs::is_directory(folder));
   }
   EXPECT_EQ(OpenFileCount(), before);
+}
+
+// The names in dir: a temporary file left behind shows here.
+std::set<std::string> Names(const TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir.File("")))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+// body's result in a child process that, started as root, no longer may write everywhere.
+int Unprivileged(const std::function<int()>& body) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+      _exit(99);
+    _exit(body());
+  }
+  int status = 0;
+  return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status)
+                                                                               : -1;
+}
+
+// body's result while no file may grow beyond 100 bytes: a disk that fills up early.
+int OnAFullDisk(const std::function<int()>& body) {
+  rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 100;
+  void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const int result = body();
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  return result;
+}
+
+TEST(ConvertImage, AFailedWriteKeepsTheOldTargetAndLeavesNothing) {
+  Image picture;
+  FillGentle(&picture, 40, 30, false);
+  const Bytes old = {'o', 'l', 'd'};
+  for (int type = 0; type < 3; ++type) {
+    const std::string name = std::string("t") + kExt[type];
+    struct {
+      const char* what;
+      std::function<int(const TempDir&, const std::string&, const std::string&)> run;
+    } cases[] = {
+        {"read-only target",
+         [&](const TempDir&, const std::string& src, const std::string& target) {
+           chmod(target.c_str(), 0444);
+           return ConvertImage(src.c_str(), target.c_str(), 0, type, 80);
+         }},
+        {"full disk",
+         [&](const TempDir&, const std::string& src, const std::string& target) {
+           return OnAFullDisk(
+               [&] { return ConvertImage(src.c_str(), target.c_str(), 0, type, 80); });
+         }},
+        {"read-only folder",
+         [&](const TempDir& dir, const std::string& src, const std::string& target) {
+           chmod(dir.File("").c_str(), 0555);
+           const int result =
+               Unprivileged([&] { return ConvertImage(src.c_str(), target.c_str(), 0, type, 80); });
+           chmod(dir.File("").c_str(), 0755);
+           return result;
+         }},
+    };
+    for (const auto& c : cases) {
+      TempDir dir;
+      const std::string src = dir.File("p.bmp");
+      ASSERT_EQ(WriteBmp(src.c_str(), &picture.b), 1);
+      const std::string target = dir.File(name);
+      WriteFile(target, old);
+      EXPECT_EQ(c.run(dir, src, target), 2) << c.what << " " << name;
+      EXPECT_EQ(ReadFile(target), old) << c.what << " " << name;
+      EXPECT_EQ(Names(dir), (std::set<std::string>{"p.bmp", name})) << c.what << " " << name;
+    }
+    // onto itself on a full disk: the source stays byte for byte
+    TempDir dir;
+    const std::string self = dir.File("self" + std::string(kExt[type]));
+    ASSERT_EQ(type == kImageBmp   ? WriteBmp(self.c_str(), &picture.b)
+              : type == kImagePng ? WritePng(self.c_str(), &picture.b)
+                                  : WriteJpeg(self.c_str(), &picture.b, 20),
+              1);
+    const Bytes before = ReadFile(self);
+    EXPECT_EQ(OnAFullDisk([&] { return ConvertImage(self.c_str(), self.c_str(), type, type, 95); }),
+              2);
+    EXPECT_EQ(ReadFile(self), before) << kExt[type];
+    EXPECT_EQ(Names(dir).size(), 1u) << kExt[type];
+  }
+}
+
+TEST(ConvertImage, ReplacesAnExistingTargetWhole) {
+  TempDir dir;
+  Image picture;
+  FillGentle(&picture, 5, 3, false);
+  const std::string src = dir.File("p.bmp");
+  ASSERT_EQ(WriteBmp(src.c_str(), &picture.b), 1);
+  for (int type = 0; type < 3; ++type) {
+    const std::string target = dir.File(std::string("old") + kExt[type]);
+    WriteFile(target, Bytes(100000, 0xAB)); // longer than what replaces it
+    ASSERT_EQ(ConvertImage(src.c_str(), target.c_str(), 0, type, 90), 0) << kExt[type];
+    Image got;
+    EXPECT_EQ(type == kImageBmp   ? ReadBmp(target.c_str(), &got.b)
+              : type == kImagePng ? ReadPng(target.c_str(), &got.b)
+                                  : ReadJpeg(target.c_str(), &got.b),
+              1);
+    EXPECT_LT(ReadFile(target).size(), 100000u);
+  }
+  EXPECT_EQ(Names(dir), (std::set<std::string>{"p.bmp", "old.bmp", "old.png", "old.jpg"}));
+  // The PNG's Title names the target, not the temporary file it was written as.
+  const Bytes png = ReadFile(dir.File("old.png"));
+  const std::string title = "Title" + std::string(1, '\0') + dir.File("old.png");
+  EXPECT_NE(std::search(png.begin(), png.end(), title.begin(), title.end()), png.end());
 }
 
 TEST(ConvertImage, UnknownTargetTypeWritesNothing) {

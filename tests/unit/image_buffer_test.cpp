@@ -56,17 +56,9 @@ TEST(ImageBuffer, NonPositiveDimensionsReleaseAndFail) {
 }
 
 TEST(ImageBuffer, RefusesSizesThatOverflow) {
-  // width x height x 4 beyond size_t fails instead of allocating a smaller block. With 64-bit
-  // size_t every int32 size fits (and a huge one fails in the allocator); with 32 bits
-  // anything of 4 GB or more overflows.
-  if (sizeof(size_t) == 4) {
-    EXPECT_EQ(ImagePixelBytes(INT32_MAX, INT32_MAX), 0u);
-    EXPECT_EQ(ImagePixelBytes(65536, 16384), 0u);
-    EXPECT_EQ(ImagePixelBytes(16384, 65535), static_cast<size_t>(16384) * 65535 * 4);
-  } else {
-    EXPECT_EQ(static_cast<uint64_t>(ImagePixelBytes(INT32_MAX, INT32_MAX)),
-              static_cast<uint64_t>(INT32_MAX) * INT32_MAX * 4);
-  }
+  // width x height x 4 beyond size_t fails instead of allocating a smaller block.
+  EXPECT_EQ(ImagePixelBytes(INT32_MAX, INT32_MAX), 0u);
+  EXPECT_EQ(ImagePixelBytes(65536, 65536), 0u);
   ImageBuffer image;
   InitImageBuffer(&image);
   image.width = INT32_MAX;
@@ -74,6 +66,27 @@ TEST(ImageBuffer, RefusesSizesThatOverflow) {
   EXPECT_EQ(AllocImagePixels(&image), 0);
   EXPECT_EQ(image.pixels, nullptr);
   EXPECT_EQ(ImagePixelBytes(3, 2), 24u);
+}
+
+TEST(ImageBuffer, NeverLargerThanTheBuildsLimit) {
+  // 1 GiB in a 32-bit build, 4 GiB in a 64-bit one; and never beyond the memory there is.
+  const bool wide = sizeof(void*) == 8;
+  const struct {
+    int32_t w, h;
+    bool fits;
+  } cases[] = {{16384, 16384, true},  {16384, 16385, wide},  {32768, 32768, wide},
+               {32768, 32769, false}, {65500, 65500, false}, {1, 1, true}};
+  for (const auto& c : cases) {
+    const uint64_t bytes = static_cast<uint64_t>(c.w) * static_cast<uint64_t>(c.h) * 4;
+    EXPECT_EQ(static_cast<uint64_t>(ImagePixelBytes(c.w, c.h)), c.fits ? bytes : 0u)
+        << c.w << "x" << c.h;
+    if (!c.fits) {
+      EXPECT_EQ(ImagePixelsAffordable(c.w, c.h), 0) << c.w << "x" << c.h;
+    }
+  }
+  EXPECT_GT(ImageMemoryBudget(), 0u);
+  EXPECT_LE(static_cast<uint64_t>(ImageMemoryBudget()), kMaxPixelBytes);
+  EXPECT_EQ(ImagePixelsAffordable(64, 64), 1);
 }
 
 } // namespace

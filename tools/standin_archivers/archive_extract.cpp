@@ -106,7 +106,55 @@ int ExtractAll(archive* reader, const std::string& folder) {
   return status == ARCHIVE_EOF ? kStandinOk : kStandinReadFailed;
 }
 
+int ReadMembers(archive* reader, std::vector<Member>* members) {
+  archive_entry* entry = nullptr;
+  int status;
+  while ((status = archive_read_next_header(reader, &entry)) == ARCHIVE_OK ||
+         status == ARCHIVE_WARN) {
+    const int type = archive_entry_filetype(entry);
+    if (type != AE_IFDIR && type != AE_IFREG)
+      continue;
+    Member member;
+    if (!SafeRelativeName(entry, &member.name))
+      return kStandinReadFailed;
+    member.folder = type == AE_IFDIR;
+    std::shared_ptr<std::string> bytes = std::make_shared<std::string>();
+    char buffer[65536];
+    la_ssize_t got = 0;
+    while (!member.folder && (got = archive_read_data(reader, buffer, sizeof buffer)) > 0)
+      bytes->append(buffer, static_cast<size_t>(got));
+    if (got < 0)
+      return kStandinReadFailed;
+    member.size = bytes->size();
+    member.held = bytes;
+    member.attributes = member.folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    member.written =
+        UnixToFileTime(archive_entry_mtime_is_set(entry) ? archive_entry_mtime(entry) : 0);
+    members->push_back(member);
+  }
+  return status == ARCHIVE_EOF ? kStandinOk : kStandinReadFailed;
+}
+
 } // namespace
+
+int ReadArchiveMembers(const std::string& path, int kinds, std::vector<Member>* members) {
+  InFile file;
+  unsigned long long size = 0;
+  if (!file.Open(path) || !file.Size(&size))
+    return kStandinReadFailed;
+  std::unique_ptr<StretchReader> source(new (std::nothrow) StretchReader(&file, 0, size));
+  archive* reader = archive_read_new();
+  if (!source || !reader) {
+    if (reader)
+      archive_read_free(reader);
+    return kStandinReadFailed;
+  }
+  ChooseFormats(reader, kinds);
+  int result =
+      source->Open(reader) == ARCHIVE_OK ? ReadMembers(reader, members) : kStandinReadFailed;
+  archive_read_free(reader);
+  return result;
+}
 
 int ExtractArchiveFile(const std::string& path, int kinds, const std::string& folder) {
   InFile file;

@@ -2,7 +2,10 @@
 // be a stretch of a larger file, as in a self-extracting program.
 #pragma once
 
+#include "member_list.h"
+
 #include <string>
+#include <vector>
 
 enum ArchiveKind {
   kArchiveLha = 1,
@@ -24,3 +27,7 @@ int ExtractArchive(const ArchiveStretch& stretch, int kinds, const std::string& 
 
 // ExtractArchive for the whole of the file at path.
 int ExtractArchiveFile(const std::string& path, int kinds, const std::string& folder);
+
+// Every file and folder member of the archive at path (one of the kinds), in archive order,
+// each file's bytes held in memory. A StandinResult.
+int ReadArchiveMembers(const std::string& path, int kinds, std::vector<Member>* members);

@@ -1,6 +1,7 @@
 // Stand-in for CAB32.DLL: creates, turns self-extracting and extracts cabinets, for
 // exactly the command lines the program sends.
 #include "archive_extract.h"
+#include "archive_update.h"
 #include "cab_writer.h"
 #include "command_args.h"
 #include "command_log.h"
@@ -25,7 +26,7 @@ int Add(const std::string& archive, const std::string& folder, const std::string
       isFolder ? AddFolderMembers(folder, name, &members) : AddFileMember(folder, name, &members);
   if (!found)
     return kStandinSourceMissing;
-  return WriteCabArchive(archive, members);
+  return AddToArchive(archive, kArchiveCab, members, WriteCabArchive);
 }
 
 int Run(const char* line) {

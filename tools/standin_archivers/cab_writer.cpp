@@ -99,8 +99,8 @@ class BlockWriter {
 };
 
 int CopyMember(const Member& file, BlockWriter* blocks) {
-  InFile in;
-  if (!in.Open(file.path))
+  MemberData in;
+  if (!in.Open(file))
     return kStandinReadFailed;
   char buffer[65536];
   size_t got = 0;

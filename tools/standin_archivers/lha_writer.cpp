@@ -81,8 +81,8 @@ int WriteMember(OutFile* out, const Member& member) {
     std::string header = BuildHeader(member, 0);
     return out->Write(header.data(), header.size()) ? kStandinOk : kStandinWriteFailed;
   }
-  InFile in;
-  if (!in.Open(member.path))
+  MemberData in;
+  if (!in.Open(member))
     return kStandinReadFailed;
   unsigned long long headerAt = out->Position();
   std::string header = BuildHeader(member, 0);

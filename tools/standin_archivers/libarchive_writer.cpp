@@ -26,8 +26,8 @@ int WriteMember(archive* out, const Member& member) {
   std::wstring name;
   if (!EntryName(member, &name))
     return kStandinReadFailed;
-  InFile in;
-  if (!member.folder && !in.Open(member.path))
+  MemberData in;
+  if (!member.folder && !in.Open(member))
     return kStandinReadFailed;
   archive_entry* entry = archive_entry_new();
   if (!entry)

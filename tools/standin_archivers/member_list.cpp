@@ -1,6 +1,7 @@
 #include "member_list.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -52,6 +53,21 @@ bool AddBelow(const std::string& name, const std::string& path, std::vector<Memb
 }
 
 } // namespace
+
+bool MemberData::Open(const Member& member) {
+  held_ = member.held.get();
+  at_ = 0;
+  return held_ != nullptr || file_.Open(member.path);
+}
+
+bool MemberData::Read(void* data, size_t size, size_t* got) {
+  if (held_ == nullptr)
+    return file_.Read(data, size, got);
+  *got = std::min(size, held_->size() - at_);
+  memcpy(data, held_->data() + at_, *got);
+  at_ += *got;
+  return true;
+}
 
 bool AddFileMember(const std::string& folder, const std::string& name,
                    std::vector<Member>* members) {

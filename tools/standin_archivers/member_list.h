@@ -4,16 +4,33 @@
 
 #include <windows.h>
 
+#include "file_io.h"
+
+#include <memory>
 #include <string>
 #include <vector>
 
 struct Member {
   std::string name; // relative, code page 932, '\\' between levels, no trailing '\\'
-  std::string path; // where it lies
+  std::string path; // where it lies; empty for a member taken over from an earlier archive
+  std::shared_ptr<const std::string> held; // that member's bytes
   bool folder;
   unsigned long long size;
   DWORD attributes;
   FILETIME written;
+};
+
+// A member's bytes, from its file or from what an earlier archive held.
+class MemberData {
+ public:
+  bool Open(const Member& member);
+  // Reads up to size bytes; *got is 0 at the end.
+  bool Read(void* data, size_t size, size_t* got);
+
+ private:
+  InFile file_;
+  const std::string* held_ = nullptr;
+  size_t at_ = 0;
 };
 
 // Adds the file folder + name as the member "name". False when it is not an existing file.

@@ -1,6 +1,7 @@
 // Stand-in for 7-Zip32.dll: creates and extracts ZIP and 7z archives, for exactly the
 // command lines the program sends.
 #include "archive_extract.h"
+#include "archive_update.h"
 #include "command_args.h"
 #include "command_log.h"
 #include "libarchive_writer.h"
@@ -37,7 +38,11 @@ int Add(LibarchiveFormat format, const std::string& archive, const std::string& 
       isFolder ? AddFolderMembers(folder, name, &members) : AddFileMember(folder, name, &members);
   if (!found)
     return kStandinSourceMissing;
-  return WriteLibarchiveArchive(archive, format, members);
+  int kind = format == LibarchiveFormat::kZip ? kArchiveZip : kArchiveSevenZip;
+  return AddToArchive(archive, kind, members,
+                      [format](const std::string& path, const std::vector<Member>& all) {
+                        return WriteLibarchiveArchive(path, format, all);
+                      });
 }
 
 int Run(const char* line) {

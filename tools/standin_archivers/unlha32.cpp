@@ -1,6 +1,7 @@
 // Stand-in for UNLHA32.DLL: creates, turns self-extracting and extracts LHA archives, for
 // exactly the command lines the program sends.
 #include "archive_extract.h"
+#include "archive_update.h"
 #include "command_args.h"
 #include "command_log.h"
 #include "cp932_text.h"
@@ -22,7 +23,7 @@ int AddFile(const std::string& archive, const std::string& source) {
     return kStandinUnknownCommand;
   if (!AddFileMember(folder, name, &members))
     return kStandinSourceMissing;
-  return WriteLhaArchive(archive, members);
+  return AddToArchive(archive, kArchiveLha, members, WriteLhaArchive);
 }
 
 // a "{archive}" "{dir}" "{name}" -d: a folder with everything in it, as "{name}\...".
@@ -32,7 +33,7 @@ int AddFolder(const std::string& archive, const std::string& folder, const std::
     return kStandinUnknownCommand;
   if (!AddFolderMembers(folder, name, &members))
     return kStandinSourceMissing;
-  return WriteLhaArchive(archive, members);
+  return AddToArchive(archive, kArchiveLha, members, WriteLhaArchive);
 }
 
 int Run(const char* line) {
