@@ -26,20 +26,23 @@ wine_setup() {
   fi
   # A prefix made before wine32 was installed lacks the 32-bit side that the i686 build
   # needs, and Wine does not add it later: such a prefix is made anew.
-  if [ -f "$WINEPREFIX/.quillet-ready-2" ] && [ -x "$WINE32_LOADER" ] &&
+  if [ -f "$WINEPREFIX/system.reg" ] && [ -x "$WINE32_LOADER" ] &&
     [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
     log "the Wine prefix lacks its 32-bit side: making it anew"
     timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
     timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX"
   fi
-  if [ ! -f "$WINEPREFIX/.quillet-ready-2" ]; then
+  # A prefix of an earlier set-up only lacks the newer settings.
+  if [ ! -f "$WINEPREFIX/.quillet-ready-3" ]; then
     log "preparing the Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
+    if [ ! -f "$WINEPREFIX/.quillet-ready-2" ]; then
+      timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
+    fi
     wine_import_settings
     timeout 60 "$WINESERVER" -w || true
-    touch "$WINEPREFIX/.quillet-ready-2"
+    touch "$WINEPREFIX/.quillet-ready-3"
   fi
 }
 
@@ -52,6 +55,10 @@ wine_import_settings() {
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
     printf '"ＭＳ ゴシック"="IPAGothic"\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'
     printf '"MS Gothic"="IPAGothic"\r\n"MS PGothic"="IPAPGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n\r\n'
+    # Wine 8.0 as packaged looks for its own fonts in a folder that does not exist, so
+    # caption buttons lacked their Marlett glyphs and showed letters: named here instead.
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\r\n'
+    printf '"Marlett (TrueType)"="Z:\\\\usr\\\\share\\\\wine\\\\fonts\\\\marlett.ttf"\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
     # A virtual desktop: Wine draws the frames and captions itself, with or without a
     # window manager, so screenshots show window titles.
