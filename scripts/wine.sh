@@ -6,7 +6,7 @@
 WINE=/usr/lib/wine/wine64
 # wine32's loader: with it, a new prefix is a WoW64 prefix and wine64 hands 32-bit
 # programs over to it.
-WINE32_LOADER=/usr/lib/wine/wine
+WINE32_LOADER=${WINE32_LOADER:-/usr/lib/wine/wine}
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 QUILLET_XVFB_PID=""

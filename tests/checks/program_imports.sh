@@ -5,6 +5,8 @@
 set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 . "$QUILLET_ROOT/tests/checks/lib/checking.sh"
+# binutils' output is read in English, whatever locale ./test runs in.
+export LC_ALL=C
 
 allowed=" kernel32.dll user32.dll gdi32.dll shell32.dll comctl32.dll advapi32.dll ole32.dll
   oleaut32.dll msvcrt.dll comdlg32.dll shlwapi.dll version.dll "

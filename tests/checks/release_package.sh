@@ -6,6 +6,8 @@
 set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 . "$QUILLET_ROOT/tests/checks/lib/checking.sh"
+# binutils' output is read in English, whatever locale ./test runs in.
+export LC_ALL=C
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -5,6 +5,8 @@
 set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 . "$QUILLET_ROOT/tests/checks/lib/checking.sh"
+# binutils' output is read in English, whatever locale ./test runs in.
+export LC_ALL=C
 
 # The export table's names, sorted, on one line.
 exported_names() {  # objdump dll
