@@ -1,9 +1,12 @@
 # Sourced by every script that runs Windows programs: one Wine set-up for all of them.
-# wine_setup starts Xvfb when there is no display, prepares the project's own prefix
-# (code page 932, Japanese fonts, no crash dialogs) and exports the environment;
+# wine_setup starts Xvfb when there is no display, prepares the project's own WoW64
+# prefix (code page 932, Japanese fonts, no crash dialogs) and exports the environment;
 # wine_teardown stops wineserver and the Xvfb it started.
 
 WINE=/usr/lib/wine/wine64
+# wine32's loader: with it, a new prefix is a WoW64 prefix and wine64 hands 32-bit
+# programs over to it.
+WINE32_LOADER=${WINE32_LOADER:-/usr/lib/wine/wine}
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 QUILLET_XVFB_PID=""
@@ -21,13 +24,25 @@ wine_setup() {
     for i in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
     [ -e "/tmp/.X11-unix/X$n" ] || die "Xvfb did not start on :$n"
   fi
-  if [ ! -f "$WINEPREFIX/.quillet-ready-2" ]; then
+  # A prefix made before wine32 was installed lacks the 32-bit side that the i686 build
+  # needs, and Wine does not add it later: such a prefix is made anew.
+  if [ -f "$WINEPREFIX/system.reg" ] && [ -x "$WINE32_LOADER" ] &&
+    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    log "the Wine prefix lacks its 32-bit side: making it anew"
+    timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
+    timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
+  # A prefix of an earlier set-up only lacks the newer settings.
+  if [ ! -f "$WINEPREFIX/.quillet-ready-3" ]; then
     log "preparing the Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
+    if [ ! -f "$WINEPREFIX/.quillet-ready-2" ]; then
+      timeout 300 "$WINE" wineboot -i >/dev/null 2>&1 || die "wineboot failed"
+    fi
     wine_import_settings
     timeout 60 "$WINESERVER" -w || true
-    touch "$WINEPREFIX/.quillet-ready-2"
+    touch "$WINEPREFIX/.quillet-ready-3"
   fi
 }
 
@@ -40,6 +55,10 @@ wine_import_settings() {
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
     printf '"ＭＳ ゴシック"="IPAGothic"\r\n"ＭＳ Ｐゴシック"="IPAPGothic"\r\n'
     printf '"MS Gothic"="IPAGothic"\r\n"MS PGothic"="IPAPGothic"\r\n"MS UI Gothic"="IPAPGothic"\r\n\r\n'
+    # Wine 8.0 as packaged looks for its own fonts in a folder that does not exist, so
+    # caption buttons lacked their Marlett glyphs and showed letters: named here instead.
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\r\n'
+    printf '"Marlett (TrueType)"="Z:\\\\usr\\\\share\\\\wine\\\\fonts\\\\marlett.ttf"\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
     # A virtual desktop: Wine draws the frames and captions itself, with or without a
     # window manager, so screenshots show window titles.
@@ -47,6 +66,15 @@ wine_import_settings() {
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n"Default"="1024x768"\r\n\r\n'
   } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
   timeout 60 "$WINE" regedit /S "$(wine_path "$reg")" >/dev/null 2>&1 || die "regedit failed"
+}
+
+# Whether this machine runs 32-bit Windows programs: the prefix's own 32-bit command
+# interpreter is asked for an exit status.
+wine_runs_32bit() {
+  [ -x "$WINE32_LOADER" ] && [ -f "$WINEPREFIX/drive_c/windows/syswow64/cmd.exe" ] || return 1
+  local status=0
+  WINE_TIMEOUT=60 wine_run 'C:\windows\syswow64\cmd.exe' /c exit 7 >/dev/null 2>&1 || status=$?
+  [ "$status" -eq 7 ]
 }
 
 # The Windows form of a Linux path (Z:\...).

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Converts pictures made by ImageMagick through the real Quillet.exe under Wine, in every
 # direction, and opens what it wrote with ImageMagick again.
+# Usage: tests/checks/image_outputs.sh [build folder]      (default: build/win64)
 set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 . "$QUILLET_ROOT/scripts/wine.sh"
+build=${1:-$QUILLET_BUILD/win64}
 wine_setup
 
 work=$(mktemp -d)
@@ -15,7 +17,7 @@ bad() { failed=$((failed + 1)); echo "FAILED: $*"; }
 # Runs Quillet.exe in a folder of its own with an INI and the given items.
 quillet_in() {  # dir ini items...
   local dir=$1 ini=$2; shift 2
-  cp "$QUILLET_BUILD/win64/Quillet.exe" "$dir/"
+  cp "$build/Quillet.exe" "$dir/"
   printf '%s' "$ini" > "$dir/Quillet.ini"
   local args=() item
   for item in "$@"; do args+=("$(wine_path "$item")"); done

@@ -3,11 +3,13 @@
 # source and into an output folder, opened with independent tools; archives made by
 # independent tools extracted by Quillet.exe. The stand-in archiver libraries sit beside
 # the program, as they do for ./quillet.
+# Usage: tests/checks/quillet_archives.sh [build folder]      (default: build/win64)
 set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 . "$QUILLET_ROOT/scripts/wine.sh"
 . "$QUILLET_ROOT/tests/checks/lib/trees.sh"
 . "$QUILLET_ROOT/tests/checks/lib/checking.sh"
+build=${1:-$QUILLET_BUILD/win64}
 wine_setup
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-archives.XXXXXX")
@@ -15,7 +17,7 @@ if [ "${KEEP:-0}" = 1 ]; then log "work folder: $work"; else trap 'rm -rf "$work
 
 prog=$work/prog
 mkdir -p "$prog"
-cp "$QUILLET_BUILD/win64/Quillet.exe" "$QUILLET_BUILD"/win64/standin_archivers/*.dll "$prog/"
+cp "$build/Quillet.exe" "$build"/standin_archivers/*.dll "$prog/"
 wine_temp="$WINEPREFIX/drive_c/users/$(id -un)/Temp"
 
 quillet() {  # ini items...
