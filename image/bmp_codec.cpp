@@ -2,11 +2,9 @@
 
 #include "image/file_signature.h"
 
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
