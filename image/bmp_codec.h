@@ -7,8 +7,11 @@
 // 1 when the file opens for binary reading and its first two bytes are "BM".
 int IsBmpFile(const char* path);
 
-// Reads an uncompressed bottom-up BMP of 1, 4, 8, 24 or 32 bits per pixel into an empty
-// record (channels 3, A 255). On failure a pixel block already allocated stays in image.
+// Reads a BMP into an empty record: OS/2 1.x and 2.x and Windows 3 to V5 headers, bottom-up
+// or top-down, 1, 2, 4, 8, 16, 24 or 32 bits per pixel, uncompressed, RLE8, RLE4 or through
+// colour masks (bit fields, with alpha). channels is 4 when an alpha mask brings alpha that
+// is not zero everywhere, else 3 with A 255. On failure a pixel block already allocated
+// stays in image.
 int ReadBmp(const char* path, ImageBuffer* image);
 
 // Writes image as a 24-bit bottom-up BMP: bfSize = stride x height + 56, two trailing zero

@@ -54,16 +54,25 @@ void LimitReaderMemory(j_common_ptr cinfo) {
 
 // ----- reader: one loop per component count, over all scanlines
 
+// a x b / 255, rounded: the share of light that two inks let through.
+inline unsigned char Through(unsigned a, unsigned b) {
+  return static_cast<unsigned char>((a * b + 127) / 255);
+}
+
 // Reads all scanlines into image rows, the file's first scanline into the last row.
 // Each case converts with the reader's mapping: 1 -> s0 s0 s0 255, 2 -> s0 s0 s0 s1,
-// 3 -> s0 s1 s2 255, 4 -> s0 s1 s2 s3, other counts -> s0 s0 s0 255.
+// 3 -> s0 s1 s2 255, 4 (CMYK) -> R, G, B from the inks, opaque; other counts -> s0 s0 s0 255.
 bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image) {
   const size_t width = cinfo->output_width;
   const size_t height = cinfo->output_height;
   const size_t rowBytes = width * 4;
   const size_t step = static_cast<size_t>(cinfo->output_components);
-  const int mapping =
+  int mapping =
       cinfo->output_components >= 1 && cinfo->output_components <= 4 ? cinfo->output_components : 0;
+  // Files with an Adobe marker (as the usual editors write them, and every YCCK file) store
+  // each ink inverted, 255 meaning none; others store the ink itself.
+  if (mapping == 4 && cinfo->saw_Adobe_marker)
+    mapping = 5;
 #define QUILLET_EACH_SCANLINE(PIXEL)                                                               \
   while (cinfo->output_scanline < cinfo->output_height) {                                          \
     const size_t n = cinfo->output_scanline;                                                       \
@@ -83,7 +92,14 @@ bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image
   case 3:
     QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = 255;) break;
   case 4:
-    QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[1]; d[2] = s[2]; d[3] = s[3];) break;
+    QUILLET_EACH_SCANLINE(d[0] = Through(255u - s[0], 255u - s[3]);
+                          d[1] = Through(255u - s[1], 255u - s[3]);
+                          d[2] = Through(255u - s[2], 255u - s[3]); d[3] = 255;)
+    break;
+  case 5:
+    QUILLET_EACH_SCANLINE(d[0] = Through(s[0], s[3]); d[1] = Through(s[1], s[3]);
+                          d[2] = Through(s[2], s[3]); d[3] = 255;)
+    break;
   default:
     QUILLET_EACH_SCANLINE(d[0] = s[0]; d[1] = s[0]; d[2] = s[0]; d[3] = 255;) break;
   }
@@ -120,7 +136,8 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   // AllocImagePixels refuses a block whose size does not fit size_t.
   image->width = static_cast<int32_t>(cinfo->output_width);
   image->height = static_cast<int32_t>(cinfo->output_height);
-  image->channels = direct ? 3 : cinfo->output_components;
+  // CMYK and YCCK files (delivered as CMYK) are read as colour; K never becomes alpha.
+  image->channels = direct || cinfo->output_components == 4 ? 3 : cinfo->output_components;
   if (AllocImagePixels(image) == 0)
     return 0;
 

@@ -7,7 +7,9 @@
 // 1 when the file opens for binary reading and begins with 0xFF 0xD8.
 int IsJpegFile(const char* path);
 
-// Decodes with the library's defaults into an empty record; channels = output_components.
+// Decodes with the library's defaults into an empty record; channels = output_components,
+// except that CMYK and YCCK files become opaque colour (channels 3): inverted inks when the
+// file has an Adobe marker, plain inks otherwise.
 // A fatal library error returns 0 (object destroyed, file closed); warnings go to the standard
 // error stream and decoding goes on, so a truncated file still reads with result 1.
 int ReadJpeg(const char* path, ImageBuffer* image);

@@ -7,8 +7,9 @@
 // 1 when the file opens for binary reading and begins with the 8-byte PNG signature.
 int IsPngFile(const char* path);
 
-// Reads a PNG of bit depth 8 in colour type 0, 2, 3, 4 or 6 into an empty record, with no
-// transformation (tRNS is not applied; interlaced files read like plain ones). Any libpng
+// Reads a PNG of any colour type and bit depth into an empty record, interlaced or not:
+// palettes and low depths expanded, 16 bits rounded to 8, tRNS applied as alpha. channels
+// is 1 gray, 2 gray with alpha, 3 colour (a palette too), 4 colour with alpha. Any libpng
 // error (corrupt data, CRC error in a critical chunk, bad header) gives 0 with everything
 // released; a pixel block already allocated stays in image for the caller.
 int ReadPng(const char* path, ImageBuffer* image);

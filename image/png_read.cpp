@@ -40,14 +40,6 @@ void WidenRgb(unsigned char* dst, const unsigned char* src, size_t width) {
   }
 }
 
-void WidenPalette(unsigned char* dst, const unsigned char* src, size_t width,
-                  const unsigned char (*table)[4]) {
-  for (size_t x = 0; x < width; ++x, dst += 4) {
-    const unsigned char p = src[x];
-    memcpy(dst, table[p], 4);
-  }
-}
-
 void WidenGrayAlpha(unsigned char* dst, const unsigned char* src, size_t width) {
   for (size_t x = 0; x < width; ++x, src += 2, dst += 4) {
     const unsigned char v = src[0], a = src[1];
@@ -63,24 +55,20 @@ struct RowTarget {
   unsigned char* pixels;
   size_t width;
   size_t height;
-  size_t offset; // where a row's samples start when decoded into the row's own tail
-  int colorType;
-  unsigned char table[256][4]; // palette lookup: R, G, B, 255
+  size_t offset;  // where a row's samples start when decoded into the row's own tail
+  size_t samples; // per pixel after libpng's transformations: 1 gray .. 4 RGBA
 };
 
 void WidenRow(const RowTarget& t, size_t row, const unsigned char* src) {
   unsigned char* const dst = t.pixels + row * t.width * 4;
-  switch (t.colorType) {
-  case PNG_COLOR_TYPE_GRAY:
+  switch (t.samples) {
+  case 1:
     WidenGray(dst, src, t.width);
     break;
-  case PNG_COLOR_TYPE_RGB:
+  case 3:
     WidenRgb(dst, src, t.width);
     break;
-  case PNG_COLOR_TYPE_PALETTE:
-    WidenPalette(dst, src, t.width, t.table);
-    break;
-  case PNG_COLOR_TYPE_GRAY_ALPHA:
+  case 2:
     WidenGrayAlpha(dst, src, t.width);
     break;
   default:
@@ -114,50 +102,25 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   // libpng accepts only 1 .. 2^31 - 1 (and its user limits), so both fit int32_t.
   image->width = static_cast<int32_t>(width);
   image->height = static_cast<int32_t>(height);
-  if (bitDepth != 8)
+  // Every colour type and depth becomes 8-bit gray, gray with alpha, RGB or RGBA: low depths
+  // and palettes are expanded, 16 bits scaled with rounding, and a tRNS chunk (a palette
+  // entry's alpha, or the key colour of a gray or RGB picture) becomes alpha. An index beyond
+  // the palette expands to opaque black.
+  if (bitDepth < 8)
+    png_set_packing(png);
+  if (colorType == PNG_COLOR_TYPE_PALETTE || bitDepth < 8)
+    png_set_expand(png);
+  if (png_get_valid(png, info, PNG_INFO_tRNS) != 0)
+    png_set_tRNS_to_alpha(png);
+  if (bitDepth == 16)
+    png_set_scale_16(png);
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  const size_t samples = png_get_channels(png, info);
+  if (png_get_bit_depth(png, info) != 8 || samples < 1 || samples > 4)
     return 0;
-
-  size_t samples = 0;
-  switch (colorType) {
-  case PNG_COLOR_TYPE_GRAY:
-    image->channels = 1, samples = 1;
-    break;
-  case PNG_COLOR_TYPE_RGB:
-    image->channels = 3, samples = 3;
-    break;
-  // A palette image is in colour: counted as one channel, the writers would turn it gray.
-  case PNG_COLOR_TYPE_PALETTE:
-    image->channels = 3, samples = 1;
-    break;
-  case PNG_COLOR_TYPE_GRAY_ALPHA:
-    image->channels = 2, samples = 2;
-    break;
-  case PNG_COLOR_TYPE_RGB_ALPHA:
-    image->channels = 4, samples = 4;
-    break;
-  default:
-    return 0;
-  }
-
-  // An index beyond the file's palette never reads outside it: such a pixel is opaque black.
-  unsigned char(*table)[4] = target->table;
-  for (int i = 0; i < 256; ++i) {
-    table[i][0] = table[i][1] = table[i][2] = 0;
-    table[i][3] = 255;
-  }
-  if (colorType == PNG_COLOR_TYPE_PALETTE) {
-    png_colorp palette = nullptr;
-    int entries = 0;
-    if (png_get_PLTE(png, info, &palette, &entries) == 0 || palette == nullptr)
-      return 0;
-    if (entries > 256)
-      entries = 256;
-    for (int i = 0; i < entries; ++i) {
-      table[i][0] = palette[i].red;
-      table[i][1] = palette[i].green;
-      table[i][2] = palette[i].blue;
-    }
-  }
+  // Counted as the writers read it: a palette picture is in colour (3, or 4 with alpha).
+  image->channels = static_cast<int32_t>(samples);
 
   if (AllocImagePixels(image) == 0)
     return 0;
@@ -170,10 +133,8 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   target->width = w;
   target->height = h;
   target->offset = rowBytes - w * samples;
-  target->colorType = colorType;
+  target->samples = samples;
 
-  const int passes = png_set_interlace_handling(png);
-  png_read_update_info(png, info);
   if (passes <= 1)
     *relay = StartRowRelay(w * samples, StoreDecodedRow, target);
   if (*relay != nullptr) {

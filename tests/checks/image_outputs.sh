@@ -75,11 +75,32 @@ quillet_in "$dir" $'[Image]\r\nType=2\r\nJpegQuality=95\r\n' "$dir/pal.png"
 [ "$(identify -format '%[channels]' "$dir/pal.jpg" 2>/dev/null)" = "srgb" ] &&
   [ "$(differing "$dir/pal.png" "$dir/pal.jpg" 20%)" = "0" ] && ok || bad "palette PNG to JPEG"
 
-# A palette PNG with transparency reads fully opaque.
+# A palette PNG with transparency gives an opaque BMP.
 dir="$work/palette"; mkdir -p "$dir"
 convert -size 8x8 -depth 8 xc:red -fill blue -draw 'rectangle 0,0 3,3' -transparent blue \
   -define png:bit-depth=8 -define png:color-type=3 "$dir/pal.png"
 quillet_in "$dir" $'[Image]\r\nType=0\r\n' "$dir/pal.png"
 [ "$(identify -format "%[opaque]" "$dir/pal.bmp" 2>/dev/null | tr A-Z a-z)" = "true" ] && ok || bad "palette PNG opaque"
+
+# A CMYK JPEG, as editors write it, converts to BMP and PNG with the colours ImageMagick
+# shows (30 dB or better), opaque.
+dir="$work/cmyk"; mkdir -p "$dir"
+convert "$work/source.png" -colorspace CMYK -quality 92 "$dir/cmyk.jpg"
+convert "$dir/cmyk.jpg" -colorspace sRGB -depth 8 "PNG24:$dir/magick.png"
+for t in 0 1; do
+  quillet_in "$dir" $'[Image]\r\nType='"$t"$'\r\n' "$dir/cmyk.jpg"
+  out="$dir/cmyk.${ext_of[$t]}"
+  psnr=$(compare -metric PSNR "$dir/magick.png" "$out" null: 2>&1 | cut -d' ' -f1)
+  awk -v p="$psnr" 'BEGIN { exit !(p == "inf" || p + 0 >= 30) }' && ok || bad "CMYK JPEG to ${ext_of[$t]}: PSNR $psnr"
+  [ "$(identify -format "%[opaque]" "$out" 2>/dev/null | tr A-Z a-z)" = "true" ] && ok ||
+    bad "CMYK JPEG to ${ext_of[$t]}: not opaque"
+done
+
+# An RLE8 BMP converts to PNG pixel for pixel.
+dir="$work/rle8"; mkdir -p "$dir"
+convert "$work/source.png" -colors 40 -type palette -compress RLE "BMP3:$dir/rle.bmp"
+[ "$(od -An -tx1 -j30 -N1 "$dir/rle.bmp" | tr -d " ")" = "01" ] || bad "ImageMagick wrote no RLE8 file"
+quillet_in "$dir" $'[Image]\r\nType=1\r\n' "$dir/rle.bmp"
+[ -f "$dir/rle.png" ] && [ "$(differing "$dir/rle.bmp" "$dir/rle.png" 0)" = "0" ] && ok || bad "RLE8 BMP to PNG"
 
 finish

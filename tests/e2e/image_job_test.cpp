@@ -7,10 +7,13 @@
 #include "res/resource.h"
 #include "tests/e2e/driver/ui_driver.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <png.h>
+#include <vector>
 
 namespace {
 
@@ -260,6 +263,41 @@ TEST_F(ImageJob, ACorruptJpegIsReportedAndTheProgramLivesOn) {
   EXPECT_FALSE(FileExists(box->Path("empty.bmp")));
   PressButton(main, IDCANCEL);
   EXPECT_NE(End(), -1);
+}
+
+// A palette PNG with transparent entries, converted to PNG onto itself, keeps each pixel's
+// colour and alpha, as libpng's own simplified reader sees them.
+TEST_F(ImageJob, APalettePngKeepsItsTransparency) {
+  const std::string path = box->Path("clear.png");
+  const unsigned char colormap[] = {255, 0, 0, 255, 0, 0, 255, 0, 0, 160, 0, 100};
+  const unsigned char indices[] = {0, 1, 2, 1, 2, 2, 0, 1};
+  png_image source;
+  memset(&source, 0, sizeof source);
+  source.version = PNG_IMAGE_VERSION;
+  source.width = 4;
+  source.height = 2;
+  source.format = PNG_FORMAT_RGBA_COLORMAP;
+  source.colormap_entries = 3;
+  ASSERT_NE(png_image_write_to_file(&source, path.c_str(), 0, indices, 0, colormap), 0);
+  box->WriteIni("[Image]\r\nType=1\r\n");
+  ASSERT_TRUE(app.Start(*box, Quoted(path)));
+  Answer(kSameFormat, IDYES);
+  EXPECT_EQ(End(), 0);
+
+  png_image written;
+  memset(&written, 0, sizeof written);
+  written.version = PNG_IMAGE_VERSION;
+  ASSERT_NE(png_image_begin_read_from_file(&written, path.c_str()), 0);
+  EXPECT_NE(written.format & PNG_FORMAT_FLAG_ALPHA, 0u) << "written with an alpha channel";
+  EXPECT_EQ(written.format & PNG_FORMAT_FLAG_COLORMAP, 0u) << "the writer's own RGBA layout";
+  written.format = PNG_FORMAT_RGBA;
+  std::vector<unsigned char> rgba(PNG_IMAGE_SIZE(written));
+  ASSERT_NE(png_image_finish_read(&written, nullptr, rgba.data(), 0, nullptr), 0);
+  ASSERT_EQ(rgba.size(), 32u);
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(std::vector<unsigned char>(rgba.begin() + 4 * i, rgba.begin() + 4 * i + 4),
+              std::vector<unsigned char>(colormap + 4 * indices[i], colormap + 4 * indices[i] + 4))
+        << "pixel " << i;
 }
 
 } // namespace

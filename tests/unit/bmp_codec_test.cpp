@@ -253,8 +253,10 @@ TEST(BmpCodec, RefusedFiles) {
   s.height = 2;
   {
     BmpSpec t = s;
+    t.bits = 8;
+    t.compression = 1;
     t.height = -2;
-    EXPECT_TRUE(refused(MakeBmp(t))) << "top-down";
+    EXPECT_TRUE(refused(MakeBmp(t))) << "top-down run lengths";
   }
   {
     BmpSpec t = s;
@@ -273,19 +275,19 @@ TEST(BmpCodec, RefusedFiles) {
   }
   {
     BmpSpec t = s;
-    t.bits = 16;
-    EXPECT_TRUE(refused(MakeBmp(t))) << "16 bits";
+    t.bits = 12;
+    EXPECT_TRUE(refused(MakeBmp(t))) << "12 bits";
   }
   {
     BmpSpec t = s;
-    t.bits = 8;
+    t.bits = 4;
     t.compression = 1;
-    EXPECT_TRUE(refused(MakeBmp(t))) << "RLE8";
+    EXPECT_TRUE(refused(MakeBmp(t))) << "RLE8 at 4 bits";
   }
   {
     BmpSpec t = s;
     t.compression = 3;
-    EXPECT_TRUE(refused(MakeBmp(t))) << "bit fields";
+    EXPECT_TRUE(refused(MakeBmp(t))) << "bit fields at 24 bits";
   }
   {
     Bytes file = MakeBmp(s);

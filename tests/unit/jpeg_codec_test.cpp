@@ -313,17 +313,118 @@ TEST(JpegCodec, AgreesWithImageMagick) {
   }
 }
 
-TEST(JpegCodec, CmykFileKeepsItsFourComponents) {
+// Colour gradients, the kind of picture printers' files hold.
+void FillGradient(Image* image, int w, int h) {
+  image->b.width = w;
+  image->b.height = h;
+  image->b.channels = 3;
+  ASSERT_EQ(AllocImagePixels(&image->b), 1);
+  for (int row = 0; row < h; ++row)
+    for (int x = 0; x < w; ++x) {
+      unsigned char* p = image->At(x, row);
+      p[0] = static_cast<unsigned char>(x * 255 / (w - 1));
+      p[1] = static_cast<unsigned char>(row * 255 / (h - 1));
+      p[2] = static_cast<unsigned char>(255 - (x + row) * 255 / (w + h - 2));
+      p[3] = 255;
+    }
+}
+
+// Writes image as a four-component JPEG through libjpeg: inks with r = (1 - c)(1 - k),
+// stored inverted with an Adobe marker (as the usual editors write them) or plain without.
+void WriteInkJpeg(const std::string& path, const ImageBuffer& image, J_COLOR_SPACE space,
+                  bool adobe) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  jpeg_stdio_dest(&c, file);
+  c.image_width = static_cast<JDIMENSION>(image.width);
+  c.image_height = static_cast<JDIMENSION>(image.height);
+  c.input_components = 4;
+  c.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&c);
+  jpeg_set_colorspace(&c, space);
+  c.write_Adobe_marker = adobe ? TRUE : FALSE;
+  jpeg_set_quality(&c, 95, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<JSAMPLE> row(static_cast<size_t>(image.width) * 4);
+  while (c.next_scanline < c.image_height) {
+    const unsigned char* p =
+        image.pixels + static_cast<size_t>(image.height - 1 - c.next_scanline) * image.width * 4;
+    for (int x = 0; x < image.width; ++x, p += 4) {
+      const int k = 255 - std::max({p[0], p[1], p[2]});
+      for (int i = 0; i < 4; ++i) {
+        const int ink = i == 3 ? k : k == 255 ? 0 : 255 - (p[i] * 255 + (255 - k) / 2) / (255 - k);
+        row[x * 4 + i] = static_cast<JSAMPLE>(adobe ? 255 - ink : ink);
+      }
+    }
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&c, rows, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  std::fclose(file);
+}
+
+bool Opaque(const ImageBuffer& image) {
+  for (size_t i = 0; i < static_cast<size_t>(image.width) * image.height; ++i)
+    if (image.pixels[i * 4 + 3] != 255)
+      return false;
+  return true;
+}
+
+// CMYK and YCCK files read as opaque colour pictures with the colours they print, in both
+// conventions of storing the inks; K never reaches alpha.
+TEST(JpegCodec, CmykAndYcckFilesReadAsColour) {
+  TempDir dir;
+  Image source;
+  FillGradient(&source, 48, 32);
+  const struct {
+    const char* what;
+    J_COLOR_SPACE space;
+    bool adobe;
+  } cases[] = {
+      {"CMYK, Adobe", JCS_CMYK, true}, {"CMYK, plain", JCS_CMYK, false}, {"YCCK", JCS_YCCK, true}};
+  for (const auto& c : cases) {
+    const std::string path = dir.File("ink.jpg");
+    WriteInkJpeg(path, source.b, c.space, c.adobe);
+    EXPECT_EQ(ScanMarkers(ReadFile(path)).components, 4) << c.what;
+    Image back;
+    ASSERT_EQ(ReadResult(path, &back), 1) << c.what;
+    EXPECT_EQ(back.b.channels, 3) << c.what;
+    EXPECT_TRUE(Opaque(back.b)) << c.what;
+    EXPECT_GE(Psnr(source.b, back.b), 30.0) << c.what;
+  }
+}
+
+// CMYK JPEGs as ImageMagick makes them read as ImageMagick itself reads them.
+TEST(JpegCodec, ImageMagickCmykFilesAgreeWithImageMagick) {
   QUILLET_REQUIRE_IMAGEMAGICK();
   TempDir dir;
-  Image image;
-  FillPicture(&image, 9, 7, 3);
-  const std::string path = dir.File("cmyk.jpg");
-  ASSERT_TRUE(MagickEncode(image.b, dir.File("raw"), path, "-colorspace CMYK -quality 95"));
-  Image back;
-  ASSERT_EQ(ReadResult(path, &back), 1);
-  EXPECT_EQ(back.b.channels, 4);
-  EXPECT_EQ(ScanMarkers(ReadFile(path)).components, 4);
+  Image source;
+  FillGradient(&source, 61, 35);
+  for (const std::string options : {"-quality 92", "-quality 75 -sampling-factor 2x2"}) {
+    const std::string path = dir.File("cmyk.jpg");
+    ASSERT_TRUE(MagickEncode(source.b, dir.File("raw"), path, "-colorspace CMYK " + options));
+    ASSERT_EQ(ScanMarkers(ReadFile(path)).components, 4);
+    Image back;
+    ASSERT_EQ(ReadResult(path, &back), 1) << options;
+    EXPECT_EQ(back.b.channels, 3);
+    EXPECT_TRUE(Opaque(back.b));
+    Decoded d;
+    ASSERT_TRUE(MagickDecode(path, &d, "-colorspace sRGB"));
+    Image magick;
+    magick.b.width = d.width;
+    magick.b.height = d.height;
+    ASSERT_EQ(AllocImagePixels(&magick.b), 1);
+    const size_t rowBytes = static_cast<size_t>(d.width) * 4;
+    for (int row = 0; row < d.height; ++row)
+      memcpy(magick.At(0, row), d.rgba.data() + (d.height - 1 - row) * rowBytes, rowBytes);
+    EXPECT_GE(Psnr(magick.b, back.b), 30.0) << options;
+    EXPECT_GE(Psnr(source.b, back.b), 30.0) << options;
+  }
 }
 
 // libjpeg-turbo's test images: the 8-bit files read to ImageMagick's pixels; the 12-bit file
