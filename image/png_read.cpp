@@ -2,6 +2,7 @@
 
 #include "image/file_signature.h"
 #include "image/no_inline.h"
+#include "image/png_direct.h"
 #include "image/row_relay.h"
 
 #include <cstdint>
@@ -171,6 +172,12 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   target->height = h;
   target->offset = rowBytes - w * samples;
   target->colorType = colorType;
+
+  // The commonest files bypass libpng's rows (see png_direct.h).
+  if (bitDepth == 8 && (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA) &&
+      png_get_interlace_type(png, info) == PNG_INTERLACE_NONE &&
+      png_get_valid(png, info, PNG_INFO_tRNS) == 0)
+    return ReadPngRowsDirectly(file, w, h, samples, image->pixels);
 
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
