@@ -1,6 +1,7 @@
 #include "image/bmp_codec.h"
 
 #include "image/file_signature.h"
+#include "image/pixel_memory.h"
 
 #include <climits>
 #include <cstdint>
@@ -231,6 +232,7 @@ int ReadBmpFile(FILE* file, ImageBuffer* image) {
 
   if (AllocImagePixels(image) == 0)
     return 0;
+  AdviseLargePages(image->pixels, ImagePixelBytes(image->width, image->height));
   unsigned char* row = static_cast<unsigned char*>(calloc(stride, 1));
   if (row == nullptr)
     return 0;

@@ -2,6 +2,7 @@
 
 #include "image/file_signature.h"
 #include "image/no_inline.h"
+#include "image/pixel_memory.h"
 #include "image/png_direct.h"
 #include "image/row_relay.h"
 
@@ -162,6 +163,7 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
 
   if (AllocImagePixels(image) == 0)
     return 0;
+  AdviseLargePages(image->pixels, ImagePixelBytes(image->width, image->height));
   const size_t w = width;
   const size_t h = height;
   const size_t rowBytes = w * 4; // fits: AllocImagePixels checked w x h x 4
