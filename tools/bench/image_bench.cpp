@@ -213,8 +213,8 @@ int main(int argc, char** argv) {
   printf(
       "picture block width x height x 4 = %.1f MB; baseline process peak %.1f MB (subtracted)\n\n",
       block / 1e6, baseline.maxRssKb / 1024.0 * 1.024);
-  printf("%-11s %7s %7s %6s %5s  %8s %8s %6s  %10s %10s %7s  %s\n", "direction", "ours s", "IM s",
-         "ratio", "limit", "ours MB", "/(whx4)", "limit", "ours bytes", "IM bytes", "size", "");
+  printf("%-11s %7s %7s %6s %5s  %8s %8s %6s  %10s %10s %7s\n", "direction", "ours s", "IM s",
+         "ratio", "limit", "ours MB", "/(whx4)", "limit", "ours bytes", "IM bytes", "size");
 
   int misses = 0;
   for (int from = 0; from < 3; ++from)
