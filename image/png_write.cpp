@@ -14,7 +14,7 @@
 // libpng writes the chunks around the image data; the image data itself is filtered and
 // compressed here, in segments on all cores, with libdeflate, which gives smaller output than
 // zlib's level 9 in a fraction of its time. Memory: besides the ImageBuffer only the segments
-// in flight (two per thread) and one compressor per thread.
+// in flight (two per thread) and one compressor per level and thread.
 
 namespace {
 
