@@ -1,10 +1,12 @@
 #include "image/bmp_codec.h"
 
 #include "image/file_signature.h"
+#include "image/row_relay.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -29,6 +31,47 @@ bool WriteU32(FILE* file, uint32_t value) {
 
 bool WriteS32(FILE* file, int32_t value) { return WriteU32(file, static_cast<uint32_t>(value)); }
 
+// Rows go out in blocks of about 64 KB (fewer, larger writes); a second thread writes each
+// block while this one converts the next, so converting overlaps the system's copying.
+const size_t kBlockBytes = 65536;
+
+struct BlockOutput {
+  FILE* file;
+  size_t stride;
+  size_t rowsPerBlock;
+  size_t height;
+  int failed;
+};
+
+size_t BlockLength(const BlockOutput& out, size_t index) {
+  const size_t first = index * out.rowsPerBlock;
+  const size_t rows = out.height - first < out.rowsPerBlock ? out.height - first : out.rowsPerBlock;
+  return rows * out.stride;
+}
+
+void WriteBlock(void* context, size_t index, const unsigned char* block) {
+  BlockOutput& out = *static_cast<BlockOutput*>(context);
+  const size_t length = BlockLength(out, index);
+  if (out.failed == 0 && fwrite(block, 1, length, out.file) != length)
+    out.failed = 1;
+}
+
+// ImageBuffer rows first .. first + count as B, G, R with zero padding to the stride.
+void ConvertRows(const ImageBuffer* image, size_t first, size_t count, size_t stride,
+                 unsigned char* out) {
+  const size_t width = static_cast<size_t>(image->width);
+  const unsigned char* src = image->pixels + first * width * 4;
+  for (size_t n = 0; n < count; ++n, out += stride) {
+    unsigned char* dst = out;
+    for (size_t x = 0; x < width; ++x, src += 4, dst += 3) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+    }
+    memset(dst, 0, stride - width * 3);
+  }
+}
+
 int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize) {
   if (!WriteU16(file, kBmpType) || !WriteU32(file, fileSize) || !WriteU16(file, 0) ||
       !WriteU16(file, 0) || !WriteU32(file, kHeaderBytes))
@@ -39,27 +82,29 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
       !WriteU32(file, 0))
     return 0;
 
-  unsigned char* row = static_cast<unsigned char*>(calloc(stride, 1));
-  if (row == nullptr)
-    return 0;
-  const size_t width = static_cast<size_t>(image->width);
-  const size_t height = static_cast<size_t>(image->height);
-  const unsigned char* src = image->pixels;
-  int ok = 1;
-  for (size_t n = 0; n < height; ++n) {
-    unsigned char* dst = row;
-    for (size_t x = 0; x < width; ++x, src += 4, dst += 3) {
-      dst[0] = src[2];
-      dst[1] = src[1];
-      dst[2] = src[0];
-    }
-    if (fwrite(row, 1, stride, file) != stride) {
-      ok = 0;
-      break;
-    }
+  BlockOutput out = {file, stride, kBlockBytes / stride > 0 ? kBlockBytes / stride : 1,
+                     static_cast<size_t>(image->height), 0};
+  const size_t blockBytes = out.rowsPerBlock * stride;
+  const size_t blocks = (out.height + out.rowsPerBlock - 1) / out.rowsPerBlock;
+  RowRelay* const relay = StartRowRelay(blockBytes, WriteBlock, &out);
+  unsigned char* own = nullptr;
+  if (relay == nullptr) {
+    own = static_cast<unsigned char*>(malloc(blockBytes));
+    if (own == nullptr)
+      return 0;
   }
-  free(row);
-  if (ok == 0)
+  for (size_t k = 0; k < blocks && out.failed == 0; ++k) {
+    unsigned char* const block = relay != nullptr ? NextRowSlot(relay) : own;
+    const size_t first = k * out.rowsPerBlock;
+    ConvertRows(image, first, BlockLength(out, k) / stride, stride, block);
+    if (relay != nullptr)
+      PassRow(relay);
+    else
+      WriteBlock(&out, k, block);
+  }
+  EndRowRelay(relay); // every block passed is written before this returns
+  free(own);
+  if (out.failed != 0)
     return 0;
   const unsigned char trailer[2] = {0, 0};
   return fwrite(trailer, 1, 2, file) == 2 ? 1 : 0;

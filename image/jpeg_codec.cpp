@@ -2,6 +2,7 @@
 
 #include "image/file_signature.h"
 #include "image/no_inline.h"
+#include "image/pixel_memory.h"
 
 #include <climits>
 #include <csetjmp>
@@ -140,6 +141,7 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   image->channels = direct || cinfo->output_components == 4 ? 3 : cinfo->output_components;
   if (AllocImagePixels(image) == 0)
     return 0;
+  AdviseLargePages(image->pixels, ImagePixelBytes(image->width, image->height));
 
   if (direct) {
     const size_t rowBytes = static_cast<size_t>(cinfo->output_width) * 4;

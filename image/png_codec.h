@@ -15,9 +15,11 @@ int IsPngFile(const char* path);
 int ReadPng(const char* path, ImageBuffer* image);
 
 // Writes an 8-bit PNG chosen from channels: 1 gray (type 0, from R), 2 gray with alpha
-// (type 4, from R and A), 4 RGBA (type 6), anything else RGB (type 2). All row filters,
-// compression level 9, gAMA 45455, tIME (UTC now), one tEXt "Title" holding path.
-// A libpng error (e.g. a failed write) gives 0 with everything released.
+// (type 4, from R and A), 4 RGBA (type 6), anything else RGB (type 2). Each row's filter
+// chosen among all five; the image data compressed with libdeflate on all cores, smaller than
+// zlib's level 9; gAMA 45455, tIME (UTC now), one tEXt "Title" holding path. A failure (a
+// refused header value, a failed write, no memory) gives 0 with everything released and every
+// thread joined.
 int WritePng(const char* path, const ImageBuffer* image);
 
 // WritePng into path with title as the tEXt "Title" (a temporary file standing in for the

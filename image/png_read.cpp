@@ -2,6 +2,8 @@
 
 #include "image/file_signature.h"
 #include "image/no_inline.h"
+#include "image/pixel_memory.h"
+#include "image/png_direct.h"
 #include "image/row_relay.h"
 
 #include <cstdint>
@@ -124,6 +126,7 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
 
   if (AllocImagePixels(image) == 0)
     return 0;
+  AdviseLargePages(image->pixels, ImagePixelBytes(image->width, image->height));
   const size_t w = width;
   const size_t h = height;
   const size_t rowBytes = w * 4; // fits: AllocImagePixels checked w x h x 4
@@ -134,6 +137,11 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   target->height = h;
   target->offset = rowBytes - w * samples;
   target->samples = samples;
+
+  // The commonest files bypass libpng's rows (see png_direct.h).
+  if (bitDepth == 8 && (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA) &&
+      passes <= 1 && png_get_valid(png, info, PNG_INFO_tRNS) == 0)
+    return ReadPngRowsDirectly(file, w, h, samples, image->pixels);
 
   if (passes <= 1)
     *relay = StartRowRelay(w * samples, StoreDecodedRow, target);

@@ -1,8 +1,11 @@
 #include "image/row_relay.h"
 
-#include <pthread.h>
-
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
 namespace {
 // 32 rows let the decoder run well ahead of a storing thread that meets page faults; the
@@ -12,46 +15,43 @@ const size_t kBatch = 8;
 } // namespace
 
 struct RowRelay {
-  pthread_t thread;
-  pthread_mutex_t lock;
-  pthread_cond_t changed;
-  unsigned char* ring;
-  size_t rowBytes;
-  size_t passed; // rows given to the relay, under lock
-  size_t stored; // rows stored, under lock
-  int closing;
-  int storerWaits;  // the storing thread sleeps until kBatch rows are pending or closing
-  int decoderWaits; // the decoder sleeps until a slot is free
-  RowSink sink;
-  void* context;
+  std::thread thread;
+  std::mutex lock;
+  std::condition_variable changed;
+  unsigned char* ring = nullptr;
+  size_t rowBytes = 0;
+  size_t passed = 0; // rows given to the relay, under lock
+  size_t stored = 0; // rows stored, under lock
+  bool closing = false;
+  bool storerWaits = false;  // the storing thread sleeps until kBatch rows are pending or closing
+  bool decoderWaits = false; // the decoder sleeps until a slot is free
+  RowSink sink = nullptr;
+  void* context = nullptr;
 };
 
 namespace {
 
-void* StoreRows(void* argument) {
-  RowRelay* const relay = static_cast<RowRelay*>(argument);
-  pthread_mutex_lock(&relay->lock);
+void StoreRows(RowRelay* relay) {
+  std::unique_lock<std::mutex> hold(relay->lock);
   for (;;) {
     while (relay->passed - relay->stored < kBatch && !relay->closing) {
-      relay->storerWaits = 1;
-      pthread_cond_wait(&relay->changed, &relay->lock);
-      relay->storerWaits = 0;
+      relay->storerWaits = true;
+      relay->changed.wait(hold);
+      relay->storerWaits = false;
     }
     const size_t first = relay->stored;
     const size_t last = relay->passed;
     if (first == last)
       break; // closing, and nothing left
     // The decoder writes only slots outside [first, last) while these are stored.
-    pthread_mutex_unlock(&relay->lock);
+    hold.unlock();
     for (size_t i = first; i < last; ++i)
       relay->sink(relay->context, i, relay->ring + (i % kSlots) * relay->rowBytes);
-    pthread_mutex_lock(&relay->lock);
+    hold.lock();
     relay->stored = last;
     if (relay->decoderWaits)
-      pthread_cond_signal(&relay->changed);
+      relay->changed.notify_one();
   }
-  pthread_mutex_unlock(&relay->lock);
-  return nullptr;
 }
 
 } // namespace
@@ -59,7 +59,7 @@ void* StoreRows(void* argument) {
 RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context) {
   if (rowBytes == 0 || rowBytes > static_cast<size_t>(-1) / kSlots)
     return nullptr;
-  RowRelay* const relay = static_cast<RowRelay*>(calloc(1, sizeof(RowRelay)));
+  RowRelay* const relay = new (std::nothrow) RowRelay;
   if (relay == nullptr)
     return nullptr;
   relay->ring = static_cast<unsigned char*>(malloc(rowBytes * kSlots));
@@ -67,60 +67,45 @@ RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context) {
   relay->sink = sink;
   relay->context = context;
   if (relay->ring == nullptr) {
-    free(relay);
+    delete relay;
     return nullptr;
   }
-  if (pthread_mutex_init(&relay->lock, nullptr) != 0) {
+  try {
+    relay->thread = std::thread(StoreRows, relay);
+  } catch (const std::system_error&) {
     free(relay->ring);
-    free(relay);
-    return nullptr;
-  }
-  if (pthread_cond_init(&relay->changed, nullptr) != 0) {
-    pthread_mutex_destroy(&relay->lock);
-    free(relay->ring);
-    free(relay);
-    return nullptr;
-  }
-  if (pthread_create(&relay->thread, nullptr, StoreRows, relay) != 0) {
-    pthread_cond_destroy(&relay->changed);
-    pthread_mutex_destroy(&relay->lock);
-    free(relay->ring);
-    free(relay);
+    delete relay;
     return nullptr;
   }
   return relay;
 }
 
 unsigned char* NextRowSlot(RowRelay* relay) {
-  pthread_mutex_lock(&relay->lock);
+  std::unique_lock<std::mutex> hold(relay->lock);
   while (relay->passed - relay->stored >= kSlots) {
-    relay->decoderWaits = 1;
-    pthread_cond_wait(&relay->changed, &relay->lock);
-    relay->decoderWaits = 0;
+    relay->decoderWaits = true;
+    relay->changed.wait(hold);
+    relay->decoderWaits = false;
   }
-  unsigned char* const slot = relay->ring + (relay->passed % kSlots) * relay->rowBytes;
-  pthread_mutex_unlock(&relay->lock);
-  return slot;
+  return relay->ring + (relay->passed % kSlots) * relay->rowBytes;
 }
 
 void PassRow(RowRelay* relay) {
-  pthread_mutex_lock(&relay->lock);
+  std::lock_guard<std::mutex> hold(relay->lock);
   ++relay->passed;
   if (relay->storerWaits && relay->passed - relay->stored >= kBatch)
-    pthread_cond_signal(&relay->changed);
-  pthread_mutex_unlock(&relay->lock);
+    relay->changed.notify_one();
 }
 
 void EndRowRelay(RowRelay* relay) {
   if (relay == nullptr)
     return;
-  pthread_mutex_lock(&relay->lock);
-  relay->closing = 1;
-  pthread_cond_signal(&relay->changed);
-  pthread_mutex_unlock(&relay->lock);
-  pthread_join(relay->thread, nullptr);
-  pthread_cond_destroy(&relay->changed);
-  pthread_mutex_destroy(&relay->lock);
+  {
+    std::lock_guard<std::mutex> hold(relay->lock);
+    relay->closing = true;
+    relay->changed.notify_one();
+  }
+  relay->thread.join();
   free(relay->ring);
-  free(relay);
+  delete relay;
 }

@@ -39,6 +39,7 @@ struct PngSpec {
   Bytes palette; // PLTE data (3 bytes per entry)
   Bytes trns;    // tRNS data
   bool iend = true;
+  unsigned char filter = 0; // the filter type byte of every row (its bytes stay unfiltered)
 };
 
 Bytes MakePng(const PngSpec& s) {
@@ -59,7 +60,7 @@ Bytes MakePng(const PngSpec& s) {
   const size_t rowBytes = s.height == 0 ? 0 : s.samples.size() / s.height;
   Bytes raw;
   for (uint32_t y = 0; y < s.height; ++y) {
-    raw.push_back(0);
+    raw.push_back(s.filter);
     raw.insert(raw.end(), s.samples.begin() + y * rowBytes, s.samples.begin() + (y + 1) * rowBytes);
   }
   uLongf size = compressBound(static_cast<uLong>(raw.size()));
@@ -510,6 +511,46 @@ TEST(PngCodec, WritesAndReadsBackEveryChannelCount) {
       EXPECT_TRUE(SameImage(image.b, back.b))
           << channels << " channels " << size[0] << "x" << size[1];
     }
+}
+
+// The image data split into chunks of 1 to 5 bytes (the zlib header too) reads alike; an
+// unknown filter type fails.
+TEST(PngCodec, ImageDataInTinyChunksAndUnknownFilters) {
+  TempDir dir;
+  for (int channels : {3, 4}) {
+    Image image;
+    FillPicture(&image, 37, 23, channels);
+    const std::string path = dir.File("w.png");
+    ASSERT_EQ(WritePng(path.c_str(), &image.b), 1);
+    Bytes data, split = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+    for (const auto& c : Chunks(ReadFile(path)))
+      if (c.first == "IDAT")
+        data.insert(data.end(), c.second.begin(), c.second.end());
+    for (const auto& c : Chunks(ReadFile(path))) {
+      if (c.first == "IEND")
+        for (size_t at = 0, n = 1; at < data.size(); at += n, n = n % 5 + 1)
+          PutChunk(&split, "IDAT",
+                   Bytes(data.begin() + at, data.begin() + std::min(at + n, data.size())));
+      if (c.first != "IDAT")
+        PutChunk(&split, c.first.c_str(), c.second);
+    }
+    WriteFile(path, split);
+    Image back;
+    ASSERT_EQ(ReadResult(path, &back), 1) << channels;
+    EXPECT_TRUE(SameImage(image.b, back.b)) << channels;
+  }
+  PngSpec s;
+  s.width = 2;
+  s.height = 2;
+  s.samples = Bytes(12, 9);
+  s.filter = 4;
+  WriteFile(dir.File("f.png"), MakePng(s));
+  Image paeth;
+  ASSERT_EQ(ReadResult(dir.File("f.png"), &paeth), 1);
+  s.filter = 5;
+  WriteFile(dir.File("f.png"), MakePng(s));
+  Image unknown;
+  EXPECT_EQ(ReadResult(dir.File("f.png"), &unknown), 0);
 }
 
 TEST(PngCodec, GrayIsWrittenFromRedAndAlpha) {

@@ -1,0 +1,216 @@
+#include "image/png_direct.h"
+
+#include "image/png_unfilter.h"
+#include "image/row_relay.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include <zlib.h>
+
+namespace {
+
+uint32_t BigEndian32(const unsigned char* p) {
+  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+         (static_cast<uint32_t>(p[2]) << 8) | p[3];
+}
+
+// The data of consecutive IDAT chunks, each chunk's CRC checked when it has been read.
+struct ImageData {
+  FILE* file;
+  uint32_t left; // data bytes not yet read from the current chunk
+  uLong crc;
+  int ended; // no further IDAT chunk, or the file ends
+  int failed;
+  unsigned char buffer[65536];
+};
+
+void StartChunk(ImageData* d, const unsigned char* header) {
+  d->left = BigEndian32(header);
+  d->crc = crc32(crc32(0, nullptr, 0), header + 4, 4);
+  if (d->left > 0x7FFFFFFFu)
+    d->failed = 1;
+}
+
+int CheckCrc(ImageData* d) {
+  unsigned char stored[4];
+  if (fread(stored, 1, 4, d->file) != 4 || BigEndian32(stored) != d->crc)
+    d->failed = 1;
+  return d->failed == 0;
+}
+
+// The next piece of image data in d->buffer: its length, or 0 at its end or on failure.
+size_t NextData(ImageData* d) {
+  while (d->left == 0 && d->ended == 0 && d->failed == 0) {
+    unsigned char header[8];
+    if (CheckCrc(d) == 0)
+      return 0;
+    if (fread(header, 1, 8, d->file) != 8 || memcmp(header + 4, "IDAT", 4) != 0)
+      d->ended = 1;
+    else
+      StartChunk(d, header);
+  }
+  if (d->ended != 0 || d->failed != 0)
+    return 0;
+  const size_t n = d->left < sizeof d->buffer ? d->left : sizeof d->buffer;
+  if (fread(d->buffer, 1, n, d->file) != n) {
+    d->failed = 1;
+    return 0;
+  }
+  d->crc = crc32(d->crc, d->buffer, static_cast<uInt>(n));
+  d->left -= static_cast<uint32_t>(n);
+  return n;
+}
+
+// The rest of the current chunk, for its CRC.
+int FinishChunk(ImageData* d) {
+  if (d->ended != 0)
+    return d->failed == 0; // its CRC was checked before the next chunk was looked at
+  while (d->left > 0 && d->failed == 0)
+    NextData(d);
+  return d->failed == 0 && CheckCrc(d);
+}
+
+// The 2-byte zlib header: deflate, a window of at most 32 KB, no preset dictionary. The
+// stream's Adler-32 is not checked, as the chunk CRCs already guard the data.
+int ValidZlibHeader(const unsigned char* h) {
+  return (h[0] & 0x0F) == 8 && (h[0] >> 4) <= 7 && (h[1] & 0x20) == 0 &&
+         ((h[0] << 8) | h[1]) % 31 == 0;
+}
+
+struct RowStore {
+  unsigned char* pixels;
+  size_t width;
+  size_t height;
+  size_t samples;
+  unsigned char* rows; // two unfiltered rows with slack: the one above and the current one
+  size_t stride;
+  int failed; // a filter type beyond 4
+};
+
+// Undoes row index's filter and widens it into ImageBuffer row height - 1 - index.
+void StoreRow(void* context, size_t index, const unsigned char* filtered) {
+  RowStore& s = *static_cast<RowStore*>(context);
+  const size_t bytes = s.width * s.samples;
+  unsigned char* const row = s.rows + (index & 1) * s.stride;
+  const unsigned char* const prior = s.rows + ((index + 1) & 1) * s.stride;
+  if (UnfilterPngRow(filtered, prior, bytes, s.samples, row) == 0) {
+    s.failed = 1;
+    memset(row, 0, bytes);
+    return;
+  }
+  unsigned char* dst = s.pixels + (s.height - 1 - index) * s.width * 4;
+  if (s.samples == 4) {
+    memcpy(dst, row, bytes);
+    return;
+  }
+  const unsigned char* src = row;
+  for (size_t x = 0; x < s.width; ++x, src += 3, dst += 4) {
+    dst[0] = src[0];
+    dst[1] = src[1];
+    dst[2] = src[2];
+    dst[3] = 255;
+  }
+}
+
+// Inflates exactly length bytes into out.
+int InflateInto(z_stream* z, ImageData* d, unsigned char* out, size_t length) {
+  z->next_out = out;
+  z->avail_out = static_cast<uInt>(length);
+  while (z->avail_out > 0) {
+    if (z->avail_in == 0) {
+      const size_t n = NextData(d);
+      if (n == 0)
+        return 0; // too little image data
+      z->next_in = d->buffer;
+      z->avail_in = static_cast<uInt>(n);
+    }
+    const int status = inflate(z, Z_NO_FLUSH);
+    if (status == Z_STREAM_END && z->avail_out > 0)
+      return 0;
+    if (status != Z_OK && status != Z_STREAM_END)
+      return 0;
+  }
+  return 1;
+}
+
+int Decode(ImageData* d, z_stream* z, RowStore* store, size_t height) {
+  const size_t line = 1 + store->width * store->samples;
+  // Rows go to a second thread that undoes the filters and widens them; without that thread
+  // this one does it through a row of its own.
+  RowRelay* const relay = StartRowRelay(line + kUnfilterSlack, StoreRow, store);
+  unsigned char* own = nullptr;
+  if (relay == nullptr) {
+    own = static_cast<unsigned char*>(malloc(line + kUnfilterSlack));
+    if (own == nullptr)
+      return 0;
+  }
+  int ok = 1;
+  for (size_t i = 0; ok && i < height; ++i) {
+    unsigned char* const slot = relay != nullptr ? NextRowSlot(relay) : own;
+    ok = InflateInto(z, d, slot, line);
+    if (!ok)
+      break;
+    if (relay != nullptr)
+      PassRow(relay);
+    else
+      StoreRow(store, i, slot);
+  }
+  EndRowRelay(relay);
+  free(own);
+  return ok && store->failed == 0;
+}
+
+} // namespace
+
+int ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
+                        unsigned char* pixels) {
+  if (samples != 3 && samples != 4)
+    return 0;
+  // Back to the first IDAT chunk's length and type, which png_read_info has just read.
+  unsigned char header[8];
+  if (fseek(file, -8, SEEK_CUR) != 0 || fread(header, 1, 8, file) != 8 ||
+      memcmp(header + 4, "IDAT", 4) != 0)
+    return 0;
+  ImageData* const d = static_cast<ImageData*>(calloc(1, sizeof(ImageData)));
+  if (d == nullptr)
+    return 0;
+  d->file = file;
+  StartChunk(d, header);
+
+  RowStore store;
+  store.pixels = pixels;
+  store.width = width;
+  store.height = height;
+  store.samples = samples;
+  store.stride = width * samples + kUnfilterSlack;
+  store.rows = static_cast<unsigned char*>(calloc(2, store.stride));
+  store.failed = 0;
+
+  z_stream z;
+  memset(&z, 0, sizeof z);
+  int ok = store.rows != nullptr && inflateInit2(&z, -15) == Z_OK;
+  const int started = ok;
+  // The zlib header, possibly split over chunks.
+  unsigned char zlibHeader[2];
+  for (int i = 0; ok && i < 2; ++i) {
+    if (z.avail_in == 0) {
+      const size_t n = NextData(d);
+      z.next_in = d->buffer;
+      z.avail_in = static_cast<uInt>(n);
+      ok = n > 0;
+    }
+    if (ok) {
+      zlibHeader[i] = *z.next_in++;
+      --z.avail_in;
+    }
+  }
+  ok = ok && ValidZlibHeader(zlibHeader);
+  ok = ok && Decode(d, &z, &store, height) && FinishChunk(d);
+  if (started)
+    inflateEnd(&z);
+  free(store.rows);
+  free(d);
+  return ok;
+}
