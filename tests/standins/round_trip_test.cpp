@@ -79,6 +79,33 @@ TEST_P(RoundTripTest, DamagedArchiveFailsExtraction) {
   EXPECT_NE(0, Run(ExtractCommand(Format(), archive, scratch_ + "out\\")));
 }
 
+// "a" into an archive that is already there adds to it, as users' archivers do: what it held
+// stays, a member of the same name is replaced.
+TEST_P(RoundTripTest, AddingKeepsWhatTheArchiveHeldAndReplacesTheSameName) {
+  const std::string src = scratch_ + "src\\";
+  const std::string archive = scratch_ + "update." + Format().extension;
+  ASSERT_TRUE(WriteFileBytes(src + "one.txt", "first"));
+  ASSERT_TRUE(WriteFileBytes(src + "two.txt", "second"));
+  ASSERT_TRUE(MakeSampleTree(src + "photos"));
+  ASSERT_EQ(0, Run(FileCommand(Format(), archive, src, "one.txt")));
+  ASSERT_EQ(0, Run(FolderCommand(Format(), archive, src, "photos")));
+  ASSERT_EQ(0, Run(FileCommand(Format(), archive, src, "two.txt")));
+  ASSERT_TRUE(WriteFileBytes(src + "one.txt", "first, revised and longer"));
+  ASSERT_EQ(0, Run(FileCommand(Format(), archive, src, "one.txt")));
+  ASSERT_EQ(0, Run(ExtractCommand(Format(), archive, scratch_ + "out\\")));
+  EXPECT_EQ("", CompareTrees(scratch_ + "src", scratch_ + "out", !Format().keepsEmptyFolders));
+}
+
+TEST_P(RoundTripTest, WhatIsNoArchiveOfTheFormatStaysAsItWas) {
+  const std::string archive = scratch_ + "other." + Format().extension;
+  ASSERT_TRUE(WriteFileBytes(archive, "notes, not an archive"));
+  ASSERT_TRUE(WriteFileBytes(scratch_ + "src\\a.txt", "a"));
+  EXPECT_NE(0, Run(FileCommand(Format(), archive, scratch_ + "src\\", "a.txt")));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(archive, &bytes));
+  EXPECT_EQ(bytes, "notes, not an archive");
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTripTest,
                          testing::Values(&kLhaFormat, &kZipFormat, &kSevenZipFormat, &kCabFormat),
                          [](const testing::TestParamInfo<const ArchiveFormat*>& info) {

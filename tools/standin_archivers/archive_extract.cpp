@@ -135,14 +135,12 @@ int ReadMembers(archive* reader, std::vector<Member>* members) {
   return status == ARCHIVE_EOF ? kStandinOk : kStandinReadFailed;
 }
 
-} // namespace
-
-int ReadArchiveMembers(const std::string& path, int kinds, std::vector<Member>* members) {
-  InFile file;
-  unsigned long long size = 0;
-  if (!file.Open(path) || !file.Size(&size))
-    return kStandinReadFailed;
-  std::unique_ptr<StretchReader> source(new (std::nothrow) StretchReader(&file, 0, size));
+// Opens the stretch of file as an archive of the given kinds and hands the reader to use.
+template <typename Use>
+int WithArchiveReader(InFile* file, unsigned long long offset, unsigned long long length, int kinds,
+                      Use use) {
+  // The reader keeps a 64 KiB buffer: too large for the caller's stack.
+  std::unique_ptr<StretchReader> source(new (std::nothrow) StretchReader(file, offset, length));
   archive* reader = archive_read_new();
   if (!source || !reader) {
     if (reader)
@@ -150,10 +148,20 @@ int ReadArchiveMembers(const std::string& path, int kinds, std::vector<Member>* 
     return kStandinReadFailed;
   }
   ChooseFormats(reader, kinds);
-  int result =
-      source->Open(reader) == ARCHIVE_OK ? ReadMembers(reader, members) : kStandinReadFailed;
+  const int result = source->Open(reader) == ARCHIVE_OK ? use(reader) : kStandinReadFailed;
   archive_read_free(reader);
   return result;
+}
+
+} // namespace
+
+int ReadArchiveMembers(const std::string& path, int kinds, std::vector<Member>* members) {
+  InFile file;
+  unsigned long long size = 0;
+  if (!file.Open(path) || !file.Size(&size))
+    return kStandinReadFailed;
+  return WithArchiveReader(&file, 0, size, kinds,
+                           [members](archive* reader) { return ReadMembers(reader, members); });
 }
 
 int ExtractArchiveFile(const std::string& path, int kinds, const std::string& folder) {
@@ -170,17 +178,6 @@ int ExtractArchive(const ArchiveStretch& stretch, int kinds, const std::string& 
   InFile file;
   if (!file.Open(stretch.path))
     return kStandinReadFailed;
-  // The reader keeps a 64 KiB buffer: too large for the caller's stack.
-  std::unique_ptr<StretchReader> source(new (std::nothrow)
-                                            StretchReader(&file, stretch.offset, stretch.length));
-  archive* reader = archive_read_new();
-  if (!source || !reader) {
-    if (reader)
-      archive_read_free(reader);
-    return kStandinReadFailed;
-  }
-  ChooseFormats(reader, kinds);
-  int result = source->Open(reader) == ARCHIVE_OK ? ExtractAll(reader, folder) : kStandinReadFailed;
-  archive_read_free(reader);
-  return result;
+  return WithArchiveReader(&file, stretch.offset, stretch.length, kinds,
+                           [&folder](archive* reader) { return ExtractAll(reader, folder); });
 }
