@@ -80,10 +80,9 @@ for format in lha zip sevenzip cab; do
   esac
   for run in FolderComesBackWholeUnderItsOwnName:photos JapaneseNamesSurvive:ソフト表 \
     FileIsStoredByItsOwnName:report JapaneseFileNameSurvives:予定表 \
-    UpdateTest.AddingKeepsWhatTheArchiveHeldAndReplacesTheSameName:update; do
+    AddingKeepsWhatTheArchiveHeldAndReplacesTheSameName:update; do
     test=${run%%:*} base=${run#*:}
-    case $test in *.*) ;; *) test=RoundTripTest.$test ;; esac
-    dir=$scratch/Formats_${test}_$format
+    dir=$scratch/Formats_RoundTripTest.${test}_$format
     expected=$dir/src
     if [ $format = cab ]; then
       files_only "$dir/src" "$dir/src-files"
