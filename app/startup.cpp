@@ -7,7 +7,6 @@
 
 #include <shellapi.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,9 +42,7 @@ int CSettingsDlg::ProcessDroppedItem(const wchar_t* item) {
     ShowTooLong(m_hWnd, path.c_str());
     return 1;
   }
-  char dropped[kPathBufferSize];
-  std::memcpy(dropped, path.c_str(), path.size() + 1);
-  return ProcessItem(dropped);
+  return ProcessItem(path.c_str());
 }
 
 void CSettingsDlg::OnDropFiles(HDROP hDropInfo) {

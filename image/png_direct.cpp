@@ -1,6 +1,7 @@
 #include "image/png_direct.h"
 
 #include "image/png_unfilter.h"
+#include "image/png_widen.h"
 #include "image/row_relay.h"
 
 #include <cstdint>
@@ -100,18 +101,7 @@ void StoreRow(void* context, size_t index, const unsigned char* filtered) {
     memset(row, 0, bytes);
     return;
   }
-  unsigned char* dst = s.pixels + (s.height - 1 - index) * s.width * 4;
-  if (s.samples == 4) {
-    memcpy(dst, row, bytes);
-    return;
-  }
-  const unsigned char* src = row;
-  for (size_t x = 0; x < s.width; ++x, src += 3, dst += 4) {
-    dst[0] = src[0];
-    dst[1] = src[1];
-    dst[2] = src[2];
-    dst[3] = 255;
-  }
+  WidenPngRow(s.pixels + (s.height - 1 - index) * s.width * 4, row, s.width, s.samples);
 }
 
 // Inflates exactly length bytes into out.

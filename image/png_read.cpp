@@ -4,6 +4,7 @@
 #include "image/no_inline.h"
 #include "image/pixel_memory.h"
 #include "image/png_direct.h"
+#include "image/png_widen.h"
 #include "image/row_relay.h"
 
 #include <cstdint>
@@ -19,39 +20,6 @@
 
 namespace {
 
-// Widens one row of width PNG pixels at src to R, G, B, A at dst. src may lie in the tail of
-// dst's own row: going left to right, pixel x is read before its 4 output bytes are
-// written, and those never reach the samples of pixels not read yet.
-void WidenGray(unsigned char* dst, const unsigned char* src, size_t width) {
-  for (size_t x = 0; x < width; ++x, dst += 4) {
-    const unsigned char v = src[x];
-    dst[0] = v;
-    dst[1] = v;
-    dst[2] = v;
-    dst[3] = 255;
-  }
-}
-
-void WidenRgb(unsigned char* dst, const unsigned char* src, size_t width) {
-  for (size_t x = 0; x < width; ++x, src += 3, dst += 4) {
-    const unsigned char r = src[0], g = src[1], b = src[2];
-    dst[0] = r;
-    dst[1] = g;
-    dst[2] = b;
-    dst[3] = 255;
-  }
-}
-
-void WidenGrayAlpha(unsigned char* dst, const unsigned char* src, size_t width) {
-  for (size_t x = 0; x < width; ++x, src += 2, dst += 4) {
-    const unsigned char v = src[0], a = src[1];
-    dst[0] = v;
-    dst[1] = v;
-    dst[2] = v;
-    dst[3] = a;
-  }
-}
-
 // Where the decoded rows go: the file's top row (index 0) is ImageBuffer row h - 1.
 struct RowTarget {
   unsigned char* pixels;
@@ -61,28 +29,9 @@ struct RowTarget {
   size_t samples; // per pixel after libpng's transformations: 1 gray .. 4 RGBA
 };
 
-void WidenRow(const RowTarget& t, size_t row, const unsigned char* src) {
-  unsigned char* const dst = t.pixels + row * t.width * 4;
-  switch (t.samples) {
-  case 1:
-    WidenGray(dst, src, t.width);
-    break;
-  case 3:
-    WidenRgb(dst, src, t.width);
-    break;
-  case 2:
-    WidenGrayAlpha(dst, src, t.width);
-    break;
-  default:
-    if (dst != src)
-      memcpy(dst, src, t.width * 4); // RGBA rows are already R, G, B, A
-    break;
-  }
-}
-
 void StoreDecodedRow(void* context, size_t index, const unsigned char* row) {
   const RowTarget& t = *static_cast<const RowTarget*>(context);
-  WidenRow(t, t.height - 1 - index, row);
+  WidenPngRow(t.pixels + (t.height - 1 - index) * t.width * 4, row, t.width, t.samples);
 }
 
 // Everything that may raise a libpng error; ReadPng ends the relay, releases the structures
@@ -157,7 +106,8 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
       for (size_t i = 0; i < h; ++i)
         png_read_row(png, image->pixels + (h - 1 - i) * rowBytes + target->offset, nullptr);
     for (size_t r = 0; r < h; ++r)
-      WidenRow(*target, r, image->pixels + r * rowBytes + target->offset);
+      WidenPngRow(image->pixels + r * rowBytes, image->pixels + r * rowBytes + target->offset, w,
+                  samples);
   }
   // png_read_end is not called: nothing after the image data is read.
   return 1;
