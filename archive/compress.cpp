@@ -3,6 +3,7 @@
 #include "archive/archiver_library.h"
 #include "archive/compression_plan.h"
 #include "archive/temp_archive.h"
+#include "base/limits.h"
 #include "win/messages.h"
 
 #include <memory>

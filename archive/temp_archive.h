@@ -1,8 +1,6 @@
 // Where the plain archive of a self-extracting format waits between its two library calls.
 #pragma once
 
-#include "base/limits.h"
-
 #include <cstddef>
 
 // The `temp` folder (the system's temporary folder when `temp` is not set), without a
