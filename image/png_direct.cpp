@@ -1,5 +1,6 @@
 #include "image/png_direct.h"
 
+#include "image/inflater.h"
 #include "image/png_unfilter.h"
 #include "image/png_widen.h"
 #include "image/row_relay.h"
@@ -24,7 +25,6 @@ struct ImageData {
   uLong crc;
   int ended; // no further IDAT chunk, or the file ends
   int failed;
-  unsigned char buffer[65536];
 };
 
 void StartChunk(ImageData* d, const unsigned char* header) {
@@ -41,8 +41,10 @@ int CheckCrc(ImageData* d) {
   return d->failed == 0;
 }
 
-// The next piece of image data in d->buffer: its length, or 0 at its end or on failure.
-size_t NextData(ImageData* d) {
+// The next piece of image data, at most capacity bytes of it, into buffer: its length, or 0
+// at its end or on failure.
+size_t NextData(void* context, unsigned char* buffer, size_t capacity) {
+  ImageData* const d = static_cast<ImageData*>(context);
   while (d->left == 0 && d->ended == 0 && d->failed == 0) {
     unsigned char header[8];
     if (CheckCrc(d) == 0)
@@ -54,12 +56,12 @@ size_t NextData(ImageData* d) {
   }
   if (d->ended != 0 || d->failed != 0)
     return 0;
-  const size_t n = d->left < sizeof d->buffer ? d->left : sizeof d->buffer;
-  if (fread(d->buffer, 1, n, d->file) != n) {
+  const size_t n = d->left < capacity ? d->left : capacity;
+  if (fread(buffer, 1, n, d->file) != n) {
     d->failed = 1;
     return 0;
   }
-  d->crc = crc32(d->crc, d->buffer, static_cast<uInt>(n));
+  d->crc = crc32(d->crc, buffer, static_cast<uInt>(n));
   d->left -= static_cast<uint32_t>(n);
   return n;
 }
@@ -68,16 +70,10 @@ size_t NextData(ImageData* d) {
 int FinishChunk(ImageData* d) {
   if (d->ended != 0)
     return d->failed == 0; // its CRC was checked before the next chunk was looked at
+  unsigned char rest[4096];
   while (d->left > 0 && d->failed == 0)
-    NextData(d);
+    NextData(d, rest, sizeof rest);
   return d->failed == 0 && CheckCrc(d);
-}
-
-// The 2-byte zlib header: deflate, a window of at most 32 KB, no preset dictionary. The
-// stream's Adler-32 is not checked, as the chunk CRCs already guard the data.
-int ValidZlibHeader(const unsigned char* h) {
-  return (h[0] & 0x0F) == 8 && (h[0] >> 4) <= 7 && (h[1] & 0x20) == 0 &&
-         ((h[0] << 8) | h[1]) % 31 == 0;
 }
 
 struct RowStore {
@@ -104,28 +100,7 @@ void StoreRow(void* context, size_t index, const unsigned char* filtered) {
   WidenPngRow(s.pixels + (s.height - 1 - index) * s.width * 4, row, s.width, s.samples);
 }
 
-// Inflates exactly length bytes into out.
-int InflateInto(z_stream* z, ImageData* d, unsigned char* out, size_t length) {
-  z->next_out = out;
-  z->avail_out = static_cast<uInt>(length);
-  while (z->avail_out > 0) {
-    if (z->avail_in == 0) {
-      const size_t n = NextData(d);
-      if (n == 0)
-        return 0; // too little image data
-      z->next_in = d->buffer;
-      z->avail_in = static_cast<uInt>(n);
-    }
-    const int status = inflate(z, Z_NO_FLUSH);
-    if (status == Z_STREAM_END && z->avail_out > 0)
-      return 0;
-    if (status != Z_OK && status != Z_STREAM_END)
-      return 0;
-  }
-  return 1;
-}
-
-int Decode(ImageData* d, z_stream* z, RowStore* store, size_t height) {
+int Decode(Inflater* inflater, RowStore* store, size_t height) {
   const size_t line = 1 + store->width * store->samples;
   // Rows go to a second thread that undoes the filters and widens them; without that thread
   // this one does it through a row of its own.
@@ -139,7 +114,7 @@ int Decode(ImageData* d, z_stream* z, RowStore* store, size_t height) {
   int ok = 1;
   for (size_t i = 0; ok && i < height; ++i) {
     unsigned char* const slot = relay != nullptr ? NextRowSlot(relay) : own;
-    ok = InflateInto(z, d, slot, line);
+    ok = InflateExactly(inflater, slot, line);
     if (!ok)
       break;
     if (relay != nullptr)
@@ -163,11 +138,9 @@ int ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
   if (fseek(file, -8, SEEK_CUR) != 0 || fread(header, 1, 8, file) != 8 ||
       memcmp(header + 4, "IDAT", 4) != 0)
     return 0;
-  ImageData* const d = static_cast<ImageData*>(calloc(1, sizeof(ImageData)));
-  if (d == nullptr)
-    return 0;
-  d->file = file;
-  StartChunk(d, header);
+  ImageData data = {};
+  data.file = file;
+  StartChunk(&data, header);
 
   RowStore store;
   store.pixels = pixels;
@@ -178,29 +151,10 @@ int ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
   store.rows = static_cast<unsigned char*>(calloc(2, store.stride));
   store.failed = 0;
 
-  z_stream z;
-  memset(&z, 0, sizeof z);
-  int ok = store.rows != nullptr && inflateInit2(&z, -15) == Z_OK;
-  const int started = ok;
-  // The zlib header, possibly split over chunks.
-  unsigned char zlibHeader[2];
-  for (int i = 0; ok && i < 2; ++i) {
-    if (z.avail_in == 0) {
-      const size_t n = NextData(d);
-      z.next_in = d->buffer;
-      z.avail_in = static_cast<uInt>(n);
-      ok = n > 0;
-    }
-    if (ok) {
-      zlibHeader[i] = *z.next_in++;
-      --z.avail_in;
-    }
-  }
-  ok = ok && ValidZlibHeader(zlibHeader);
-  ok = ok && Decode(d, &z, &store, height) && FinishChunk(d);
-  if (started)
-    inflateEnd(&z);
+  Inflater* const inflater = StartInflater(NextData, &data);
+  const int ok = store.rows != nullptr && inflater != nullptr && Decode(inflater, &store, height) &&
+                 FinishChunk(&data);
+  EndInflater(inflater);
   free(store.rows);
-  free(d);
   return ok;
 }

@@ -1,6 +1,8 @@
-// Writes small seed files for the fuzz targets: fuzz_seeds <bmp-dir> <png-dir> <jpeg-dir>.
+// Writes small seed files for the fuzz targets:
+// fuzz_seeds <bmp-dir> <png-dir> <jpeg-dir> <zlib-dir>.
 // Besides pictures from the writers, hand-made BMPs of every kind the reader decodes (run
-// lengths, masks, OS/2 and V5 headers, top-down) and CMYK and YCCK JPEGs.
+// lengths, masks, OS/2 and V5 headers, top-down), CMYK and YCCK JPEGs, and zlib streams of
+// every block kind for the inflater.
 #include "image/bmp_codec.h"
 #include "image/image_buffer.h"
 #include "image/jpeg_codec.h"
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <zlib.h>
 
 namespace {
 
@@ -139,11 +142,43 @@ bool WriteInkJpeg(const std::string& path, J_COLOR_SPACE space, bool adobe) {
   return std::fclose(file) == 0;
 }
 
+// Stored, fixed and dynamic blocks, runs and literals only, over text and noise.
+bool WriteZlibSeeds(const std::string& dir) {
+  Bytes data(3000);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<unsigned char>(i < 2000 ? "pixel rows "[i % 11] : (i * 7919) >> 3);
+  const int kinds[][2] = {{0, Z_DEFAULT_STRATEGY},
+                          {1, Z_FIXED},
+                          {9, Z_DEFAULT_STRATEGY},
+                          {6, Z_HUFFMAN_ONLY},
+                          {6, Z_RLE}};
+  bool ok = true;
+  for (const auto& k : kinds) {
+    Bytes out(data.size() * 2);
+    uLongf length = out.size();
+    z_stream z = {};
+    deflateInit2(&z, k[0], Z_DEFLATED, 15, 8, k[1]);
+    z.next_in = data.data();
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(length);
+    ok = ok && deflate(&z, Z_FINISH) == Z_STREAM_END;
+    length = z.total_out;
+    deflateEnd(&z);
+    const std::string name = dir + "/zlib-" + std::to_string(k[0]) + "-" + std::to_string(k[1]);
+    FILE* file = std::fopen(name.c_str(), "wb");
+    ok = ok && file != nullptr && std::fwrite(out.data(), 1, length, file) == length;
+    if (file != nullptr)
+      ok = std::fclose(file) == 0 && ok;
+  }
+  return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: fuzz_seeds <bmp-dir> <png-dir> <jpeg-dir>\n");
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: fuzz_seeds <bmp-dir> <png-dir> <jpeg-dir> <zlib-dir>\n");
     return 2;
   }
   const int sizes[][2] = {{1, 1}, {3, 2}, {9, 5}, {17, 16}};
@@ -172,5 +207,6 @@ int main(int argc, char** argv) {
   failures += !WriteInkJpeg(jpeg + "/cmyk-adobe.jpg", JCS_CMYK, true);
   failures += !WriteInkJpeg(jpeg + "/cmyk-plain.jpg", JCS_CMYK, false);
   failures += !WriteInkJpeg(jpeg + "/ycck.jpg", JCS_YCCK, true);
+  failures += !WriteZlibSeeds(argv[4]);
   return failures == 0 ? 0 : 1;
 }
