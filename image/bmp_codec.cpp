@@ -1,6 +1,7 @@
 #include "image/bmp_codec.h"
 
 #include "image/file_signature.h"
+#include "image/row_progress.h"
 #include "image/row_relay.h"
 
 #include <cstdint>
@@ -72,14 +73,34 @@ void ConvertRows(const ImageBuffer* image, size_t first, size_t count, size_t st
   }
 }
 
+const unsigned char kTrailer[2] = {0, 0};
+
+// stride = 3 x width rounded up to whole 4-byte words; the file is stride x height + 56 bytes
+// long, which bfSize states: a picture whose length does not fit the field is refused.
+bool PlanBmp(const ImageBuffer* image, size_t* stride, uint32_t* fileSize) {
+  if (image == nullptr || image->pixels == nullptr ||
+      ImagePixelBytes(image->width, image->height) == 0)
+    return false;
+  const uint64_t stride64 = (static_cast<uint64_t>(image->width) * 3 + 3) / 4 * 4;
+  const uint64_t fileSize64 = stride64 * static_cast<uint64_t>(image->height) + 56;
+  if (stride64 > SIZE_MAX || fileSize64 > UINT32_MAX)
+    return false;
+  *stride = static_cast<size_t>(stride64);
+  *fileSize = static_cast<uint32_t>(fileSize64);
+  return true;
+}
+
+bool WriteHeaders(FILE* file, const ImageBuffer* image, uint32_t fileSize) {
+  return WriteU16(file, kBmpType) && WriteU32(file, fileSize) && WriteU16(file, 0) &&
+         WriteU16(file, 0) && WriteU32(file, kHeaderBytes) && WriteU32(file, 40) &&
+         WriteS32(file, image->width) && WriteS32(file, image->height) && WriteU16(file, 1) &&
+         WriteU16(file, 24) && WriteU32(file, 0) && WriteU32(file, 0) &&
+         WriteS32(file, kPelsPerMeter) && WriteS32(file, kPelsPerMeter) && WriteU32(file, 0) &&
+         WriteU32(file, 0);
+}
+
 int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize) {
-  if (!WriteU16(file, kBmpType) || !WriteU32(file, fileSize) || !WriteU16(file, 0) ||
-      !WriteU16(file, 0) || !WriteU32(file, kHeaderBytes))
-    return 0;
-  if (!WriteU32(file, 40) || !WriteS32(file, image->width) || !WriteS32(file, image->height) ||
-      !WriteU16(file, 1) || !WriteU16(file, 24) || !WriteU32(file, 0) || !WriteU32(file, 0) ||
-      !WriteS32(file, kPelsPerMeter) || !WriteS32(file, kPelsPerMeter) || !WriteU32(file, 0) ||
-      !WriteU32(file, 0))
+  if (!WriteHeaders(file, image, fileSize))
     return 0;
 
   BlockOutput out = {file, stride, kBlockBytes / stride > 0 ? kBlockBytes / stride : 1,
@@ -106,8 +127,37 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
   free(own);
   if (out.failed != 0)
     return 0;
-  const unsigned char trailer[2] = {0, 0};
-  return fwrite(trailer, 1, 2, file) == 2 ? 1 : 0;
+  return fwrite(kTrailer, 1, 2, file) == 2 ? 1 : 0;
+}
+
+bool SeekTo(FILE* file, uint64_t offset) {
+#if defined(_WIN32)
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+// The rows in blocks from the picture's top, the file's end, each once it is final.
+int WriteRowsFromTop(FILE* file, const ImageBuffer* image, size_t stride, RowProgress* progress) {
+  const size_t height = static_cast<size_t>(image->height);
+  const size_t rowsPerBlock = kBlockBytes / stride > 0 ? kBlockBytes / stride : 1;
+  unsigned char* const block = static_cast<unsigned char*>(malloc(rowsPerBlock * stride));
+  int ok = block != nullptr;
+  for (size_t first = (height - 1) / rowsPerBlock * rowsPerBlock; ok; first -= rowsPerBlock) {
+    const size_t rows = height - first < rowsPerBlock ? height - first : rowsPerBlock;
+    ok = WaitForRowsFromTop(progress, height - first);
+    if (ok) {
+      ConvertRows(image, first, rows, stride, block);
+      ok = SeekTo(file, kHeaderBytes + static_cast<uint64_t>(first) * stride) &&
+           fwrite(block, 1, rows * stride, file) == rows * stride;
+    }
+    if (first == 0)
+      break;
+  }
+  free(block);
+  return ok && SeekTo(file, kHeaderBytes + static_cast<uint64_t>(height) * stride) &&
+         fwrite(kTrailer, 1, 2, file) == 2;
 }
 
 } // namespace
@@ -118,22 +168,31 @@ int IsBmpFile(const char* path) {
 }
 
 int WriteBmp(const char* path, const ImageBuffer* image) {
-  if (path == nullptr || image == nullptr || image->pixels == nullptr ||
-      ImagePixelBytes(image->width, image->height) == 0)
+  size_t stride = 0;
+  uint32_t fileSize = 0;
+  if (path == nullptr || !PlanBmp(image, &stride, &fileSize))
     return 0;
-  // stride = 3 x width rounded up to whole 4-byte words; the file is stride x height + 56 bytes
-  // long, which bfSize states: a picture whose length does not fit the field is refused.
-  const uint64_t stride64 = (static_cast<uint64_t>(image->width) * 3 + 3) / 4 * 4;
-  const uint64_t fileSize = stride64 * static_cast<uint64_t>(image->height) + 56;
-  if (stride64 > SIZE_MAX || fileSize > UINT32_MAX)
+  FILE* file = fopen(path, "wb");
+  if (file == nullptr)
     return 0;
+  int result = WriteBmpFile(file, image, stride, fileSize);
+  // A full disk may only show when the buffered bytes reach the file.
+  if (fclose(file) != 0)
+    result = 0;
+  return result;
+}
 
+int WriteBmpWhileRead(const char* path, RowProgress* progress) {
+  const ImageBuffer* const image = WaitForPicture(progress);
+  size_t stride = 0;
+  uint32_t fileSize = 0;
+  if (path == nullptr || !PlanBmp(image, &stride, &fileSize))
+    return 0;
   FILE* file = fopen(path, "wb");
   if (file == nullptr)
     return 0;
   int result =
-      WriteBmpFile(file, image, static_cast<size_t>(stride64), static_cast<uint32_t>(fileSize));
-  // A full disk may only show when the buffered bytes reach the file.
+      WriteHeaders(file, image, fileSize) && WriteRowsFromTop(file, image, stride, progress);
   if (fclose(file) != 0)
     result = 0;
   return result;

@@ -4,6 +4,8 @@
 
 #include "image/image_buffer.h"
 
+struct RowProgress;
+
 // 1 when the file opens for binary reading and its first two bytes are "BM".
 int IsBmpFile(const char* path);
 
@@ -17,3 +19,8 @@ int ReadBmp(const char* path, ImageBuffer* image);
 // Writes image as a 24-bit bottom-up BMP: bfSize = stride x height + 56, two trailing zero
 // bytes, 2834 pixels per metre. channels is not consulted; A is dropped.
 int WriteBmp(const char* path, const ImageBuffer* image);
+
+// WriteBmp of a picture still being read on another thread (see row_progress.h): waits for
+// its pixel block, then writes its rows from the top (the end of the file) down as they
+// become final, so that writing overlaps reading. 0 when reading fails, or as WriteBmp.
+int WriteBmpWhileRead(const char* path, RowProgress* progress);

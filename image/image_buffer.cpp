@@ -1,5 +1,7 @@
 #include "image/image_buffer.h"
 
+#include "image/pixel_memory.h"
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -108,9 +110,12 @@ int AllocImagePixels(ImageBuffer* image) {
   // then cost the process its life while the reader fills it.
   if (ImagePixelsAffordable(image->width, image->height) == 0)
     return 0;
-  image->pixels =
-      static_cast<unsigned char*>(calloc(ImagePixelBytes(image->width, image->height), 1));
-  return image->pixels != nullptr ? 1 : 0;
+  const size_t bytes = ImagePixelBytes(image->width, image->height);
+  image->pixels = static_cast<unsigned char*>(calloc(bytes, 1));
+  if (image->pixels == nullptr)
+    return 0;
+  AdviseLargePages(image->pixels, bytes);
+  return 1;
 }
 
 void FreeImagePixels(ImageBuffer* image) {

@@ -2,7 +2,7 @@
 
 #include "image/file_signature.h"
 #include "image/no_inline.h"
-#include "image/pixel_memory.h"
+#include "image/row_progress.h"
 
 #include <climits>
 #include <csetjmp>
@@ -110,7 +110,8 @@ bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image
 
 // Everything that may raise a library error; the caller destroys the object and closes the
 // file whether this returns or the error manager jumps back.
-QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer* image) {
+QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer* image,
+                                RowProgress* progress) {
   jpeg_create_decompress(cinfo);
   LimitReaderMemory(reinterpret_cast<j_common_ptr>(cinfo));
   jpeg_stdio_src(cinfo, file);
@@ -141,7 +142,7 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   image->channels = direct || cinfo->output_components == 4 ? 3 : cinfo->output_components;
   if (AllocImagePixels(image) == 0)
     return 0;
-  AdviseLargePages(image->pixels, ImagePixelBytes(image->width, image->height));
+  ShowPicture(progress, image);
 
   if (direct) {
     const size_t rowBytes = static_cast<size_t>(cinfo->output_width) * 4;
@@ -150,6 +151,7 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
       JSAMPROW row = image->pixels + (height - 1 - cinfo->output_scanline) * rowBytes;
       if (jpeg_read_scanlines(cinfo, &row, 1) != 1)
         return 0;
+      ShowRowsFromTop(progress, cinfo->output_scanline);
     }
     jpeg_finish_decompress(cinfo);
     return 1;
@@ -232,7 +234,7 @@ int IsJpegFile(const char* path) {
   return ReadLeadingBytes(path, b, 2) && b[0] == 0xFF && b[1] == 0xD8 ? 1 : 0;
 }
 
-int ReadJpeg(const char* path, ImageBuffer* image) {
+int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress) {
   if (image == nullptr || IsJpegFile(path) == 0)
     return 0;
   FILE* const file = fopen(path, "rb");
@@ -250,7 +252,7 @@ int ReadJpeg(const char* path, ImageBuffer* image) {
     fclose(file);
     return 0;
   }
-  const int result = DecodeJpeg(&cinfo, file, image);
+  const int result = DecodeJpeg(&cinfo, file, image, progress);
   jpeg_destroy_decompress(&cinfo);
   fclose(file);
   return result;

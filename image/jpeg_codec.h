@@ -4,6 +4,8 @@
 
 #include "image/image_buffer.h"
 
+struct RowProgress;
+
 // 1 when the file opens for binary reading and begins with 0xFF 0xD8.
 int IsJpegFile(const char* path);
 
@@ -12,7 +14,8 @@ int IsJpegFile(const char* path);
 // file has an Adobe marker, plain inks otherwise.
 // A fatal library error returns 0 (object destroyed, file closed); warnings go to the standard
 // error stream and decoding goes on, so a truncated file still reads with result 1.
-int ReadJpeg(const char* path, ImageBuffer* image);
+// progress, when given, hears of the pixel block and of colour rows as they become final.
+int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress = nullptr);
 
 // Writes a baseline JPEG at quality (passed unchanged to jpeg_set_quality): one gray component
 // from R when channels is 1, else three components R, G, B (A dropped).

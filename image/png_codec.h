@@ -4,6 +4,8 @@
 
 #include "image/image_buffer.h"
 
+struct RowProgress;
+
 // 1 when the file opens for binary reading and begins with the 8-byte PNG signature.
 int IsPngFile(const char* path);
 
@@ -11,8 +13,9 @@ int IsPngFile(const char* path);
 // palettes and low depths expanded, 16 bits rounded to 8, tRNS applied as alpha. channels
 // is 1 gray, 2 gray with alpha, 3 colour (a palette too), 4 colour with alpha. Any libpng
 // error (corrupt data, CRC error in a critical chunk, bad header) gives 0 with everything
-// released; a pixel block already allocated stays in image for the caller.
-int ReadPng(const char* path, ImageBuffer* image);
+// released; a pixel block already allocated stays in image for the caller. progress, when
+// given, hears of the pixel block and of each row from the top as it becomes final.
+int ReadPng(const char* path, ImageBuffer* image, RowProgress* progress = nullptr);
 
 // Writes an 8-bit PNG chosen from channels: 1 gray (type 0, from R), 2 gray with alpha
 // (type 4, from R and A), 4 RGBA (type 6), anything else RGB (type 2). Each row's filter

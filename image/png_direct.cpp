@@ -3,6 +3,7 @@
 #include "image/inflater.h"
 #include "image/png_unfilter.h"
 #include "image/png_widen.h"
+#include "image/row_progress.h"
 #include "image/row_relay.h"
 
 #include <cstdint>
@@ -84,6 +85,7 @@ struct RowStore {
   unsigned char* rows; // two unfiltered rows with slack: the one above and the current one
   size_t stride;
   int failed; // a filter type beyond 4
+  RowProgress* progress;
 };
 
 // Undoes row index's filter and widens it into ImageBuffer row height - 1 - index.
@@ -98,6 +100,7 @@ void StoreRow(void* context, size_t index, const unsigned char* filtered) {
     return;
   }
   WidenPngRow(s.pixels + (s.height - 1 - index) * s.width * 4, row, s.width, s.samples);
+  ShowRowsFromTop(s.progress, index + 1);
 }
 
 int Decode(Inflater* inflater, RowStore* store, size_t height) {
@@ -130,7 +133,7 @@ int Decode(Inflater* inflater, RowStore* store, size_t height) {
 } // namespace
 
 int ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
-                        unsigned char* pixels) {
+                        unsigned char* pixels, RowProgress* progress) {
   if (samples != 3 && samples != 4)
     return 0;
   // Back to the first IDAT chunk's length and type, which png_read_info has just read.
@@ -150,6 +153,7 @@ int ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
   store.stride = width * samples + kUnfilterSlack;
   store.rows = static_cast<unsigned char*>(calloc(2, store.stride));
   store.failed = 0;
+  store.progress = progress;
 
   Inflater* const inflater = StartInflater(NextData, &data);
   const int ok = store.rows != nullptr && inflater != nullptr && Decode(inflater, &store, height) &&

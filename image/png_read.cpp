@@ -2,9 +2,9 @@
 
 #include "image/file_signature.h"
 #include "image/no_inline.h"
-#include "image/pixel_memory.h"
 #include "image/png_direct.h"
 #include "image/png_widen.h"
+#include "image/row_progress.h"
 #include "image/row_relay.h"
 
 #include <cstdint>
@@ -27,11 +27,13 @@ struct RowTarget {
   size_t height;
   size_t offset;  // where a row's samples start when decoded into the row's own tail
   size_t samples; // per pixel after libpng's transformations: 1 gray .. 4 RGBA
+  RowProgress* progress;
 };
 
 void StoreDecodedRow(void* context, size_t index, const unsigned char* row) {
   const RowTarget& t = *static_cast<const RowTarget*>(context);
   WidenPngRow(t.pixels + (t.height - 1 - index) * t.width * 4, row, t.width, t.samples);
+  ShowRowsFromTop(t.progress, index + 1);
 }
 
 // Everything that may raise a libpng error; ReadPng ends the relay, releases the structures
@@ -75,7 +77,6 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
 
   if (AllocImagePixels(image) == 0)
     return 0;
-  AdviseLargePages(image->pixels, ImagePixelBytes(image->width, image->height));
   const size_t w = width;
   const size_t h = height;
   const size_t rowBytes = w * 4; // fits: AllocImagePixels checked w x h x 4
@@ -86,11 +87,12 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   target->height = h;
   target->offset = rowBytes - w * samples;
   target->samples = samples;
+  ShowPicture(target->progress, image);
 
   // The commonest files bypass libpng's rows (see png_direct.h).
   if (bitDepth == 8 && (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA) &&
       passes <= 1 && png_get_valid(png, info, PNG_INFO_tRNS) == 0)
-    return ReadPngRowsDirectly(file, w, h, samples, image->pixels);
+    return ReadPngRowsDirectly(file, w, h, samples, image->pixels, target->progress);
 
   if (passes <= 1)
     *relay = StartRowRelay(w * samples, StoreDecodedRow, target);
@@ -129,7 +131,7 @@ int IsPngFile(const char* path) {
   return ReadLeadingBytes(path, signature, 8) && png_sig_cmp(signature, 0, 8) == 0 ? 1 : 0;
 }
 
-int ReadPng(const char* path, ImageBuffer* image) {
+int ReadPng(const char* path, ImageBuffer* image, RowProgress* progress) {
   if (image == nullptr || IsPngFile(path) == 0)
     return 0;
   FILE* const file = fopen(path, "rb");
@@ -148,6 +150,7 @@ int ReadPng(const char* path, ImageBuffer* image) {
   }
   RowTarget target;
   memset(&target, 0, sizeof target);
+  target.progress = progress;
   RowRelay* relay = nullptr;
   const int result = DecodePngGuarded(png, info, file, image, &target, &relay);
   // The storing thread finishes before the picture can be freed by a caller.

@@ -237,7 +237,13 @@ TEST(ConvertImage, AFailedWriteKeepsTheOldTargetAndLeavesNothing) {
   Image picture;
   FillGentle(&picture, 40, 30, false);
   const Bytes old = {'o', 'l', 'd'};
-  for (int type = 0; type < 3; ++type) {
+  // A PNG source into a BMP is written while it is read; the rest after reading.
+  const int directions[][2] = {{kImageBmp, kImageBmp},
+                               {kImagePng, kImageBmp},
+                               {kImageBmp, kImagePng},
+                               {kImageBmp, kImageJpeg}};
+  for (const auto& direction : directions) {
+    const int from = direction[0], type = direction[1];
     const std::string name = std::string("t") + kExt[type];
     struct {
       const char* what;
@@ -246,31 +252,34 @@ TEST(ConvertImage, AFailedWriteKeepsTheOldTargetAndLeavesNothing) {
         {"read-only target",
          [&](const TempDir&, const std::string& src, const std::string& target) {
            chmod(target.c_str(), 0444);
-           return ConvertImage(src.c_str(), target.c_str(), 0, type, 80);
+           return ConvertImage(src.c_str(), target.c_str(), from, type, 80);
          }},
         {"full disk",
          [&](const TempDir&, const std::string& src, const std::string& target) {
            return OnAFullDisk(
-               [&] { return ConvertImage(src.c_str(), target.c_str(), 0, type, 80); });
+               [&] { return ConvertImage(src.c_str(), target.c_str(), from, type, 80); });
          }},
         {"read-only folder",
          [&](const TempDir& dir, const std::string& src, const std::string& target) {
            chmod(dir.File("").c_str(), 0555);
-           const int result =
-               Unprivileged([&] { return ConvertImage(src.c_str(), target.c_str(), 0, type, 80); });
+           const int result = Unprivileged(
+               [&] { return ConvertImage(src.c_str(), target.c_str(), from, type, 80); });
            chmod(dir.File("").c_str(), 0755);
            return result;
          }},
     };
     for (const auto& c : cases) {
       TempDir dir;
-      const std::string src = dir.File("p.bmp");
-      ASSERT_EQ(WriteBmp(src.c_str(), &picture.b), 1);
+      const std::string src = dir.File(std::string("p") + kExt[from]);
+      ASSERT_EQ(from == kImageBmp ? WriteBmp(src.c_str(), &picture.b)
+                                  : WritePng(src.c_str(), &picture.b),
+                1);
       const std::string target = dir.File(name);
       WriteFile(target, old);
-      EXPECT_EQ(c.run(dir, src, target), 2) << c.what << " " << name;
-      EXPECT_EQ(ReadFile(target), old) << c.what << " " << name;
-      EXPECT_EQ(Names(dir), (std::set<std::string>{"p.bmp", name})) << c.what << " " << name;
+      const std::string what = std::string(c.what) + " " + kExt[from] + " -> " + name;
+      EXPECT_EQ(c.run(dir, src, target), 2) << what;
+      EXPECT_EQ(ReadFile(target), old) << what;
+      EXPECT_EQ(Names(dir), (std::set<std::string>{std::string("p") + kExt[from], name})) << what;
     }
     // onto itself on a full disk: the source stays byte for byte
     TempDir dir;
@@ -285,6 +294,48 @@ TEST(ConvertImage, AFailedWriteKeepsTheOldTargetAndLeavesNothing) {
     EXPECT_EQ(ReadFile(self), before) << kExt[type];
     EXPECT_EQ(Names(dir).size(), 1u) << kExt[type];
   }
+}
+
+// A BMP written while its PNG or JPEG source decodes: the file written after reading, byte for
+// byte, over one block, many, and rows longer than a block; a source that fails half-way
+// leaves the old target and no temporary file.
+TEST(ConvertImage, WritesABmpWhileReadingAsAfterIt) {
+  const int sizes[][2] = {{1, 1}, {7, 3001}, {30000, 3}, {641, 480}};
+  for (const auto& size : sizes) {
+    TempDir dir;
+    Image picture;
+    FillGentle(&picture, size[0], size[1], false);
+    const std::string expected = dir.File("expected.bmp");
+    ASSERT_EQ(WriteBmp(expected.c_str(), &picture.b), 1);
+    for (int from = kImagePng; from <= kImageJpeg; ++from) {
+      const std::string src = dir.File(std::string("src") + kExt[from]);
+      ASSERT_EQ(from == kImagePng ? WritePng(src.c_str(), &picture.b)
+                                  : WriteJpeg(src.c_str(), &picture.b, 100),
+                1);
+      Image decoded;
+      ASSERT_EQ(from == kImagePng ? ReadPng(src.c_str(), &decoded.b)
+                                  : ReadJpeg(src.c_str(), &decoded.b),
+                1);
+      ASSERT_EQ(WriteBmp(expected.c_str(), &decoded.b), 1);
+      const std::string target = dir.File("target.bmp");
+      EXPECT_EQ(ConvertImage(src.c_str(), target.c_str(), from, kImageBmp, 80), 0);
+      EXPECT_EQ(ReadFile(target), ReadFile(expected))
+          << kExt[from] << " " << size[0] << "x" << size[1];
+    }
+  }
+  TempDir dir;
+  Image picture;
+  FillGentle(&picture, 640, 480, false);
+  const std::string src = dir.File("cut.png");
+  ASSERT_EQ(WritePng(src.c_str(), &picture.b), 1);
+  Bytes png = ReadFile(src);
+  png.resize(png.size() * 3 / 4);
+  WriteFile(src, png);
+  const std::string target = dir.File("t.bmp");
+  WriteFile(target, Bytes{'o', 'l', 'd'});
+  EXPECT_EQ(ConvertImage(src.c_str(), target.c_str(), kImagePng, kImageBmp, 80), 1);
+  EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(Names(dir), (std::set<std::string>{"cut.png", "t.bmp"}));
 }
 
 TEST(ConvertImage, ReplacesAnExistingTargetWhole) {

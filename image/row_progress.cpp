@@ -1,0 +1,41 @@
+#include "image/row_progress.h"
+
+void ShowPicture(RowProgress* progress, const ImageBuffer* picture) {
+  if (progress == nullptr)
+    return;
+  std::lock_guard<std::mutex> hold(progress->lock);
+  progress->picture = picture;
+  progress->changed.notify_all();
+}
+
+void ShowRowsFromTop(RowProgress* progress, size_t rows) {
+  if (progress == nullptr)
+    return;
+  std::lock_guard<std::mutex> hold(progress->lock);
+  progress->rowsFromTop = rows;
+  if (rows >= progress->wanted)
+    progress->changed.notify_all();
+}
+
+void EndRows(RowProgress* progress, int ok) {
+  if (progress == nullptr)
+    return;
+  std::lock_guard<std::mutex> hold(progress->lock);
+  progress->ended = ok ? 1 : -1;
+  progress->changed.notify_all();
+}
+
+const ImageBuffer* WaitForPicture(RowProgress* progress) {
+  std::unique_lock<std::mutex> hold(progress->lock);
+  progress->changed.wait(
+      hold, [progress] { return progress->picture != nullptr || progress->ended != 0; });
+  return progress->ended < 0 ? nullptr : progress->picture;
+}
+
+int WaitForRowsFromTop(RowProgress* progress, size_t rows) {
+  std::unique_lock<std::mutex> hold(progress->lock);
+  progress->wanted = rows;
+  progress->changed.wait(
+      hold, [progress, rows] { return progress->rowsFromTop >= rows || progress->ended != 0; });
+  return progress->ended >= 0 ? 1 : 0;
+}

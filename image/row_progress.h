@@ -1,0 +1,31 @@
+// How far a reader has filled a picture, told to a writer working beside it on another thread,
+// so that a target can be written while its source is still being decoded.
+#pragma once
+
+#include "image/image_buffer.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+
+struct RowProgress {
+  std::mutex lock;
+  std::condition_variable changed;
+  const ImageBuffer* picture = nullptr; // set once the pixel block is there
+  size_t rowsFromTop = 0;               // rows final, counted from the top row
+  size_t wanted = 0;                    // the writer sleeps until this many are final
+  int ended = 0;                        // 1: every row is final; -1: reading failed
+};
+
+// Reader's side; each accepts nullptr. The picture's block, width and height are set and
+// stay until reading ends.
+void ShowPicture(RowProgress* progress, const ImageBuffer* picture);
+// Rows height - 1 down to height - rows of the ImageBuffer are final.
+void ShowRowsFromTop(RowProgress* progress, size_t rows);
+// Reading ended: ok 1 (every row final) or 0.
+void EndRows(RowProgress* progress, int ok);
+
+// Writer's side. The picture once its block is there; nullptr when reading failed first.
+const ImageBuffer* WaitForPicture(RowProgress* progress);
+// 1 once at least rows rows from the top are final; 0 when reading failed.
+int WaitForRowsFromTop(RowProgress* progress, size_t rows);
