@@ -52,9 +52,29 @@ void Paeth(const unsigned char* r, const unsigned char* p, size_t n, size_t bpp,
 } // namespace
 
 void FilterPngRow(const unsigned char* row, const unsigned char* prior, size_t bytes, size_t bpp,
-                  unsigned char* out, unsigned char* scratch) {
+                  int filter, unsigned char* out, unsigned char* scratch) {
   const unsigned char* candidate[5] = {row, scratch, scratch + bytes, scratch + 2 * bytes,
                                        scratch + 3 * bytes};
+  out[0] = static_cast<unsigned char>(filter);
+  switch (filter) {
+  case 0:
+    memcpy(out + 1, row, bytes);
+    return;
+  case 1:
+    Sub(row, bytes, bpp, out + 1);
+    return;
+  case 2:
+    Up(row, prior, bytes, out + 1);
+    return;
+  case 3:
+    Average(row, prior, bytes, bpp, out + 1);
+    return;
+  case 4:
+    Paeth(row, prior, bytes, bpp, out + 1);
+    return;
+  default:
+    break;
+  }
   Sub(row, bytes, bpp, scratch);
   Up(row, prior, bytes, scratch + bytes);
   Average(row, prior, bytes, bpp, scratch + 2 * bytes);
