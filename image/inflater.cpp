@@ -7,7 +7,7 @@
 namespace {
 
 const size_t kHistory = 32768; // the farthest a match may reach back
-const size_t kSpan = 262144;   // inflated between two slides of the history to the front
+const size_t kSpan = 131072;   // inflated between two slides of the history to the front
 const size_t kSlack = 512;     // a match begun before the span's end, and its 8-byte overrun
 const size_t kSpanEnd = kHistory + kSpan;
 const size_t kInSize = 65536;
