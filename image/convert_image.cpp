@@ -3,6 +3,7 @@
 #include "image/bmp_codec.h"
 #include "image/image_buffer.h"
 #include "image/jpeg_codec.h"
+#include "image/pixel_memory.h"
 #include "image/png_codec.h"
 #include "image/row_progress.h"
 #include "image/temp_target.h"
@@ -73,8 +74,13 @@ int ConvertToBmpWhileReading(const char* source, const char* target, int sourceT
   std::thread writer;
   if (haveTemp != 0) {
     try {
-      writer = std::thread(
-          [&temp, &progress, &written] { written = WriteBmpWhileRead(temp, &progress); });
+      writer = std::thread([&temp, &progress, &written] {
+        // The reader's page faults are taken here while the first rows decode.
+        const ImageBuffer* const picture = WaitForPicture(&progress);
+        if (picture != nullptr)
+          PrefaultFromEnd(picture->pixels, ImagePixelBytes(picture->width, picture->height));
+        written = WriteBmpWhileRead(temp, &progress);
+      });
     } catch (const std::system_error&) {
       // no second thread: written after reading
     }
