@@ -51,17 +51,19 @@ uint64_t Seed() {
 }
 
 // An existing target that is read-only, a folder or a device is never replaced; a user who
-// made a file read-only expects it kept.
-bool TargetReplaceable(const char* target) {
+// made a file read-only expects it kept. *exists tells whether there is one.
+bool TargetReplaceable(const char* target, bool* exists) {
 #ifdef _WIN32
   const DWORD attributes = GetFileAttributesA(target);
-  if (attributes == INVALID_FILE_ATTRIBUTES)
+  *exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (!*exists)
     return true; // not there (any other trouble shows when the file is made)
   return (attributes &
           (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
 #else
   struct stat status;
-  if (stat(target, &status) != 0)
+  *exists = stat(target, &status) == 0;
+  if (!*exists)
     return true;
   return S_ISREG(status.st_mode) && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
 #endif
@@ -108,7 +110,8 @@ bool FlushToDisk(const char* path) {
 } // namespace
 
 int CreateTempBeside(const char* target, char* temp, size_t tempSize) {
-  if (target == nullptr || temp == nullptr || !TargetReplaceable(target))
+  bool exists = false;
+  if (target == nullptr || temp == nullptr || !TargetReplaceable(target, &exists))
     return 0;
   const size_t folder = NameOffset(target);
   const size_t nameLength = strlen(target + folder);
@@ -140,7 +143,13 @@ int CreateTempBeside(const char* target, char* temp, size_t tempSize) {
 }
 
 int ReplaceWithTemp(const char* temp, const char* target) {
-  if (temp == nullptr || target == nullptr || !TargetReplaceable(target) || !FlushToDisk(temp))
+  bool exists = false;
+  if (temp == nullptr || target == nullptr || !TargetReplaceable(target, &exists))
+    return 0;
+  // A file that takes an existing one's place is on the disk first, so that a crash leaves
+  // the old file or the new one. A new name risks nothing the user had, and waiting for the
+  // disk would double the time of a large BMP.
+  if (exists && !FlushToDisk(temp))
     return 0;
 #ifdef _WIN32
   return MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;

@@ -11,9 +11,9 @@
 // making anything when target cannot be replaced: it is read-only, a folder or a device.
 int CreateTempBeside(const char* target, char* temp, size_t tempSize);
 
-// Flushes the complete temporary file to the disk and puts it in target's place, replacing
-// an existing target unless that is read-only. On failure target is as it was and temp stays
-// for RemoveTemp.
+// Puts the complete temporary file in target's place, replacing an existing target unless
+// that is read-only; a target that exists is replaced only once the file is on the disk. On
+// failure target is as it was and temp stays for RemoveTemp.
 int ReplaceWithTemp(const char* temp, const char* target);
 
 // Deletes the temporary file.
