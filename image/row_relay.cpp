@@ -8,7 +8,7 @@
 #include <thread>
 
 namespace {
-// 32 rows let the decoder run well ahead of a storing thread that meets page faults; the
+// 16 rows let the decoder run well ahead of a storing thread that meets page faults; the
 // storing thread wakes for 8 rows at a time, as each wake-up costs the decoder a system call.
 const size_t kSlots = 16;
 const size_t kBatch = 8;
