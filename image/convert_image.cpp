@@ -64,43 +64,8 @@ const bool kBmpWhileReading = false;
 const bool kBmpWhileReading = true;
 #endif
 
-// A BMP target written on a second thread as the source's rows become final.
-int ConvertToBmpWhileReading(const char* source, const char* target, int sourceType) {
-  OwnedPicture picture;
-  char temp[kTempPathSize];
-  const int haveTemp = CreateTempBeside(target, temp, sizeof temp);
-  RowProgress progress;
-  int written = 0;
-  std::thread writer;
-  if (haveTemp != 0) {
-    try {
-      writer = std::thread([&temp, &progress, &written] {
-        // The reader's page faults are taken here while the first rows decode.
-        const ImageBuffer* const picture = WaitForPicture(&progress);
-        if (picture != nullptr)
-          PrefaultFromEnd(picture->pixels, ImagePixelBytes(picture->width, picture->height));
-        written = WriteBmpWhileRead(temp, &progress);
-      });
-    } catch (const std::system_error&) {
-      // no second thread: written after reading
-    }
-  }
-  const int read = ReadSource(source, sourceType, &picture.image, &progress);
-  if (read != 0)
-    ShowPicture(&progress, &picture.image);
-  EndRows(&progress, read);
-  const bool wroteAlong = writer.joinable();
-  if (wroteAlong)
-    writer.join(); // before the picture can go
-  if (read == 0) {
-    if (haveTemp != 0)
-      RemoveTemp(temp);
-    return 1;
-  }
-  if (haveTemp == 0)
-    return 2;
-  if (!wroteAlong)
-    written = WriteBmp(temp, &picture.image);
+// The temporary file, once written, takes the target's place: 0; else 2, the file removed.
+int PutInPlace(const char* temp, const char* target, int written) {
   if (written == 0 || ReplaceWithTemp(temp, target) == 0) {
     RemoveTemp(temp);
     return 2;
@@ -108,13 +73,49 @@ int ConvertToBmpWhileReading(const char* source, const char* target, int sourceT
   return 0;
 }
 
+// ConvertImage's result for a BMP target written on a second thread as the source's rows
+// become final; kNotAlong when no temporary file or thread can be had.
+const int kNotAlong = -1;
+int ConvertToBmpWhileReading(const char* source, const char* target, int sourceType) {
+  char temp[kTempPathSize];
+  if (CreateTempBeside(target, temp, sizeof temp) == 0)
+    return kNotAlong;
+  OwnedPicture picture;
+  RowProgress progress;
+  int written = 0;
+  std::thread writer;
+  try {
+    writer = std::thread([&temp, &progress, &written] {
+      // The reader's page faults are taken here while the first rows decode.
+      const ImageBuffer* const picture = WaitForPicture(&progress);
+      if (picture != nullptr)
+        PrefaultFromEnd(picture->pixels, ImagePixelBytes(picture->width, picture->height));
+      written = WriteBmpWhileRead(temp, &progress);
+    });
+  } catch (const std::system_error&) {
+    RemoveTemp(temp);
+    return kNotAlong;
+  }
+  const int read = ReadSource(source, sourceType, &picture.image, &progress);
+  EndRows(&progress, read);
+  writer.join(); // before the picture can go
+  if (read == 0) {
+    RemoveTemp(temp);
+    return 1;
+  }
+  return PutInPlace(temp, target, written);
+}
+
 } // namespace
 
 int ConvertImage(const char* source, const char* target, int sourceType, int targetType,
                  int jpegQuality) {
   if (kBmpWhileReading && targetType == kImageBmp &&
-      (sourceType == kImagePng || sourceType == kImageJpeg))
-    return ConvertToBmpWhileReading(source, target, sourceType);
+      (sourceType == kImagePng || sourceType == kImageJpeg)) {
+    const int result = ConvertToBmpWhileReading(source, target, sourceType);
+    if (result != kNotAlong)
+      return result;
+  }
   OwnedPicture picture;
   if (ReadSource(source, sourceType, &picture.image) == 0)
     return 1;
@@ -126,10 +127,6 @@ int ConvertImage(const char* source, const char* target, int sourceType, int tar
   char temp[kTempPathSize];
   if (CreateTempBeside(target, temp, sizeof temp) == 0)
     return 2;
-  if (WriteTarget(temp, target, targetType, &picture.image, jpegQuality) == 0 ||
-      ReplaceWithTemp(temp, target) == 0) {
-    RemoveTemp(temp);
-    return 2;
-  }
-  return 0;
+  return PutInPlace(temp, target,
+                    WriteTarget(temp, target, targetType, &picture.image, jpegQuality));
 }

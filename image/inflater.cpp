@@ -223,16 +223,33 @@ unsigned TakeBits(Inflater* f, unsigned n) {
   return v;
 }
 
-// One symbol's entry (subtables followed), its code's bits taken.
+// The entry of the code at the bottom of bits (15 of them at least), a subtable followed, its
+// code's bits taken.
+inline uint32_t Lookup(const uint32_t* table, unsigned rootBits, uint64_t* bits, unsigned* count) {
+  uint32_t e = table[*bits & ((1u << rootBits) - 1)];
+  if (e & kSubtable) {
+    *bits >>= rootBits;
+    *count -= rootBits;
+    e = table[(e >> 16) + (*bits & ((1u << ((e >> 8) & 0xFF)) - 1))];
+  }
+  *bits >>= e & 31;
+  *count -= e & 31;
+  return e;
+}
+
+// An entry's value plus its extra bits, taken from bits.
+inline unsigned WithExtra(uint32_t e, uint64_t* bits, unsigned* count) {
+  const unsigned extra = (e >> 8) & 0xFF;
+  const unsigned value = (e >> 16) + static_cast<unsigned>(*bits & ((1u << extra) - 1));
+  *bits >>= extra;
+  *count -= extra;
+  return value;
+}
+
+// One symbol's entry, its code's bits taken.
 uint32_t Decode(Inflater* f, const uint32_t* table, unsigned rootBits) {
   NeedBits(f, 15);
-  uint32_t e = table[f->bits & ((1u << rootBits) - 1)];
-  if (e & kSubtable) {
-    TakeBits(f, rootBits);
-    e = table[(e >> 16) + (f->bits & ((1u << ((e >> 8) & 0xFF)) - 1))];
-  }
-  TakeBits(f, e & 31);
-  return e;
+  return Lookup(table, rootBits, &f->bits, &f->count);
 }
 
 int ReadDynamicTables(Inflater* f) {
@@ -391,14 +408,7 @@ int FastSymbols(Inflater* f) {
     inPos += (63 - count) >> 3;
     count |= 56;
 
-    uint32_t e = lit[bits & ((1u << kLitBits) - 1)];
-    if (e & kSubtable) {
-      bits >>= kLitBits;
-      count -= kLitBits;
-      e = lit[(e >> 16) + (bits & ((1u << ((e >> 8) & 0xFF)) - 1))];
-    }
-    bits >>= e & 31;
-    count -= e & 31;
+    uint32_t e = Lookup(lit, kLitBits, &bits, &count);
     if (e & kLiteral) {
       out[writePos++] = static_cast<unsigned char>(e >> 16);
       continue;
@@ -410,23 +420,9 @@ int FastSymbols(Inflater* f) {
         ok = 0;
       break;
     }
-    unsigned extra = (e >> 8) & 0xFF;
-    const unsigned length = (e >> 16) + static_cast<unsigned>(bits & ((1u << extra) - 1));
-    bits >>= extra;
-    count -= extra;
-
-    e = dist[bits & ((1u << kDistBits) - 1)];
-    if (e & kSubtable) {
-      bits >>= kDistBits;
-      count -= kDistBits;
-      e = dist[(e >> 16) + (bits & ((1u << ((e >> 8) & 0xFF)) - 1))];
-    }
-    bits >>= e & 31;
-    count -= e & 31;
-    extra = (e >> 8) & 0xFF;
-    const size_t distance = (e >> 16) + static_cast<size_t>(bits & ((1u << extra) - 1));
-    bits >>= extra;
-    count -= extra;
+    const unsigned length = WithExtra(e, &bits, &count);
+    e = Lookup(dist, kDistBits, &bits, &count);
+    const size_t distance = WithExtra(e, &bits, &count);
     if ((e & kSpecial) || distance > writePos) {
       ok = 0;
       break;
@@ -455,12 +451,12 @@ int SlowSymbol(Inflater* f) {
     return !Overrun(f);
   }
   NeedBits(f, 5);
-  const unsigned length = (e >> 16) + TakeBits(f, (e >> 8) & 0xFF);
+  const unsigned length = WithExtra(e, &f->bits, &f->count);
   e = Decode(f, f->dist, kDistBits);
   if (e & kSpecial)
     return 0;
   NeedBits(f, 13);
-  const size_t distance = (e >> 16) + TakeBits(f, (e >> 8) & 0xFF);
+  const size_t distance = WithExtra(e, &f->bits, &f->count);
   if (Overrun(f) || distance > f->writePos)
     return 0;
   CopyMatch(f->out + f->writePos, distance, length);
