@@ -12,7 +12,8 @@ WINESERVER=/usr/lib/wine/wineserver64
 QUILLET_XVFB_PID=""
 
 wine_setup() {
-  export WINEPREFIX="$QUILLET_CACHE/wineprefix" WINEARCH=win64 WINEDEBUG=-all
+  # QUILLET_WINEPREFIX lets two checkouts test at once without stopping each other's Wine.
+  export WINEPREFIX="${QUILLET_WINEPREFIX:-$QUILLET_CACHE/wineprefix}" WINEARCH=win64 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree=;mshtml=" LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
   if [ -z "${DISPLAY:-}" ]; then
     local n=90
