@@ -1,7 +1,10 @@
 #include "image/jpeg_codec.h"
 
+#include "image/file_position.h"
 #include "image/file_signature.h"
+#include "image/jpeg_guard.h"
 #include "image/no_inline.h"
+#include "image/over_white.h"
 #include "image/row_progress.h"
 
 #include <climits>
@@ -111,11 +114,17 @@ bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image
 // Everything that may raise a library error; the caller destroys the object and closes the
 // file whether this returns or the error manager jumps back.
 QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer* image,
-                                RowProgress* progress) {
+                                RowProgress* progress, JpegGuard* guard) {
   jpeg_create_decompress(cinfo);
+  GuardJpegDecoder(cinfo, guard);
   LimitReaderMemory(reinterpret_cast<j_common_ptr>(cinfo));
+  const int64_t fileBytes = FileLength(file);
   jpeg_stdio_src(cinfo, file);
   jpeg_read_header(cinfo, TRUE);
+  // A header may promise far more blocks than the few bytes behind it could ever code; such
+  // a file is refused before the library or the reader sizes anything by it.
+  if (JpegDataCanHold(cinfo, fileBytes) == 0)
+    return 0;
   // A few bytes may claim a picture far beyond the memory there is: refused before the
   // library sizes its buffers by it (the output has the header's size).
   if (ImagePixelsAffordable(static_cast<int32_t>(cinfo->image_width),
@@ -176,9 +185,10 @@ QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuf
   const bool gray = image->channels == 1;
   // Colour pictures go to libjpeg-turbo straight from the ImageBuffer's rows as RGBA input
   // (alpha ignored): the same coefficients as packed RGB input, without the packing pass.
+  // Pictures with alpha are laid over white row by row instead.
   bool direct = false;
 #ifdef JCS_EXTENSIONS
-  direct = !gray;
+  direct = !gray && HasAlpha(image) == 0;
 #endif
   cinfo->image_width = static_cast<JDIMENSION>(image->width);
   cinfo->image_height = static_cast<JDIMENSION>(image->height);
@@ -209,6 +219,12 @@ QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuf
       const unsigned char* s = image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes;
       for (size_t x = 0; x < width; ++x, s += 4)
         row[x] = s[0];
+      jpeg_write_scanlines(cinfo, rows, 1);
+    }
+  } else if (HasAlpha(image) != 0) {
+    while (cinfo->next_scanline < cinfo->image_height) {
+      RgbaOverWhiteToRgb(image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes, width,
+                         row);
       jpeg_write_scanlines(cinfo, rows, 1);
     }
   } else {
@@ -246,13 +262,16 @@ int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress) {
   memset(&cinfo, 0, sizeof cinfo);
   cinfo.err = jpeg_std_error(&manager.pub);
   manager.pub.error_exit = ReturnToCodec;
+  // A damaged or hostile file is refused through the same way back as a fatal error.
+  JpegGuard guard;
+  guard.jump = &manager.jump;
   // Nothing this function changes after setjmp is used on the way back from longjmp.
   if (setjmp(manager.jump) != 0) {
     jpeg_destroy_decompress(&cinfo);
     fclose(file);
     return 0;
   }
-  const int result = DecodeJpeg(&cinfo, file, image, progress);
+  const int result = DecodeJpeg(&cinfo, file, image, progress, &guard);
   jpeg_destroy_decompress(&cinfo);
   fclose(file);
   return result;

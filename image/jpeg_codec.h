@@ -12,12 +12,16 @@ int IsJpegFile(const char* path);
 // Decodes with the library's defaults into an empty record; channels = output_components,
 // except that CMYK and YCCK files become opaque colour (channels 3): inverted inks when the
 // file has an Adobe marker, plain inks otherwise.
-// A fatal library error returns 0 (object destroyed, file closed); warnings go to the standard
-// error stream and decoding goes on, so a truncated file still reads with result 1.
+// A fatal library error returns 0 (object destroyed, file closed). So does a damaged file:
+// one that ends early or whose data the library would have to make up (see jpeg_warnings.h),
+// one with more than kMaxJpegScans scans, and one whose header promises more blocks than its
+// bytes could code (before anything is sized by it). Other warnings go to the standard error
+// stream and decoding goes on.
 // progress, when given, hears of the pixel block and of colour rows as they become final.
 int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress = nullptr);
 
 // Writes a baseline JPEG at quality (passed unchanged to jpeg_set_quality): one gray component
-// from R when channels is 1, else three components R, G, B (A dropped).
+// from R when channels is 1, else three components R, G, B; with alpha (channels 2 or 4)
+// laid over white.
 // A fatal library error (e.g. a failed write) returns 0.
 int WriteJpeg(const char* path, const ImageBuffer* image, int quality);

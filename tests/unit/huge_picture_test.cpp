@@ -20,8 +20,9 @@ void PutBE(Bytes* b, size_t at, uint32_t v, int bytes) {
     (*b)[at + i] = static_cast<unsigned char>(v >> (8 * (bytes - 1 - i)));
 }
 
-// A small real file of the type with its header's size changed to w x h; a JPEG is also cut
-// short a little after its scan header, as a damaged download would be.
+// A small real file of the type with its header's size changed to w x h; a JPEG claiming
+// another size is also cut short a little after its scan header, as a damaged download would
+// be.
 Bytes Claiming(int type, const std::string& scratch, uint32_t w, uint32_t h) {
   Image small;
   FillPicture(&small, 16, 16, 3);
@@ -49,7 +50,7 @@ Bytes Claiming(int type, const std::string& scratch, uint32_t w, uint32_t h) {
     if (f[i] == 0xFF && f[i + 1] == 0xC0) { // SOF0: length, precision, height, width
       PutBE(&f, i + 5, h, 2);
       PutBE(&f, i + 7, w, 2);
-    } else if (f[i] == 0xFF && f[i + 1] == 0xDA) { // SOS
+    } else if (f[i] == 0xFF && f[i + 1] == 0xDA && (w != 16 || h != 16)) { // SOS
       f.resize(std::min(f.size(), i + 60));
       break;
     }
@@ -104,6 +105,14 @@ TEST(HugePicture, TheJpegLibraryStaysWithinTheBudgetToo) {
       patched = true;
     }
   ASSERT_TRUE(patched);
+  // Padded with application segments to as many bytes as 16 million blocks take at a bit
+  // each, so that it is the library's budget that refuses it, not the file's length.
+  Bytes padding;
+  for (int i = 0; i < 33; ++i) {
+    padding.insert(padding.end(), {0xFF, 0xEF, 0xFF, 0xFF});
+    padding.insert(padding.end(), 65533, 0);
+  }
+  f.insert(f.begin() + 2, padding.begin(), padding.end());
   WriteFile(path, f);
   Image image;
   EXPECT_EQ(ReadJpeg(path.c_str(), &image.b), 0);
