@@ -12,7 +12,8 @@ int IsPngFile(const char* path);
 // Reads a PNG of any colour type and bit depth into an empty record, interlaced or not:
 // palettes and low depths expanded, 16 bits rounded to 8, tRNS applied as alpha. channels
 // is 1 gray, 2 gray with alpha, 3 colour (a palette too), 4 colour with alpha. Any libpng
-// error (corrupt data, CRC error in a critical chunk, bad header) gives 0 with everything
+// error (corrupt data, CRC error in a critical chunk, bad header), and image data too short
+// to inflate to the header's rows even at deflate's best ratio, give 0 with everything
 // released; a pixel block already allocated stays in image for the caller. progress, when
 // given, hears of the pixel block and of each row from the top as it becomes final.
 int ReadPng(const char* path, ImageBuffer* image, RowProgress* progress = nullptr);

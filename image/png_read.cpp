@@ -2,6 +2,7 @@
 
 #include "image/file_signature.h"
 #include "image/no_inline.h"
+#include "image/png_data_floor.h"
 #include "image/png_direct.h"
 #include "image/png_widen.h"
 #include "image/row_progress.h"
@@ -55,6 +56,11 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   // libpng accepts only 1 .. 2^31 - 1 (and its user limits), so both fit int32_t.
   image->width = static_cast<int32_t>(width);
   image->height = static_cast<int32_t>(height);
+  // A header may promise far more rows than the image data could ever inflate to; such a file
+  // is refused before anything is sized by it.
+  if (PngDataCanHold(file, PngFilteredBytes(width, height, bitDepth, colorType,
+                                            png_get_interlace_type(png, info))) == 0)
+    return 0;
   // Every colour type and depth becomes 8-bit gray, gray with alpha, RGB or RGBA: low depths
   // and palettes are expanded, 16 bits scaled with rounding, and a tRNS chunk (a palette
   // entry's alpha, or the key colour of a gray or RGB picture) becomes alpha. An index beyond
