@@ -1,6 +1,7 @@
 #include "image/bmp_codec.h"
 
 #include "image/file_signature.h"
+#include "image/over_white.h"
 #include "image/row_progress.h"
 #include "image/row_relay.h"
 
@@ -57,11 +58,19 @@ void WriteBlock(void* context, size_t index, const unsigned char* block) {
     out.failed = 1;
 }
 
-// ImageBuffer rows first .. first + count as B, G, R with zero padding to the stride.
+// ImageBuffer rows first .. first + count as B, G, R with zero padding to the stride; a
+// picture with alpha laid over white.
 void ConvertRows(const ImageBuffer* image, size_t first, size_t count, size_t stride,
                  unsigned char* out) {
   const size_t width = static_cast<size_t>(image->width);
   const unsigned char* src = image->pixels + first * width * 4;
+  if (HasAlpha(image) != 0) {
+    for (size_t n = 0; n < count; ++n, out += stride, src += width * 4) {
+      RgbaOverWhiteToBgr(src, width, out);
+      memset(out + width * 3, 0, stride - width * 3);
+    }
+    return;
+  }
   for (size_t n = 0; n < count; ++n, out += stride) {
     unsigned char* dst = out;
     for (size_t x = 0; x < width; ++x, src += 4, dst += 3) {

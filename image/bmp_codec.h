@@ -17,7 +17,7 @@ int IsBmpFile(const char* path);
 int ReadBmp(const char* path, ImageBuffer* image);
 
 // Writes image as a 24-bit bottom-up BMP: bfSize = stride x height + 56, two trailing zero
-// bytes, 2834 pixels per metre. channels is not consulted; A is dropped.
+// bytes, 2834 pixels per metre. A picture with alpha (channels 2 or 4) is laid over white.
 int WriteBmp(const char* path, const ImageBuffer* image);
 
 // WriteBmp of a picture still being read on another thread (see row_progress.h): waits for

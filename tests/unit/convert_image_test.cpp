@@ -85,6 +85,9 @@ TEST(ConvertImage, EveryDirectionAndOddSizes) {
                                  MagickOptions(from)));
         Decoded want;
         ASSERT_TRUE(MagickDecode(source, &want));
+        // Targets without alpha show the picture laid over white, as ImageMagick flattens it.
+        Decoded overWhite;
+        ASSERT_TRUE(MagickDecode(source, &overWhite, alpha ? "-background white -flatten" : ""));
         for (int to = 0; to < 3; ++to) {
           const std::string target = dir.File(std::string("dst") + kExt[to]);
           const std::string what = std::string(kExt[from]) + (alpha ? "(alpha)" : "") + " -> " +
@@ -106,8 +109,10 @@ TEST(ConvertImage, EveryDirectionAndOddSizes) {
             memcpy(gotImage.b.pixels + r * rowBytes,
                    got.rgba.data() + (got.height - 1 - r) * rowBytes, rowBytes);
           const unsigned mask = (alpha && to == kImagePng) ? 0xF : 0x7;
-          const int tolerance = to == kImageJpeg ? 24 : 0;
-          EXPECT_TRUE(SamePixels(gotImage.b, want, tolerance, mask)) << what;
+          // ImageMagick's flattening may round the other way.
+          const int tolerance = to == kImageJpeg ? 24 : alpha && to == kImageBmp ? 1 : 0;
+          EXPECT_TRUE(SamePixels(gotImage.b, to == kImagePng ? want : overWhite, tolerance, mask))
+              << what;
           if (to == kImageJpeg) {
             // and what we wrote decodes in our reader exactly as in ImageMagick
             Image ours;

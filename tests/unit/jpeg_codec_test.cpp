@@ -132,8 +132,8 @@ TEST(JpegCodec, FatalLibraryErrorsReturnZero) {
   EXPECT_EQ(result(f), 0) << "bad frame header";
 }
 
-// Warnings go on: a file cut short inside its compressed data still reads, all rows.
-TEST(JpegCodec, TruncatedFileStillReads) {
+// A file cut short inside its compressed data is refused, with nothing left open.
+TEST(JpegCodec, TruncatedFileIsRefused) {
   TempDir dir;
   Image image;
   FillPicture(&image, 64, 48, 3);
@@ -141,10 +141,7 @@ TEST(JpegCodec, TruncatedFileStillReads) {
   const Bytes f = ReadFile(dir.File("full.jpg"));
   WriteFile(dir.File("cut.jpg"), Bytes(f.begin(), f.begin() + f.size() * 2 / 3));
   Image back;
-  ASSERT_EQ(ReadResult(dir.File("cut.jpg"), &back), 1);
-  EXPECT_EQ(back.b.width, 64);
-  EXPECT_EQ(back.b.height, 48);
-  EXPECT_EQ(back.b.channels, 3);
+  EXPECT_EQ(ReadResult(dir.File("cut.jpg"), &back), 0);
 }
 
 TEST(JpegCodec, GrayRoundTrip) {
@@ -167,11 +164,19 @@ TEST(JpegCodec, GrayRoundTrip) {
   EXPECT_GT(Psnr(image.b, back.b), 30.0);
 }
 
+// Pictures with alpha are laid over white: a x colour + (255 - a) x white.
 TEST(JpegCodec, ColourFromTwoThreeAndFourChannels) {
   TempDir dir;
   for (int channels : {2, 3, 4}) {
     Image image;
     FillSmooth(&image, 16, 16, channels);
+    Image seen; // the picture as it should look
+    FillSmooth(&seen, 16, 16, channels);
+    for (int i = 0; i < 16 * 16 && channels != 3; ++i)
+      for (int k = 0; k < 3; ++k) {
+        unsigned char* p = seen.b.pixels + i * 4;
+        p[k] = static_cast<unsigned char>(std::lround((p[k] * p[3] + 255.0 * (255 - p[3])) / 255));
+      }
     const std::string path = dir.File("c" + std::to_string(channels) + ".jpg");
     ASSERT_EQ(WriteJpeg(path.c_str(), &image.b, 95), 1);
     EXPECT_EQ(ScanMarkers(ReadFile(path)).components, 3) << channels;
@@ -180,7 +185,7 @@ TEST(JpegCodec, ColourFromTwoThreeAndFourChannels) {
     EXPECT_EQ(back.b.channels, 3);
     for (int i = 0; i < 16 * 16; ++i)
       EXPECT_EQ(back.b.pixels[i * 4 + 3], 255);
-    EXPECT_GT(Psnr(image.b, back.b), 30.0) << channels;
+    EXPECT_GT(Psnr(seen.b, back.b), 30.0) << channels;
   }
 }
 
@@ -253,7 +258,8 @@ Bytes PlainLibjpegFile(const ImageBuffer& image, int quality, const std::string&
 // ImageMagick in AgreesWithImageMagick).
 TEST(JpegCodec, SameFileAsPlainRgbInput) {
   TempDir dir;
-  for (int channels : {1, 2, 3, 4})
+  // Pictures with alpha are laid over white first (see ColourFromTwoThreeAndFourChannels).
+  for (int channels : {1, 3})
     for (int q : {1, 80, 100}) {
       Image image;
       FillPicture(&image, 37, 21, channels);
