@@ -2,6 +2,7 @@
 #include "app/settings_dlg.h"
 
 #include "base/limits.h"
+#include "base/quality_text.h"
 #include "res/resource.h"
 #include "win/messages.h"
 #include "win/program_folder.h"
@@ -53,7 +54,9 @@ void CSettingsDlg::LoadSettings() {
   m_nArchiveType = static_cast<int>(::GetPrivateProfileIntA("Archive", "Type", 0, ini));
   m_bArchiveSelect = static_cast<int>(::GetPrivateProfileIntA("Archive", "Select", 0, ini));
   m_nImageType = static_cast<int>(::GetPrivateProfileIntA("Image", "Type", 0, ini));
-  m_nJpegQuality = static_cast<int>(::GetPrivateProfileIntA("Image", "JpegQuality", 80, ini));
+  char quality[32] = "";
+  ::GetPrivateProfileStringA("Image", "JpegQuality", "", quality, sizeof quality, ini);
+  m_nJpegQuality = JpegQualityFromText(quality);
   m_bImageSelect = static_cast<int>(::GetPrivateProfileIntA("Image", "Select", 0, ini));
   m_nOutputType = InRangeOr(m_nOutputType, 0, 1, 0);
   m_nArchiveType = InRangeOr(m_nArchiveType, 0, 5, 0);

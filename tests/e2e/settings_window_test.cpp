@@ -159,7 +159,7 @@ TEST_F(SettingsWindow, GarbageValuesOpenTheWindowAndReadBackByThePushRules) {
   EXPECT_FALSE(IsChecked(main, IDC_ADD_EXT));
   EXPECT_EQ(SelectedListRow(main, IDC_ARCHIVE_TYPE), 0);
   EXPECT_EQ(SelectedListRow(main, IDC_IMAGE_TYPE), 0);
-  EXPECT_EQ(ControlText(main, IDC_QUALITY), "0");
+  EXPECT_EQ(ControlText(main, IDC_QUALITY), "80");
   PressButton(main, IDOK);
   EXPECT_EQ(app.WaitForExit(), 0);
   const std::string ini = box.IniPath();
@@ -169,7 +169,24 @@ TEST_F(SettingsWindow, GarbageValuesOpenTheWindowAndReadBackByThePushRules) {
   EXPECT_EQ(IniValue(ini, "Output", "OpenDir"), "0");
   EXPECT_EQ(IniValue(ini, "Archive", "Type"), "0");
   EXPECT_EQ(IniValue(ini, "Image", "Type"), "0");
-  EXPECT_EQ(IniValue(ini, "Image", "JpegQuality"), "0");
+  EXPECT_EQ(IniValue(ini, "Image", "JpegQuality"), "80");
+}
+
+// A quality below 1, or no number at all, would write worthless pictures: it reads as 80.
+TEST_F(SettingsWindow, UnusableQualityValuesReadAsEighty) {
+  for (const char* value : {"abc", "0", "-5"}) {
+    QuilletSandbox box(std::string("quality") + value);
+    box.WriteIni(std::string("[Image]\r\nJpegQuality=") + value + "\r\n");
+    QuilletProcess run;
+    ASSERT_TRUE(run.Start(box)) << value;
+    HWND main = run.MainWindow();
+    ASSERT_NE(main, nullptr) << value;
+    EXPECT_EQ(ControlText(main, IDC_QUALITY), "80") << value;
+    EXPECT_EQ(ScrollPosition(main, IDC_QUALITY_SCROLL), 80) << value;
+    PressButton(main, IDOK);
+    EXPECT_EQ(run.WaitForExit(), 0) << value;
+    EXPECT_EQ(IniValue(box.IniPath(), "Image", "JpegQuality"), "80") << value;
+  }
 }
 
 TEST_F(SettingsWindow, TypedFolderKeepsTheRadioAndIsSavedWholeEvenWhenLong) {
