@@ -103,4 +103,35 @@ convert "$work/source.png" -colors 40 -type palette -compress RLE "BMP3:$dir/rle
 quillet_in "$dir" $'[Image]\r\nType=1\r\n' "$dir/rle.bmp"
 [ -f "$dir/rle.png" ] && [ "$(differing "$dir/rle.bmp" "$dir/rle.png" 0)" = "0" ] && ok || bad "RLE8 BMP to PNG"
 
+# Transparent pictures (RGBA and gray with alpha) become JPEG and BMP files laid over white,
+# as ImageMagick flattens them: a black logo on a clear ground stays a black logo on white.
+dir="$work/alpha"; mkdir -p "$dir"
+convert -size 48x32 xc:none -fill black -draw 'rectangle 8,8 23,23' \
+  -fill '#ff000080' -draw 'rectangle 24,0 47,15' -fill '#20c04010' -draw 'rectangle 24,16 47,31' \
+  -define png:color-type=6 "PNG32:$dir/rgba.png"
+convert "$dir/rgba.png" -colorspace Gray -define png:color-type=4 "$dir/graya.png"
+for src in rgba graya; do
+  convert "$dir/$src.png" -background white -flatten -alpha off "PNG24:$dir/$src-flat.png"
+  for t in 0 2; do
+    quillet_in "$dir" $'[Image]\r\nType='"$t"$'\r\nJpegQuality=100\r\n' "$dir/$src.png"
+    out="$dir/$src.${ext_of[$t]}"
+    fuzz=1%; [ "$t" -eq 2 ] && fuzz=4%
+    n=$([ -f "$out" ] && differing "$dir/$src-flat.png" "$out" "$fuzz")
+    [ "$n" = "0" ] && ok || bad "$src PNG to ${ext_of[$t]} over white: ${n:-no file} pixels differ"
+    low=$(convert "$out" -crop 1x1+0+31 -format '%[fx:int(255*minima+0.5)]' info: 2>/dev/null)
+    floor=255; [ "$t" -eq 2 ] && floor=250
+    [ "${low:-0}" -ge "$floor" ] && ok || bad "$src PNG to ${ext_of[$t]}: a transparent corner is $low, not white"
+  done
+done
+
+# A quality below 1 or not a number writes at 80.
+dir="$work/quality"; mkdir -p "$dir"
+for value in abc 0 -5; do
+  cp "$work/source.png" "$dir/q.png"
+  quillet_in "$dir" $'[Image]\r\nType=2\r\nJpegQuality='"$value"$'\r\n' "$dir/q.png"
+  q=$(identify -format '%Q' "$dir/q.jpg" 2>/dev/null)
+  [ "$q" = "80" ] && ok || bad "JpegQuality=$value wrote quality ${q:-nothing}"
+  rm -f "$dir/q.jpg"
+done
+
 finish

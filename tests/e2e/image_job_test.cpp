@@ -249,6 +249,37 @@ TEST_F(ImageJob, AFullDiskKeepsThePictureThatWasThere) {
   EXPECT_EQ(FilesIn(disk, "*"), 2) << "no partial or temporary file left";
 }
 
+// A JPEG cut at half its bytes is refused: converted onto itself it stays as it was, byte for
+// byte, and converted to PNG nothing is written; the batch stops at it.
+TEST_F(ImageJob, ACutJpegCannotBeOpenedAndStaysAsItWas) {
+  std::string jpg = Write("cut.jpg", 2);
+  std::string whole = box->ReadFileText(jpg);
+  const std::string cut = whole.substr(0, whole.size() / 2);
+  box->WriteFileText(jpg, cut);
+  box->WriteFileText(box->Path("next.lzh"), "x");
+  const std::string items = Quoted(jpg) + " " + Quoted(box->Path("next.lzh"));
+
+  box->WriteIni("[Image]\r\nType=2\r\n");
+  ASSERT_TRUE(app.Start(*box, items));
+  Answer(kSameFormat, IDYES);
+  Answer("cut.jpg を開くことが出来ませんでした", IDOK);
+  EXPECT_EQ(End(), 0);
+  EXPECT_EQ(box->ReadFileText(jpg), cut);
+  EXPECT_EQ(FilesIn(box->Dir(), "~*"), 0);
+
+  box->WriteIni("[Image]\r\nType=1\r\n");
+  QuilletProcess toPng;
+  ASSERT_TRUE(toPng.Start(*box, items));
+  HWND message = toPng.WaitForMessageBox();
+  ASSERT_NE(message, nullptr);
+  EXPECT_EQ(MessageBoxText(message), "cut.jpg を開くことが出来ませんでした");
+  PressButton(message, IDOK);
+  EXPECT_EQ(toPng.WaitForExit(30000), 0);
+  EXPECT_FALSE(FileExists(box->Path("cut.png")));
+  EXPECT_EQ(box->ReadFileText(jpg), cut);
+  EXPECT_TRUE(box->ArchiverLog().empty()) << "the batch stops at the refused picture";
+}
+
 TEST_F(ImageJob, ACorruptJpegIsReportedAndTheProgramLivesOn) {
   // Only the two signature bytes: the JPEG library finds no image in it.
   box->WriteFileText(box->Path("empty.jpg"), std::string("\xFF\xD8", 2));
