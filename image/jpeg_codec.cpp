@@ -1,6 +1,7 @@
 #include "image/jpeg_codec.h"
 
 #include "image/file_signature.h"
+#include "image/jpeg_meta_write.h"
 #include "image/no_inline.h"
 #include "image/row_progress.h"
 
@@ -169,7 +170,7 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
 // ----- writer
 
 QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuffer* image,
-                                int quality, unsigned char* row) {
+                                int quality, const ImageMetadata* meta, unsigned char* row) {
   jpeg_create_compress(cinfo);
   LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
   jpeg_stdio_dest(cinfo, file);
@@ -190,7 +191,9 @@ QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuf
 #endif
   jpeg_set_defaults(cinfo);
   jpeg_set_quality(cinfo, quality, TRUE);
+  SetJpegDensity(cinfo, meta);
   jpeg_start_compress(cinfo, TRUE);
+  WriteJpegMetadata(cinfo, meta);
 
   // The ImageBuffer's last row is the file's first scanline.
   const size_t width = static_cast<size_t>(image->width);
@@ -258,7 +261,7 @@ int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress) {
   return result;
 }
 
-int WriteJpeg(const char* path, const ImageBuffer* image, int quality) {
+int WriteJpeg(const char* path, const ImageBuffer* image, int quality, const ImageMetadata* meta) {
   if (path == nullptr || image == nullptr || image->pixels == nullptr ||
       ImagePixelBytes(image->width, image->height) == 0)
     return 0;
@@ -285,7 +288,7 @@ int WriteJpeg(const char* path, const ImageBuffer* image, int quality) {
     free(row);
     return 0;
   }
-  int result = EncodeJpeg(&cinfo, file, image, quality, row);
+  int result = EncodeJpeg(&cinfo, file, image, quality, meta, row);
   if (fclose(file) != 0)
     result = 0;
   jpeg_destroy_compress(&cinfo);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "image/image_buffer.h"
+#include "image/image_metadata.h"
 
 struct RowProgress;
 
@@ -19,5 +20,7 @@ int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress = nullp
 
 // Writes a baseline JPEG at quality (passed unchanged to jpeg_set_quality): one gray component
 // from R when channels is 1, else three components R, G, B (A dropped).
-// A fatal library error (e.g. a failed write) returns 0.
-int WriteJpeg(const char* path, const ImageBuffer* image, int quality);
+// A fatal library error (e.g. a failed write) returns 0. meta, when given, brings the density,
+// EXIF, XMP and colour profile (see jpeg_meta_write.h).
+int WriteJpeg(const char* path, const ImageBuffer* image, int quality,
+              const ImageMetadata* meta = nullptr);
