@@ -102,9 +102,8 @@ bool WriteHeaders(FILE* file, const ImageBuffer* image, uint32_t fileSize,
   return WriteU16(file, kBmpType) && WriteU32(file, fileSize) && WriteU16(file, 0) &&
          WriteU16(file, 0) && WriteU32(file, kHeaderBytes) && WriteU32(file, 40) &&
          WriteS32(file, image->width) && WriteS32(file, image->height) && WriteU16(file, 1) &&
-         WriteU16(file, 24) && WriteU32(file, 0) && WriteU32(file, 0) &&
-         WriteS32(file, x) && WriteS32(file, y) && WriteU32(file, 0) &&
-         WriteU32(file, 0);
+         WriteU16(file, 24) && WriteU32(file, 0) && WriteU32(file, 0) && WriteS32(file, x) &&
+         WriteS32(file, y) && WriteU32(file, 0) && WriteU32(file, 0);
 }
 
 int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize,

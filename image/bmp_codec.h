@@ -25,5 +25,4 @@ int WriteBmp(const char* path, const ImageBuffer* image, const ImageMetadata* me
 // WriteBmp of a picture still being read on another thread (see row_progress.h): waits for
 // its pixel block, then writes its rows from the top (the end of the file) down as they
 // become final, so that writing overlaps reading. 0 when reading fails, or as WriteBmp.
-int WriteBmpWhileRead(const char* path, RowProgress* progress,
-                      const ImageMetadata* meta = nullptr);
+int WriteBmpWhileRead(const char* path, RowProgress* progress, const ImageMetadata* meta = nullptr);

@@ -27,8 +27,8 @@ struct ImageMetadata {
   int resolutionUnit;     // a ResolutionUnit
   double xResolution;     // pixels per unit (aspect: the two numbers of the ratio)
   double yResolution;
-  int orientation;  // the EXIF orientation, 1 to 8; 1 when none or unreadable
-  int32_t width;    // as the file's header states, 0 when unknown
+  int orientation; // the EXIF orientation, 1 to 8; 1 when none or unreadable
+  int32_t width;   // as the file's header states, 0 when unknown
   int32_t height;
 };
 

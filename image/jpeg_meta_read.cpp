@@ -74,8 +74,9 @@ void TakeSegment(int marker, const unsigned char* data, size_t size, ImageMetada
     const uint32_t x = Big16(data + 8), y = Big16(data + 10);
     // 1:1 without a unit says nothing: it is what most writers put by default.
     if (x != 0 && y != 0 && (unit == 1 || unit == 2 || x != y)) {
-      meta->resolutionUnit =
-          unit == 1 ? kResolutionInch : unit == 2 ? kResolutionCm : kResolutionAspect;
+      meta->resolutionUnit = unit == 1   ? kResolutionInch
+                             : unit == 2 ? kResolutionCm
+                                         : kResolutionAspect;
       meta->xResolution = x;
       meta->yResolution = y;
     }
@@ -85,7 +86,8 @@ void TakeSegment(int marker, const unsigned char* data, size_t size, ImageMetada
   } else if (marker == 0xE1 && StartsWith(data, size, kXmpId, sizeof kXmpId)) {
     if (meta->xmp.data == nullptr)
       SetMetadataBlock(&meta->xmp, data + sizeof kXmpId, size - sizeof kXmpId);
-  } else if (marker == 0xE2 && size >= kIccHeader && StartsWith(data, size, kIccId, sizeof kIccId)) {
+  } else if (marker == 0xE2 && size >= kIccHeader &&
+             StartsWith(data, size, kIccId, sizeof kIccId)) {
     TakeIccPiece(icc, data, size);
   } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
              marker != 0xCC && size >= 5 && meta->width == 0) {

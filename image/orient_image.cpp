@@ -26,7 +26,8 @@ void MirrorRows(ImageBuffer* image) {
 }
 
 void SwapRows(ImageBuffer* image) {
-  const size_t bytes = static_cast<size_t>(image->width) * 4, h = static_cast<size_t>(image->height);
+  const size_t bytes = static_cast<size_t>(image->width) * 4,
+               h = static_cast<size_t>(image->height);
   unsigned char t[256];
   for (size_t a = 0, b = h - 1; a < b; ++a, --b) {
     unsigned char* const ra = image->pixels + a * bytes;

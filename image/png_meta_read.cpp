@@ -68,7 +68,8 @@ bool Inflate(const unsigned char* data, size_t size, MetadataBlock* block) {
 // The keyword of a text or profile chunk: 1 to 79 bytes and a zero; its length, or 0.
 size_t Keyword(const unsigned char* data, size_t size) {
   const void* end = memchr(data, 0, size < 80 ? size : 80);
-  const size_t length = end == nullptr ? 0 : static_cast<size_t>(static_cast<const unsigned char*>(end) - data);
+  const size_t length =
+      end == nullptr ? 0 : static_cast<size_t>(static_cast<const unsigned char*>(end) - data);
   return length >= 1 && length <= 79 ? length : 0;
 }
 
@@ -118,7 +119,8 @@ void TakeText(const unsigned char* type, const unsigned char* data, size_t size,
   MetadataBlock* const texts = &meta->pngTexts;
   if (texts->size + 8 + size > kMaxMetadataBytes)
     return;
-  unsigned char* const grown = static_cast<unsigned char*>(realloc(texts->data, texts->size + 8 + size));
+  unsigned char* const grown =
+      static_cast<unsigned char*>(realloc(texts->data, texts->size + 8 + size));
   if (grown == nullptr)
     return;
   texts->data = grown;

@@ -63,8 +63,8 @@ void WritePhys(png_structp png, const ImageMetadata* meta) {
   unsigned char phys[9];
   uint32_t x = PixelsPerMetreX(meta), y = PixelsPerMetreY(meta);
   phys[8] = 1; // per metre
-  if ((x == 0 || y == 0) && meta->resolutionUnit == kResolutionAspect &&
-      meta->xResolution >= 1 && meta->yResolution >= 1 && meta->xResolution <= 0x7FFFFFFF &&
+  if ((x == 0 || y == 0) && meta->resolutionUnit == kResolutionAspect && meta->xResolution >= 1 &&
+      meta->yResolution >= 1 && meta->xResolution <= 0x7FFFFFFF &&
       meta->yResolution <= 0x7FFFFFFF) {
     x = static_cast<uint32_t>(meta->xResolution);
     y = static_cast<uint32_t>(meta->yResolution);

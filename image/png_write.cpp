@@ -178,8 +178,8 @@ QUILLET_NOINLINE int WriteEnd(png_structp png, const FileSink* file) {
 
 // The header chunks. libpng refuses bad header values with a longjmp back here.
 QUILLET_NOINLINE int WriteHeader(png_structp png, png_infop info, const char* titleText,
-                                 const ImageBuffer* image, const ImageMetadata* meta,
-                                 int colorType, const FileSink* file) {
+                                 const ImageBuffer* image, const ImageMetadata* meta, int colorType,
+                                 const FileSink* file) {
   if (setjmp(png_jmpbuf(png)) != 0)
     return 0;
   png_set_IHDR(png, info, static_cast<png_uint_32>(image->width),

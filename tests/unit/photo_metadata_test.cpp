@@ -29,7 +29,9 @@ bool HaveExiftool() {
       GTEST_SKIP() << "exiftool is not installed";                                                 \
   } while (0)
 
-bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool Shell(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // One tag as exiftool prints its value (-n: numbers as stored).
 std::string Tag(const std::string& path, const std::string& tag, bool numeric = false) {
@@ -79,9 +81,9 @@ std::string MakeQuadrants(const TempDir& dir, const std::string& name) {
   const std::string path = dir.File(name);
   const std::string fmt = name.substr(name.size() - 3) == "png" ? "PNG24:" : "";
   EXPECT_TRUE(Shell("convert -size 40x20 xc:red -fill lime -draw 'rectangle 20,0 39,9' -fill blue "
-                  "-draw 'rectangle 0,10 19,19' -fill white -draw 'rectangle 20,10 39,19' "
-                  "-quality 95 " +
-                  fmt + Quote(path)));
+                    "-draw 'rectangle 0,10 19,19' -fill white -draw 'rectangle 20,10 39,19' "
+                    "-quality 95 " +
+                    fmt + Quote(path)));
   return path;
 }
 
@@ -89,7 +91,8 @@ std::string MakeQuadrants(const TempDir& dir, const std::string& name) {
 void Quarters(const Decoded& d, unsigned char out[4][3]) {
   const int xs[2] = {d.width / 4, d.width * 3 / 4}, ys[2] = {d.height / 4, d.height * 3 / 4};
   for (int q = 0; q < 4; ++q) {
-    const unsigned char* p = d.rgba.data() + (static_cast<size_t>(ys[q / 2]) * d.width + xs[q % 2]) * 4;
+    const unsigned char* p =
+        d.rgba.data() + (static_cast<size_t>(ys[q / 2]) * d.width + xs[q % 2]) * 4;
     out[q][0] = p[0], out[q][1] = p[1], out[q][2] = p[2];
   }
 }
@@ -110,15 +113,16 @@ TEST(PhotoOrientation, EveryOrientationFromJpegAndPngStandsUpright) {
   TempDir dir;
   for (int from : {kImageJpeg, kImagePng}) {
     for (const OrientationCase& c : kOrientations) {
-      const std::string what = std::string(kExt[from]) + " orientation " + std::to_string(c.orientation);
+      const std::string what =
+          std::string(kExt[from]) + " orientation " + std::to_string(c.orientation);
       const std::string source =
           MakeQuadrants(dir, "o" + std::to_string(c.orientation) + "." + kExt[from]);
-      ASSERT_TRUE(Shell("exiftool -overwrite_original -Orientation#=" + std::to_string(c.orientation) +
-                      " " + Quote(source)))
+      ASSERT_TRUE(Shell("exiftool -overwrite_original -Orientation#=" +
+                        std::to_string(c.orientation) + " " + Quote(source)))
           << what;
       for (int to : {kImagePng, kImageJpeg, kImageBmp}) {
-        const std::string target = dir.File("out-" + std::to_string(c.orientation) + "-" +
-                                             kExt[from] + "." + kExt[to]);
+        const std::string target =
+            dir.File("out-" + std::to_string(c.orientation) + "-" + kExt[from] + "." + kExt[to]);
         ASSERT_EQ(ConvertImage(source.c_str(), target.c_str(), from, to, 95), 0) << what;
         Decoded d;
         ASSERT_TRUE(MagickDecode(target, &d)) << what;
@@ -153,16 +157,18 @@ Photo MakePhoto(const TempDir& dir, const std::string& name) {
   const std::string icc = dir.File("wide.icc");
   WriteFile(icc, photo.profile);
   const bool jpeg = name.substr(name.size() - 3) == "jpg";
-  EXPECT_TRUE(Shell("exiftool -overwrite_original -Orientation#=6 '-DateTimeOriginal=2024:05:06 "
-                  "07:08:09' -Model=QuilletCam -GPSLatitude=35.681 -GPSLatitudeRef=N "
-                  "-GPSLongitude=139.767 -GPSLongitudeRef=E '-XMP-dc:Title=Harbour at dawn' "
-                  "'-ICC_Profile<=" +
-                  icc + "' " +
-                  (jpeg ? "-ExifImageWidth=40 -ExifImageHeight=20 -XResolution=300 -YResolution=300 -ResolutionUnit=inches "
-                          "-JFIF:XResolution=300 -JFIF:YResolution=300 -JFIF:ResolutionUnit=inches"
-                        : "-PNG:PixelsPerUnitX=11811 -PNG:PixelsPerUnitY=11811 "
-                          "-PNG:PixelUnits=meters '-PNG:Comment=kept as it is'") +
-                  " " + Quote(photo.path)));
+  EXPECT_TRUE(
+      Shell("exiftool -overwrite_original -Orientation#=6 '-DateTimeOriginal=2024:05:06 "
+            "07:08:09' -Model=QuilletCam -GPSLatitude=35.681 -GPSLatitudeRef=N "
+            "-GPSLongitude=139.767 -GPSLongitudeRef=E '-XMP-dc:Title=Harbour at dawn' "
+            "'-ICC_Profile<=" +
+            icc + "' " +
+            (jpeg ? "-ExifImageWidth=40 -ExifImageHeight=20 -XResolution=300 -YResolution=300 "
+                    "-ResolutionUnit=inches "
+                    "-JFIF:XResolution=300 -JFIF:YResolution=300 -JFIF:ResolutionUnit=inches"
+                  : "-PNG:PixelsPerUnitX=11811 -PNG:PixelsPerUnitY=11811 "
+                    "-PNG:PixelUnits=meters '-PNG:Comment=kept as it is'") +
+            " " + Quote(photo.path)));
   return photo;
 }
 
@@ -247,12 +253,14 @@ TEST(PhotoColours, BmpFromAProfiledPictureIsInSrgb) {
   const std::string icc = dir.File("wide.icc");
   WriteFile(icc, profile);
   const std::string source = dir.File("colours.png");
-  ASSERT_TRUE(Shell("convert -size 64x8 gradient:'#00ff20-#ff3000' -depth 8 PNG24:" + Quote(source)));
+  ASSERT_TRUE(
+      Shell("convert -size 64x8 gradient:'#00ff20-#ff3000' -depth 8 PNG24:" + Quote(source)));
   ASSERT_TRUE(Shell("exiftool -overwrite_original '-ICC_Profile<=" + icc + "' " + Quote(source)));
   Decoded original;
   ASSERT_TRUE(MagickDecode(source, &original));
 
-  cmsHPROFILE wide = cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
+  cmsHPROFILE wide =
+      cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
   cmsHPROFILE srgb = cmsCreate_sRGBProfile();
   cmsHTRANSFORM transform =
       cmsCreateTransform(wide, TYPE_RGBA_8, srgb, TYPE_RGBA_8, INTENT_PERCEPTUAL, 0);
@@ -293,13 +301,17 @@ TEST(PhotoTitle, NamesTheFileNotItsFolders) {
   TempDir dir;
   const std::string source = MakeQuadrants(dir, "t.png");
   struct Case {
-    std::string name; // code page 932 bytes
+    std::string name;  // code page 932 bytes
     std::string title; // as exiftool shows it (UTF-8)
     const char* chunk;
   };
   const Case cases[] = {
       {"plain name.png", "plain name.png", "tEXt"},
-      {"a\x81\x98" "b.png", "a\xC2\xA7" "b.png", "tEXt"}, // the section sign is Latin-1
+      {"a\x81\x98"
+       "b.png",
+       "a\xC2\xA7"
+       "b.png",
+       "tEXt"}, // the section sign is Latin-1
       {"\x8e\xca\x90\x5e.png", "\xE5\x86\x99\xE7\x9C\x9F.png", "iTXt"}, // Japanese
   };
   for (const Case& c : cases) {

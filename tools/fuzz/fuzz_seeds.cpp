@@ -295,7 +295,8 @@ Bytes WithChunkAtEnd(const Bytes& png, const char* type, const Bytes& data) {
   PutBig(&chunk, static_cast<uint32_t>(data.size()), 4);
   chunk.insert(chunk.end(), type, type + 4);
   chunk.insert(chunk.end(), data.begin(), data.end());
-  PutBig(&chunk, static_cast<uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(4 + data.size()))), 4);
+  PutBig(&chunk,
+         static_cast<uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(4 + data.size()))), 4);
   Bytes out(png.begin(), png.end() - 12);
   out.insert(out.end(), chunk.begin(), chunk.end());
   out.insert(out.end(), png.end() - 12, png.end());
