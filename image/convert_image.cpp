@@ -43,14 +43,16 @@ class OwnedMetadata {
   ImageMetadata meta;
 };
 
-int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress = nullptr) {
+// Reads the source; orientation, when not 1, turns it upright (a JPEG while it decodes).
+int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress = nullptr,
+               int orientation = 1) {
   switch (type) {
   case kImageBmp:
     return ReadBmp(source, image);
   case kImagePng:
-    return ReadPng(source, image, progress);
+    return ReadPng(source, image, progress) && TurnUpright(image, orientation);
   case kImageJpeg:
-    return ReadJpeg(source, image, progress);
+    return ReadJpeg(source, image, progress, orientation);
   default:
     return 0; // unknown source type: a read failure
   }
@@ -152,9 +154,9 @@ int ConvertImage(const char* source, const char* target, int sourceType, int tar
   ImageMetadata* const meta = &kept.meta;
   ReadImageMetadata(source, sourceType, meta);
   const int orientation = meta->orientation;
-  // A picture that must be turned is refused before it is decoded when its two blocks cannot
-  // be had, as one too large for its first block is.
-  if (meta->width > 0 && meta->height > 0 &&
+  // A PNG that must be turned a quarter is refused before it is decoded when its two blocks
+  // cannot be had, as one too large for its first block is.
+  if (sourceType == kImagePng && meta->width > 0 && meta->height > 0 &&
       OrientationAffordable(meta->width, meta->height, orientation) == 0)
     return 1;
   // Only a picture written as it decodes, unturned and in its own colours, goes along.
@@ -166,10 +168,9 @@ int ConvertImage(const char* source, const char* target, int sourceType, int tar
       return result;
   }
   OwnedPicture picture;
-  if (ReadSource(source, sourceType, &picture.image) == 0)
+  // No room for a turned picture's second block is a refusal like a picture too large.
+  if (ReadSource(source, sourceType, &picture.image, nullptr, orientation) == 0)
     return 1;
-  if (TurnUpright(&picture.image, orientation) == 0)
-    return 1; // no room for the turned picture: refused like a picture too large
   if (targetType != kImageBmp && targetType != kImagePng && targetType != kImageJpeg)
     return 0; // unknown target type: nothing is written, success
   FitMetadata(meta, &picture.image, targetType, orientation);

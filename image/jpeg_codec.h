@@ -16,7 +16,12 @@ int IsJpegFile(const char* path);
 // A fatal library error returns 0 (object destroyed, file closed); warnings go to the standard
 // error stream and decoding goes on, so a truncated file still reads with result 1.
 // progress, when given, hears of the pixel block and of colour rows as they become final.
-int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress = nullptr);
+// orientation (the EXIF one, 1 to 8) turns the picture upright while it is read: colour rows
+// go straight into their turned places; other files are turned after decoding, and give 0
+// when the second block that needs is refused (see TurnUpright). progress is not told of a
+// picture that is turned.
+int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress = nullptr,
+             int orientation = 1);
 
 // Writes a baseline JPEG at quality (passed unchanged to jpeg_set_quality): one gray component
 // from R when channels is 1, else three components R, G, B (A dropped).
