@@ -99,17 +99,25 @@ bool PlanBmp(const ImageBuffer* image, size_t* stride, uint32_t* fileSize) {
   return true;
 }
 
-bool WriteHeaders(FILE* file, const ImageBuffer* image, uint32_t fileSize) {
+// The source's resolution when it had one, else what was always written.
+int32_t PelsPerMeter(uint32_t known) {
+  return known != 0 ? static_cast<int32_t>(known) : kPelsPerMeter;
+}
+
+bool WriteHeaders(FILE* file, const ImageBuffer* image, uint32_t fileSize,
+                  const ImageMetadata* meta) {
+  const int32_t x = PelsPerMeter(meta != nullptr ? PixelsPerMetreX(meta) : 0);
+  const int32_t y = PelsPerMeter(meta != nullptr ? PixelsPerMetreY(meta) : 0);
   return WriteU16(file, kBmpType) && WriteU32(file, fileSize) && WriteU16(file, 0) &&
          WriteU16(file, 0) && WriteU32(file, kHeaderBytes) && WriteU32(file, 40) &&
          WriteS32(file, image->width) && WriteS32(file, image->height) && WriteU16(file, 1) &&
-         WriteU16(file, 24) && WriteU32(file, 0) && WriteU32(file, 0) &&
-         WriteS32(file, kPelsPerMeter) && WriteS32(file, kPelsPerMeter) && WriteU32(file, 0) &&
-         WriteU32(file, 0);
+         WriteU16(file, 24) && WriteU32(file, 0) && WriteU32(file, 0) && WriteS32(file, x) &&
+         WriteS32(file, y) && WriteU32(file, 0) && WriteU32(file, 0);
 }
 
-int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize) {
-  if (!WriteHeaders(file, image, fileSize))
+int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize,
+                 const ImageMetadata* meta) {
+  if (!WriteHeaders(file, image, fileSize, meta))
     return 0;
 
   BlockOutput out = {file, stride, kBlockBytes / stride > 0 ? kBlockBytes / stride : 1,
@@ -176,7 +184,7 @@ int IsBmpFile(const char* path) {
   return ReadLeadingBytes(path, b, 2) && b[0] == 'B' && b[1] == 'M' ? 1 : 0;
 }
 
-int WriteBmp(const char* path, const ImageBuffer* image) {
+int WriteBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta) {
   size_t stride = 0;
   uint32_t fileSize = 0;
   if (path == nullptr || !PlanBmp(image, &stride, &fileSize))
@@ -184,14 +192,14 @@ int WriteBmp(const char* path, const ImageBuffer* image) {
   FILE* file = fopen(path, "wb");
   if (file == nullptr)
     return 0;
-  int result = WriteBmpFile(file, image, stride, fileSize);
+  int result = WriteBmpFile(file, image, stride, fileSize, meta);
   // A full disk may only show when the buffered bytes reach the file.
   if (fclose(file) != 0)
     result = 0;
   return result;
 }
 
-int WriteBmpWhileRead(const char* path, RowProgress* progress) {
+int WriteBmpWhileRead(const char* path, RowProgress* progress, const ImageMetadata* meta) {
   const ImageBuffer* const image = WaitForPicture(progress);
   size_t stride = 0;
   uint32_t fileSize = 0;
@@ -201,7 +209,7 @@ int WriteBmpWhileRead(const char* path, RowProgress* progress) {
   if (file == nullptr)
     return 0;
   int result =
-      WriteHeaders(file, image, fileSize) && WriteRowsFromTop(file, image, stride, progress);
+      WriteHeaders(file, image, fileSize, meta) && WriteRowsFromTop(file, image, stride, progress);
   if (fclose(file) != 0)
     result = 0;
   return result;

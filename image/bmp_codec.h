@@ -3,6 +3,7 @@
 #pragma once
 
 #include "image/image_buffer.h"
+#include "image/image_metadata.h"
 
 struct RowProgress;
 
@@ -17,10 +18,11 @@ int IsBmpFile(const char* path);
 int ReadBmp(const char* path, ImageBuffer* image);
 
 // Writes image as a 24-bit bottom-up BMP: bfSize = stride x height + 56, two trailing zero
-// bytes, 2834 pixels per metre. A picture with alpha (channels 2 or 4) is laid over white.
-int WriteBmp(const char* path, const ImageBuffer* image);
+// bytes, the resolution of meta in pixels per metre when it knows one, else 2834. A picture
+// with alpha (channels 2 or 4) is laid over white.
+int WriteBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta = nullptr);
 
 // WriteBmp of a picture still being read on another thread (see row_progress.h): waits for
 // its pixel block, then writes its rows from the top (the end of the file) down as they
 // become final, so that writing overlaps reading. 0 when reading fails, or as WriteBmp.
-int WriteBmpWhileRead(const char* path, RowProgress* progress);
+int WriteBmpWhileRead(const char* path, RowProgress* progress, const ImageMetadata* meta = nullptr);

@@ -1,12 +1,17 @@
 #include "image/convert_image.h"
 
 #include "image/bmp_codec.h"
+#include "image/exif_block.h"
+#include "image/icc_to_srgb.h"
 #include "image/image_buffer.h"
+#include "image/image_metadata.h"
 #include "image/jpeg_codec.h"
+#include "image/orient_image.h"
 #include "image/pixel_memory.h"
 #include "image/png_codec.h"
 #include "image/row_progress.h"
 #include "image/temp_target.h"
+#include "image/xmp_orientation.h"
 
 #include <system_error>
 #include <thread>
@@ -27,14 +32,27 @@ class OwnedPicture {
   ImageBuffer image;
 };
 
-int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress = nullptr) {
+// The source's metadata, released on every way out.
+class OwnedMetadata {
+ public:
+  OwnedMetadata() { InitImageMetadata(&meta); }
+  ~OwnedMetadata() { FreeImageMetadata(&meta); }
+  OwnedMetadata(const OwnedMetadata&) = delete;
+  OwnedMetadata& operator=(const OwnedMetadata&) = delete;
+
+  ImageMetadata meta;
+};
+
+// Reads the source; orientation, when not 1, turns it upright (a JPEG while it decodes).
+int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress = nullptr,
+               int orientation = 1) {
   switch (type) {
   case kImageBmp:
     return ReadBmp(source, image);
   case kImagePng:
-    return ReadPng(source, image, progress);
+    return ReadPng(source, image, progress) && TurnUpright(image, orientation);
   case kImageJpeg:
-    return ReadJpeg(source, image, progress);
+    return ReadJpeg(source, image, progress, orientation);
   default:
     return 0; // unknown source type: a read failure
   }
@@ -42,14 +60,14 @@ int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* pr
 
 // Writes into path; a PNG's Title names target, the file the user will see.
 int WriteTarget(const char* path, const char* target, int type, const ImageBuffer* image,
-                int jpegQuality) {
+                int jpegQuality, const ImageMetadata* meta) {
   switch (type) {
   case kImageBmp:
-    return WriteBmp(path, image);
+    return WriteBmp(path, image, meta);
   case kImagePng:
-    return WritePngTitled(path, target, image);
+    return WritePngTitled(path, target, image, meta);
   case kImageJpeg:
-    return WriteJpeg(path, image, jpegQuality);
+    return WriteJpeg(path, image, jpegQuality, meta);
   default:
     return 0;
   }
@@ -76,7 +94,8 @@ int PutInPlace(const char* temp, const char* target, int written) {
 // ConvertImage's result for a BMP target written on a second thread as the source's rows
 // become final; kNotAlong when no temporary file or thread can be had.
 const int kNotAlong = -1;
-int ConvertToBmpWhileReading(const char* source, const char* target, int sourceType) {
+int ConvertToBmpWhileReading(const char* source, const char* target, int sourceType,
+                             const ImageMetadata* meta) {
   char temp[kTempPathSize];
   if (CreateTempBeside(target, temp, sizeof temp) == 0)
     return kNotAlong;
@@ -85,12 +104,12 @@ int ConvertToBmpWhileReading(const char* source, const char* target, int sourceT
   int written = 0;
   std::thread writer;
   try {
-    writer = std::thread([&temp, &progress, &written] {
+    writer = std::thread([&temp, &progress, &written, meta] {
       // The reader's page faults are taken here while the first rows decode.
       const ImageBuffer* const picture = WaitForPicture(&progress);
       if (picture != nullptr)
         PrefaultFromEnd(picture->pixels, ImagePixelBytes(picture->width, picture->height));
-      written = WriteBmpWhileRead(temp, &progress);
+      written = WriteBmpWhileRead(temp, &progress, meta);
     });
   } catch (const std::system_error&) {
     RemoveTemp(temp);
@@ -106,21 +125,55 @@ int ConvertToBmpWhileReading(const char* source, const char* target, int sourceT
   return PutInPlace(temp, target, written);
 }
 
+// 1 when the profile describes the colours the target is written in: gray for a gray JPEG
+// (channels 1) or PNG (channels 1 or 2), RGB for colour.
+bool ProfileFits(const MetadataBlock& icc, const ImageBuffer& image, int targetType) {
+  const bool gray = image.channels == 1 || (targetType != kImageJpeg && image.channels == 2);
+  return ProfileColourSpace(&icc) == (gray ? kProfileGray : kProfileRgb);
+}
+
+// What the target carries of the source's metadata, now that the picture stands upright: an
+// EXIF and XMP that say so (an EXIF that cannot be read is dropped), a profile only when it
+// describes the written colours; a BMP, which carries no profile, gets its pixels in sRGB.
+void FitMetadata(ImageMetadata* meta, ImageBuffer* image, int targetType, int orientation) {
+  if (meta->exif.data != nullptr &&
+      MakeExifUpright(meta->exif.data, meta->exif.size, TurnsQuarter(orientation)) == 0)
+    ClearMetadataBlock(&meta->exif);
+  MakeXmpUpright(meta->xmp.data, meta->xmp.size);
+  if (meta->icc.data != nullptr && !ProfileFits(meta->icc, *image, targetType))
+    ClearMetadataBlock(&meta->icc);
+  if (targetType == kImageBmp && meta->icc.data != nullptr)
+    ConvertToSrgb(image, meta->icc.data, meta->icc.size);
+}
+
 } // namespace
 
 int ConvertImage(const char* source, const char* target, int sourceType, int targetType,
                  int jpegQuality) {
+  OwnedMetadata kept;
+  ImageMetadata* const meta = &kept.meta;
+  ReadImageMetadata(source, sourceType, meta);
+  const int orientation = meta->orientation;
+  // A PNG that must be turned a quarter is refused before it is decoded when its two blocks
+  // cannot be had, as one too large for its first block is.
+  if (sourceType == kImagePng && meta->width > 0 && meta->height > 0 &&
+      OrientationAffordable(meta->width, meta->height, orientation) == 0)
+    return 1;
+  // Only a picture written as it decodes, unturned and in its own colours, goes along.
   if (kBmpWhileReading && targetType == kImageBmp &&
-      (sourceType == kImagePng || sourceType == kImageJpeg)) {
-    const int result = ConvertToBmpWhileReading(source, target, sourceType);
+      (sourceType == kImagePng || sourceType == kImageJpeg) && orientation == 1 &&
+      meta->icc.data == nullptr) {
+    const int result = ConvertToBmpWhileReading(source, target, sourceType, meta);
     if (result != kNotAlong)
       return result;
   }
   OwnedPicture picture;
-  if (ReadSource(source, sourceType, &picture.image) == 0)
+  // No room for a turned picture's second block is a refusal like a picture too large.
+  if (ReadSource(source, sourceType, &picture.image, nullptr, orientation) == 0)
     return 1;
   if (targetType != kImageBmp && targetType != kImagePng && targetType != kImageJpeg)
     return 0; // unknown target type: nothing is written, success
+  FitMetadata(meta, &picture.image, targetType, orientation);
 
   // The whole file is written beside the target first and takes its place only when
   // complete, so a failed write (a full disk, say) leaves the old target, or nothing.
@@ -128,5 +181,5 @@ int ConvertImage(const char* source, const char* target, int sourceType, int tar
   if (CreateTempBeside(target, temp, sizeof temp) == 0)
     return 2;
   return PutInPlace(temp, target,
-                    WriteTarget(temp, target, targetType, &picture.image, jpegQuality));
+                    WriteTarget(temp, target, targetType, &picture.image, jpegQuality, meta));
 }

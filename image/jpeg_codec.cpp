@@ -3,7 +3,9 @@
 #include "image/file_position.h"
 #include "image/file_signature.h"
 #include "image/jpeg_guard.h"
+#include "image/jpeg_meta_write.h"
 #include "image/no_inline.h"
+#include "image/orient_image.h"
 #include "image/over_white.h"
 #include "image/row_progress.h"
 
@@ -113,8 +115,29 @@ bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image
 
 // Everything that may raise a library error; the caller destroys the object and closes the
 // file whether this returns or the error manager jumps back.
+// Colour rows decoded a band at a time and put straight into their upright places: the picture
+// is turned without a second block.
+const int kBandRows = 16;
+int DecodeTurned(j_decompress_ptr cinfo, ImageBuffer* image, int orientation) {
+  const size_t w = cinfo->output_width, h = cinfo->output_height;
+  JSAMPARRAY band = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                cinfo->output_width * 4, kBandRows);
+  while (cinfo->output_scanline < cinfo->output_height) {
+    const size_t first = cinfo->output_scanline;
+    size_t count = 0;
+    while (count < kBandRows && cinfo->output_scanline < cinfo->output_height) {
+      const JDIMENSION got = jpeg_read_scanlines(cinfo, band + count, kBandRows - count);
+      if (got == 0)
+        return 0;
+      count += got;
+    }
+    PlaceTurnedRows(image, band, first, count, w, h, orientation);
+  }
+  return 1;
+}
+
 QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer* image,
-                                RowProgress* progress, JpegGuard* guard) {
+                                RowProgress* progress, JpegGuard* guard, int orientation) {
   jpeg_create_decompress(cinfo);
   GuardJpegDecoder(cinfo, guard);
   LimitReaderMemory(reinterpret_cast<j_common_ptr>(cinfo));
@@ -147,10 +170,21 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   // AllocImagePixels refuses a block whose size does not fit size_t.
   image->width = static_cast<int32_t>(cinfo->output_width);
   image->height = static_cast<int32_t>(cinfo->output_height);
+  const bool turnHere = direct && orientation >= 2 && orientation <= 8;
+  if (turnHere && TurnsQuarter(orientation)) {
+    image->width = static_cast<int32_t>(cinfo->output_height);
+    image->height = static_cast<int32_t>(cinfo->output_width);
+  }
   // CMYK and YCCK files (delivered as CMYK) are read as colour; K never becomes alpha.
   image->channels = direct || cinfo->output_components == 4 ? 3 : cinfo->output_components;
   if (AllocImagePixels(image) == 0)
     return 0;
+  if (turnHere) {
+    if (DecodeTurned(cinfo, image, orientation) == 0)
+      return 0;
+    jpeg_finish_decompress(cinfo);
+    return 1;
+  }
   ShowPicture(progress, image);
 
   if (direct) {
@@ -172,13 +206,13 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   if (!ReadScanlines(cinfo, buffer, image))
     return 0;
   jpeg_finish_decompress(cinfo);
-  return 1;
+  return TurnUpright(image, orientation);
 }
 
 // ----- writer
 
 QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuffer* image,
-                                int quality, unsigned char* row) {
+                                int quality, const ImageMetadata* meta, unsigned char* row) {
   jpeg_create_compress(cinfo);
   LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
   jpeg_stdio_dest(cinfo, file);
@@ -200,7 +234,9 @@ QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuf
 #endif
   jpeg_set_defaults(cinfo);
   jpeg_set_quality(cinfo, quality, TRUE);
+  SetJpegDensity(cinfo, meta);
   jpeg_start_compress(cinfo, TRUE);
+  WriteJpegMetadata(cinfo, meta);
 
   // The ImageBuffer's last row is the file's first scanline.
   const size_t width = static_cast<size_t>(image->width);
@@ -250,7 +286,7 @@ int IsJpegFile(const char* path) {
   return ReadLeadingBytes(path, b, 2) && b[0] == 0xFF && b[1] == 0xD8 ? 1 : 0;
 }
 
-int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress) {
+int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress, int orientation) {
   if (image == nullptr || IsJpegFile(path) == 0)
     return 0;
   FILE* const file = fopen(path, "rb");
@@ -271,13 +307,13 @@ int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress) {
     fclose(file);
     return 0;
   }
-  const int result = DecodeJpeg(&cinfo, file, image, progress, &guard);
+  const int result = DecodeJpeg(&cinfo, file, image, progress, &guard, orientation);
   jpeg_destroy_decompress(&cinfo);
   fclose(file);
   return result;
 }
 
-int WriteJpeg(const char* path, const ImageBuffer* image, int quality) {
+int WriteJpeg(const char* path, const ImageBuffer* image, int quality, const ImageMetadata* meta) {
   if (path == nullptr || image == nullptr || image->pixels == nullptr ||
       ImagePixelBytes(image->width, image->height) == 0)
     return 0;
@@ -304,7 +340,7 @@ int WriteJpeg(const char* path, const ImageBuffer* image, int quality) {
     free(row);
     return 0;
   }
-  int result = EncodeJpeg(&cinfo, file, image, quality, row);
+  int result = EncodeJpeg(&cinfo, file, image, quality, meta, row);
   if (fclose(file) != 0)
     result = 0;
   jpeg_destroy_compress(&cinfo);

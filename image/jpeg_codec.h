@@ -3,6 +3,7 @@
 #pragma once
 
 #include "image/image_buffer.h"
+#include "image/image_metadata.h"
 
 struct RowProgress;
 
@@ -18,10 +19,16 @@ int IsJpegFile(const char* path);
 // bytes could code (before anything is sized by it). Other warnings go to the standard error
 // stream and decoding goes on.
 // progress, when given, hears of the pixel block and of colour rows as they become final.
-int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress = nullptr);
+// orientation (the EXIF one, 1 to 8) turns the picture upright while it is read: colour rows
+// go straight into their turned places; other files are turned after decoding, and give 0
+// when the second block that needs is refused (see TurnUpright). progress is not told of a
+// picture that is turned.
+int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress = nullptr,
+             int orientation = 1);
 
 // Writes a baseline JPEG at quality (passed unchanged to jpeg_set_quality): one gray component
 // from R when channels is 1, else three components R, G, B; with alpha (channels 2 or 4)
-// laid over white.
-// A fatal library error (e.g. a failed write) returns 0.
-int WriteJpeg(const char* path, const ImageBuffer* image, int quality);
+// laid over white. A fatal library error (e.g. a failed write) returns 0. meta, when given,
+// brings the density, EXIF, XMP and colour profile (see jpeg_meta_write.h).
+int WriteJpeg(const char* path, const ImageBuffer* image, int quality,
+              const ImageMetadata* meta = nullptr);

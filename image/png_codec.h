@@ -3,6 +3,7 @@
 #pragma once
 
 #include "image/image_buffer.h"
+#include "image/image_metadata.h"
 
 struct RowProgress;
 
@@ -21,11 +22,13 @@ int ReadPng(const char* path, ImageBuffer* image, RowProgress* progress = nullpt
 // Writes an 8-bit PNG chosen from channels: 1 gray (type 0, from R), 2 gray with alpha
 // (type 4, from R and A), 4 RGBA (type 6), anything else RGB (type 2). Each row's filter
 // chosen among all five; the image data compressed with libdeflate on all cores, smaller than
-// zlib's level 9; gAMA 45455, tIME (UTC now), one tEXt "Title" holding path. A failure (a
+// zlib's level 9; gAMA 45455, tIME (UTC now), a "Title" naming path's file (not its folders).
+// A failure (a
 // refused header value, a failed write, no memory) gives 0 with everything released and every
 // thread joined.
 int WritePng(const char* path, const ImageBuffer* image);
 
-// WritePng into path with title as the tEXt "Title" (a temporary file standing in for the
-// target names the target).
-int WritePngTitled(const char* path, const char* title, const ImageBuffer* image);
+// WritePng into path with the Title naming title's file (a temporary file standing in for the
+// target names the target), and the metadata of meta when given (see png_meta_write.h).
+int WritePngTitled(const char* path, const char* title, const ImageBuffer* image,
+                   const ImageMetadata* meta = nullptr);

@@ -2,6 +2,7 @@
 
 #include "image/no_inline.h"
 #include "image/png_filter.h"
+#include "image/png_meta_write.h"
 #include "image/zlib_segments.h"
 
 #include <cstdio>
@@ -177,7 +178,8 @@ QUILLET_NOINLINE int WriteEnd(png_structp png, const FileSink* file) {
 
 // The header chunks. libpng refuses bad header values with a longjmp back here.
 QUILLET_NOINLINE int WriteHeader(png_structp png, png_infop info, const char* titleText,
-                                 const ImageBuffer* image, int colorType, const FileSink* file) {
+                                 const ImageBuffer* image, const ImageMetadata* meta, int colorType,
+                                 const FileSink* file) {
   if (setjmp(png_jmpbuf(png)) != 0)
     return 0;
   png_set_IHDR(png, info, static_cast<png_uint_32>(image->width),
@@ -189,22 +191,15 @@ QUILLET_NOINLINE int WriteHeader(png_structp png, png_infop info, const char* ti
   png_convert_from_time_t(&modified, time(nullptr)); // UTC
   png_set_tIME(png, info, &modified);
 
-  png_text title;
-  memset(&title, 0, sizeof title);
-  title.compression = PNG_TEXT_COMPRESSION_NONE;
-  title.key = const_cast<png_charp>("Title");
-  title.text = const_cast<png_charp>(titleText); // the target path, bytes unchanged
-  title.text_length = strlen(titleText);
-  png_set_text(png, info, &title, 1);
-
   png_write_info(png, info);
+  WritePngMetadata(png, meta, titleText);
   return file->failed == 0 ? 1 : 0;
 }
 
 int Encode(png_structp png, png_infop info, FileSink* file, const char* title,
-           const ImageBuffer* image, int colorType, size_t samples) {
+           const ImageBuffer* image, const ImageMetadata* meta, int colorType, size_t samples) {
   png_set_write_fn(png, file, WriteToFile, FlushFile);
-  if (WriteHeader(png, info, title, image, colorType, file) == 0)
+  if (WriteHeader(png, info, title, image, meta, colorType, file) == 0)
     return 0;
 
   RowSource rows;
@@ -235,7 +230,8 @@ int WritePng(const char* path, const ImageBuffer* image) {
   return WritePngTitled(path, path, image);
 }
 
-int WritePngTitled(const char* path, const char* title, const ImageBuffer* image) {
+int WritePngTitled(const char* path, const char* title, const ImageBuffer* image,
+                   const ImageMetadata* meta) {
   if (path == nullptr || title == nullptr || image == nullptr || image->pixels == nullptr ||
       ImagePixelBytes(image->width, image->height) == 0)
     return 0;
@@ -270,7 +266,7 @@ int WritePngTitled(const char* path, const char* title, const ImageBuffer* image
     fclose(file.file);
     return 0;
   }
-  int result = Encode(png, info, &file, title, image, colorType, samples);
+  int result = Encode(png, info, &file, title, image, meta, colorType, samples);
   png_destroy_write_struct(&png, &info);
   if (fclose(file.file) != 0)
     result = 0;

@@ -363,7 +363,7 @@ TEST(ConvertImage, ReplacesAnExistingTargetWhole) {
   EXPECT_EQ(Names(dir), (std::set<std::string>{"p.bmp", "old.bmp", "old.png", "old.jpg"}));
   // The PNG's Title names the target, not the temporary file it was written as.
   const Bytes png = ReadFile(dir.File("old.png"));
-  const std::string title = "Title" + std::string(1, '\0') + dir.File("old.png");
+  const std::string title = "Title" + std::string(1, '\0') + "old.png";
   EXPECT_NE(std::search(png.begin(), png.end(), title.begin(), title.end()), png.end());
 }
 

@@ -1,10 +1,15 @@
 // libFuzzer target for one image reader (chosen by QUILLET_FUZZ_READER_bmp/png/jpeg). The
-// readers take a path, so every input is written to a temporary file first. A picture that
-// reads and is small is also written back through all three writers.
+// readers take a path, so every input is written to a temporary file first. The metadata of
+// every input is read and mended as a conversion would; a picture that reads and is small is
+// also written back through all three writers and converted to one format, metadata and all.
 #include "image/bmp_codec.h"
+#include "image/convert_image.h"
+#include "image/exif_block.h"
 #include "image/image_buffer.h"
+#include "image/image_metadata.h"
 #include "image/jpeg_codec.h"
 #include "image/png_codec.h"
+#include "image/xmp_orientation.h"
 
 #include <unistd.h> // getpid: the fuzz targets are native only
 
@@ -36,6 +41,33 @@ void RemoveTempFiles() {
   std::remove(OutputPath().c_str());
 }
 
+#if defined(QUILLET_FUZZ_READER_bmp)
+const int kType = kImageBmp;
+#elif defined(QUILLET_FUZZ_READER_png)
+const int kType = kImagePng;
+#else
+const int kType = kImageJpeg;
+#endif
+
+// Reads and mends the input's metadata; every block must be what its size says.
+void FuzzMetadata(const char* path) {
+  ImageMetadata meta;
+  ReadImageMetadata(path, kType, &meta);
+  const MetadataBlock* blocks[4] = {&meta.exif, &meta.xmp, &meta.icc, &meta.pngTexts};
+  for (const MetadataBlock* b : blocks) {
+    unsigned sum = 0;
+    for (size_t i = 0; i < b->size; ++i)
+      sum += b->data[i];
+    if (sum == 0xFFFFFFFFu)
+      std::fputc(' ', stderr);
+  }
+  if (meta.orientation < 1 || meta.orientation > 8)
+    std::abort();
+  MakeExifUpright(meta.exif.data, meta.exif.size, 1);
+  MakeXmpUpright(meta.xmp.data, meta.xmp.size);
+  FreeImageMetadata(&meta);
+}
+
 int Read(const char* path, ImageBuffer* image) {
 #if defined(QUILLET_FUZZ_READER_bmp)
   return ReadBmp(path, image);
@@ -63,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   std::fclose(file);
 
+  FuzzMetadata(InputPath().c_str());
   ImageBuffer image;
   InitImageBuffer(&image);
   if (Read(InputPath().c_str(), &image) == 1) {
@@ -81,6 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (WriteBmp(out, &image) != 1 || WriteJpeg(out, &image, 75) != 1 ||
           WritePng(out, &image) != 1)
         std::abort(); // the writers never fail on a valid picture and a writable file
+      // One target per input, chosen by its last byte, keeps the runs quick.
+      const int target = data[size - 1] % 3;
+      if (ConvertImage(InputPath().c_str(), out, kType, target, 75) != 0)
+        std::abort(); // nor does a conversion, whatever the metadata
     }
   }
   FreeImagePixels(&image);

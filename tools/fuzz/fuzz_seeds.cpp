@@ -2,9 +2,12 @@
 // fuzz_seeds <bmp-dir> <png-dir> <jpeg-dir> <zlib-dir>.
 // Besides pictures from the writers, hand-made BMPs of every kind the reader decodes (run
 // lengths, masks, OS/2 and V5 headers, top-down), CMYK and YCCK JPEGs, and zlib streams of
-// every block kind for the inflater.
+// every block kind for the inflater, and JPEGs and PNGs carrying metadata of every kind (EXIF
+// with an orientation and a thumbnail directory, XMP, a profile in one or several segments,
+// iCCP, pHYs, text chunks, eXIf before and after the image data).
 #include "image/bmp_codec.h"
 #include "image/image_buffer.h"
+#include "image/image_metadata.h"
 #include "image/jpeg_codec.h"
 #include "image/png_codec.h"
 
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <lcms2.h>
 #include <zlib.h>
 
 namespace {
@@ -174,6 +178,202 @@ bool WriteZlibSeeds(const std::string& dir) {
   return ok;
 }
 
+// ----- metadata seeds
+
+void PutBig(Bytes* b, uint32_t v, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i)
+    b->push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
+}
+
+void PutOrder(Bytes* b, uint32_t v, int bytes, bool big) {
+  if (big)
+    PutBig(b, v, bytes);
+  else
+    Put(b, v, bytes);
+}
+
+// A TIFF structure: IFD0 (orientation, resolution, EXIF pointer), the EXIF directory (pixel
+// width and height), IFD1 (a thumbnail's tags), and the rationals they point at.
+Bytes MakeExif(bool big, uint32_t orientation) {
+  Bytes b = big ? Bytes{'M', 'M', 0, 42} : Bytes{'I', 'I', 42, 0};
+  PutOrder(&b, 8, 4, big);
+  const uint32_t ifd0 = 8, exifIfd = ifd0 + 2 + 5 * 12 + 4, ifd1 = exifIfd + 2 + 2 * 12 + 4;
+  const uint32_t rationals = ifd1 + 2 + 2 * 12 + 4;
+  auto entry = [&](uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
+    PutOrder(&b, tag, 2, big), PutOrder(&b, type, 2, big), PutOrder(&b, count, 4, big);
+    if (type == 3 && count == 1)
+      PutOrder(&b, value, 2, big), PutOrder(&b, 0, 2, big);
+    else
+      PutOrder(&b, value, 4, big);
+  };
+  PutOrder(&b, 5, 2, big);
+  entry(0x0112, 3, 1, orientation);
+  entry(0x011A, 5, 1, rationals);
+  entry(0x011B, 5, 1, rationals + 8);
+  entry(0x0128, 3, 1, 2);
+  entry(0x8769, 4, 1, exifIfd);
+  PutOrder(&b, ifd1, 4, big);
+  PutOrder(&b, 2, 2, big);
+  entry(0xA002, 3, 1, 9);
+  entry(0xA003, 4, 1, 5);
+  PutOrder(&b, 0, 4, big);
+  PutOrder(&b, 2, 2, big);
+  entry(0x0103, 3, 1, 6);
+  entry(0x0201, 4, 1, 0);
+  PutOrder(&b, 0, 4, big);
+  PutOrder(&b, 300, 4, big), PutOrder(&b, 1, 4, big);
+  PutOrder(&b, 300, 4, big), PutOrder(&b, 1, 4, big);
+  return b;
+}
+
+Bytes MakeProfile() {
+  cmsCIExyY white = {0.3127, 0.3290, 1.0};
+  cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(gamma);
+  cmsUInt32Number size = 0;
+  Bytes out;
+  if (profile != nullptr && cmsSaveProfileToMem(profile, nullptr, &size)) {
+    out.resize(size);
+    cmsSaveProfileToMem(profile, out.data(), &size);
+  }
+  if (profile != nullptr)
+    cmsCloseProfile(profile);
+  return out;
+}
+
+void SetBlock(MetadataBlock* block, const Bytes& bytes) {
+  SetMetadataBlock(block, bytes.data(), bytes.size());
+}
+
+bool WriteBytes(const std::string& path, const Bytes& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  bool ok = f != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (f != nullptr)
+    ok = std::fclose(f) == 0 && ok;
+  return ok;
+}
+
+Bytes ReadBytes(const std::string& path) {
+  Bytes b;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr)
+    return b;
+  int c;
+  while ((c = std::fgetc(f)) != EOF)
+    b.push_back(static_cast<unsigned char>(c));
+  std::fclose(f);
+  return b;
+}
+
+// APP2 profile segments numbered as given, each with the stated count, right behind SOI.
+Bytes WithIccSegments(const Bytes& jpeg, const Bytes& icc, const std::vector<int>& numbers,
+                      int count) {
+  Bytes out(jpeg.begin(), jpeg.begin() + 2);
+  const size_t piece = (icc.size() + numbers.size() - 1) / numbers.size();
+  for (size_t k = 0; k < numbers.size(); ++k) {
+    const size_t at = k * piece < icc.size() ? k * piece : icc.size();
+    const size_t length = icc.size() - at < piece ? icc.size() - at : piece;
+    out.push_back(0xFF), out.push_back(0xE2);
+    PutBig(&out, static_cast<uint32_t>(2 + 12 + 2 + length), 2);
+    const char id[] = "ICC_PROFILE";
+    out.insert(out.end(), id, id + sizeof id);
+    out.push_back(static_cast<unsigned char>(numbers[k]));
+    out.push_back(static_cast<unsigned char>(count));
+    out.insert(out.end(), icc.begin() + static_cast<long>(at),
+               icc.begin() + static_cast<long>(at + length));
+  }
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
+// A chunk put in just before IEND (behind the image data).
+Bytes WithChunkAtEnd(const Bytes& png, const char* type, const Bytes& data) {
+  Bytes chunk;
+  PutBig(&chunk, static_cast<uint32_t>(data.size()), 4);
+  chunk.insert(chunk.end(), type, type + 4);
+  chunk.insert(chunk.end(), data.begin(), data.end());
+  PutBig(&chunk,
+         static_cast<uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(4 + data.size()))), 4);
+  Bytes out(png.begin(), png.end() - 12);
+  out.insert(out.end(), chunk.begin(), chunk.end());
+  out.insert(out.end(), png.end() - 12, png.end());
+  return out;
+}
+
+Bytes TextChunk(const char* type, const std::string& keyword, const Bytes& rest) {
+  Bytes b(keyword.begin(), keyword.end());
+  b.push_back(0);
+  b.insert(b.end(), rest.begin(), rest.end());
+  Bytes chunk;
+  PutBig(&chunk, static_cast<uint32_t>(b.size()), 4);
+  chunk.insert(chunk.end(), type, type + 4);
+  chunk.insert(chunk.end(), b.begin(), b.end());
+  return chunk;
+}
+
+bool WriteMetadataSeeds(const std::string& pngDir, const std::string& jpegDir) {
+  const char xmp[] = "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><rdf:Description "
+                     "tiff:Orientation=\"6\"/></rdf:RDF></x:xmpmeta>";
+  Bytes deflated(256);
+  uLongf packedSize = deflated.size();
+  const char words[] = "a text that is compressed";
+  compress(deflated.data(), &packedSize, reinterpret_cast<const Bytes::value_type*>(words),
+           sizeof words);
+  deflated.resize(packedSize);
+  Bytes texts;
+  const Bytes tEXt = TextChunk("tEXt", "Comment", Bytes{'h', 'i'});
+  Bytes zRest = {0};
+  zRest.insert(zRest.end(), deflated.begin(), deflated.end());
+  const Bytes zTXt = TextChunk("zTXt", "Description", zRest);
+  const Bytes iTXt = TextChunk("iTXt", "Author", Bytes{0, 0, 'j', 'a', 0, 0, 0xE5, 0x86, 0x99});
+  for (const Bytes* t : {&tEXt, &zTXt, &iTXt})
+    texts.insert(texts.end(), t->begin(), t->end());
+  const Bytes profile = MakeProfile();
+
+  bool ok = !profile.empty();
+  for (int variant = 0; variant < 4; ++variant) {
+    ImageBuffer image;
+    InitImageBuffer(&image);
+    image.width = 9;
+    image.height = 5;
+    image.channels = variant == 3 ? 1 : 3;
+    if (AllocImagePixels(&image) == 0)
+      return false;
+    for (int i = 0; i < 9 * 5 * 4; ++i)
+      image.pixels[i] = static_cast<unsigned char>(i * 29);
+    ImageMetadata meta;
+    InitImageMetadata(&meta);
+    if (variant != 3)
+      SetBlock(&meta.exif, MakeExif(variant == 1, static_cast<uint32_t>(6 + variant)));
+    SetMetadataBlock(&meta.xmp, reinterpret_cast<const unsigned char*>(xmp), sizeof xmp - 1);
+    if (variant != 3)
+      SetBlock(&meta.icc, profile);
+    std::snprintf(meta.iccName, sizeof meta.iccName, "seed profile");
+    meta.resolutionUnit = variant == 2 ? kResolutionMetre : kResolutionInch;
+    meta.xResolution = variant == 2 ? 11811 : 300;
+    meta.yResolution = variant == 2 ? 11811 : 300;
+    SetBlock(&meta.pngTexts, texts);
+    const std::string name = "/meta-" + std::to_string(variant);
+    ok = ok && WriteJpeg((jpegDir + name + ".jpg").c_str(), &image, 60, &meta) == 1;
+    ok = ok && WritePngTitled((pngDir + name + ".png").c_str(), "seed.png", &image, &meta) == 1;
+    FreeImageMetadata(&meta);
+    FreeImagePixels(&image);
+  }
+  // A profile over three segments, and over segments whose numbers and count disagree.
+  const Bytes plain = ReadBytes(jpegDir + "/meta-3.jpg");
+  ok = ok && plain.size() > 2;
+  ok = ok && WriteBytes(jpegDir + "/icc-three.jpg", WithIccSegments(plain, profile, {1, 2, 3}, 3));
+  ok = ok && WriteBytes(jpegDir + "/icc-wrong.jpg", WithIccSegments(plain, profile, {2, 2, 4}, 3));
+  // EXIF behind the image data, in a PNG that has none before it.
+  const Bytes png = ReadBytes(pngDir + "/meta-3.png");
+  ok = ok && png.size() > 12;
+  ok = ok && WriteBytes(pngDir + "/exif-late.png", WithChunkAtEnd(png, "eXIf", MakeExif(true, 8)));
+  return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -208,5 +408,6 @@ int main(int argc, char** argv) {
   failures += !WriteInkJpeg(jpeg + "/cmyk-plain.jpg", JCS_CMYK, false);
   failures += !WriteInkJpeg(jpeg + "/ycck.jpg", JCS_YCCK, true);
   failures += !WriteZlibSeeds(argv[4]);
+  failures += !WriteMetadataSeeds(argv[2], argv[3]);
   return failures == 0 ? 0 : 1;
 }
