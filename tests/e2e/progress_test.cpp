@@ -1,0 +1,139 @@
+// A long batch: the progress window appears, names the item at work, and 中止 stops the
+// batch after that item, while the main window keeps answering and takes no second drop.
+#include "image/image_buffer.h"
+#include "image/jpeg_codec.h"
+#include "res/resource.h"
+#include "tests/e2e/driver/ui_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const char kProgressTitle[] = "処理中 - Quillet";
+
+// A noisy picture, slow to compress as PNG, quick to store as JPEG.
+bool WriteNoisyJpeg(const std::string& path, int w, int h) {
+  ImageBuffer image;
+  InitImageBuffer(&image);
+  image.width = w;
+  image.height = h;
+  image.channels = 3;
+  if (AllocImagePixels(&image) != 1)
+    return false;
+  unsigned state = 12345;
+  for (size_t i = 0; i < static_cast<size_t>(w) * h * 4; ++i) {
+    state = state * 1664525u + 1013904223u;
+    image.pixels[i] = (i & 3) == 3 ? 255 : static_cast<unsigned char>(state >> 24);
+  }
+  const int ok = WriteJpeg(path.c_str(), &image, 90);
+  FreeImagePixels(&image);
+  return ok == 1;
+}
+
+// Item n of the batch from the progress window's first line, "<N> 件中 <n> 件目...".
+int ItemShown(HWND progress, int total) {
+  const std::string line = ControlText(progress, IDC_PROGRESS_COUNT);
+  const std::string middle = " 件中 ";
+  const size_t at = line.find(middle);
+  if (at == std::string::npos || std::atoi(line.c_str()) != total)
+    return 0;
+  return std::atoi(line.c_str() + at + middle.size());
+}
+
+bool Responds(HWND window) {
+  DWORD_PTR ignored = 0;
+  return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored) != 0;
+}
+
+std::string Source(const QuilletSandbox& box, int n) {
+  char name[32];
+  std::snprintf(name, sizeof name, "pic%02d.jpg", n);
+  return box.Path(name);
+}
+std::string Output(const QuilletSandbox& box, int n) {
+  char name[32];
+  std::snprintf(name, sizeof name, "pic%02d.png", n);
+  return box.Path(name);
+}
+
+TEST(Progress, StopMidBatchAfterTheCurrentItem) {
+  QuilletSandbox box("ProgressStop", false);
+  box.WriteIni("[Image]\r\nType=1\r\n");
+  const int total = 30;
+  std::vector<std::string> items;
+  ASSERT_TRUE(WriteNoisyJpeg(Source(box, 1), 1000, 1000));
+  items.push_back(Source(box, 1));
+  for (int n = 2; n <= total; ++n) {
+    ASSERT_TRUE(::CopyFileA(Source(box, 1).c_str(), Source(box, n).c_str(), FALSE));
+    items.push_back(Source(box, n));
+  }
+  const std::string late = box.Path("late.jpg");
+  ASSERT_TRUE(WriteNoisyJpeg(late, 64, 64));
+
+  QuilletProcess app;
+  ASSERT_TRUE(app.Start(box));
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(DropFiles(main, items));
+
+  HWND progress = app.WaitForWindow(kProgressTitle, 30000);
+  ASSERT_NE(progress, nullptr) << app.DescribeScreen();
+  const DWORD deadline = ::GetTickCount() + 20000;
+  int shown = 0;
+  while ((shown = ItemShown(progress, total)) == 0 && ::GetTickCount() < deadline)
+    ::Sleep(20);
+  ASSERT_GT(shown, 0) << ControlText(progress, IDC_PROGRESS_COUNT);
+  ASSERT_LT(shown, total) << "the batch ended before it could be stopped";
+  char expectedName[32];
+  std::snprintf(expectedName, sizeof expectedName, "pic%02d.jpg", shown);
+  const std::string name = ControlText(progress, IDC_PROGRESS_NAME);
+  EXPECT_TRUE(name == expectedName || ItemShown(progress, total) != shown) << name;
+  SaveScreenshot(progress, "progress_window");
+
+  // Working, the main window answers messages but takes no input, and no second drop.
+  EXPECT_TRUE(Responds(main));
+  EXPECT_FALSE(::IsWindowEnabled(main));
+  ASSERT_TRUE(DropFiles(main, {late}));
+
+  PressButton(progress, IDCANCEL);
+  // The line now says after which item the batch stops.
+  int stopAfter = 0;
+  const DWORD stopDeadline = ::GetTickCount() + 20000;
+  while (::IsWindow(progress) && ::GetTickCount() < stopDeadline) {
+    const std::string line = ControlText(progress, IDC_PROGRESS_COUNT);
+    if (line.find("中止") != std::string::npos) {
+      stopAfter = ItemShown(progress, total);
+      break;
+    }
+    ::Sleep(20);
+  }
+  ASSERT_GT(stopAfter, 0) << app.DescribeScreen();
+  while (::IsWindow(progress) && ::GetTickCount() < stopDeadline)
+    ::Sleep(50);
+  ASSERT_FALSE(::IsWindow(progress)) << "the batch did not stop";
+  EXPECT_TRUE(::IsWindowEnabled(main));
+  EXPECT_TRUE(Responds(main));
+  EXPECT_EQ(app.FindWindowTitled(kProgressTitle), nullptr);
+
+  for (int n = 1; n <= total; ++n)
+    EXPECT_EQ(FileExists(Output(box, n)), n <= stopAfter) << Output(box, n);
+  EXPECT_FALSE(FileExists(box.Path("late.png")));
+
+  // The window goes on taking drops; a quick one shows no progress window.
+  ASSERT_TRUE(DropFiles(main, {late}));
+  const DWORD lateDeadline = ::GetTickCount() + 30000;
+  while (!FileExists(box.Path("late.png")) && ::GetTickCount() < lateDeadline) {
+    EXPECT_EQ(app.FindWindowTitled(kProgressTitle), nullptr);
+    ::Sleep(20);
+  }
+  EXPECT_TRUE(FileExists(box.Path("late.png")));
+  EXPECT_TRUE(app.Running());
+  app.Kill();
+}
+
+} // namespace
