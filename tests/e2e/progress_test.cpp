@@ -61,17 +61,42 @@ std::string Output(const QuilletSandbox& box, int n) {
   return box.Path(name);
 }
 
+const int kTotal = 30;
+
+// kTotal pictures, each some tenths of a second's work, to be converted to PNG.
+void MakeBatch(const QuilletSandbox& box, std::vector<std::string>* items) {
+  box.WriteIni("[Image]\r\nType=1\r\n");
+  ASSERT_TRUE(WriteNoisyJpeg(Source(box, 1), 1000, 1000));
+  items->push_back(Source(box, 1));
+  for (int n = 2; n <= kTotal; ++n) {
+    ASSERT_TRUE(::CopyFileA(Source(box, 1).c_str(), Source(box, n).c_str(), FALSE));
+    items->push_back(Source(box, n));
+  }
+}
+
+// Waits for the progress window and presses 中止 mid-batch: the item after which the
+// window says the batch stops, or 0.
+int StopMidBatch(const QuilletProcess& app) {
+  HWND progress = app.WaitForWindow(kProgressTitle, 30000);
+  if (progress == nullptr)
+    return 0;
+  const DWORD deadline = ::GetTickCount() + 20000;
+  while (ItemShown(progress, kTotal) == 0 && ::GetTickCount() < deadline)
+    ::Sleep(20);
+  PressButton(progress, IDCANCEL);
+  while (::IsWindow(progress) && ::GetTickCount() < deadline) {
+    if (ControlText(progress, IDC_PROGRESS_COUNT).find("中止") != std::string::npos)
+      return ItemShown(progress, kTotal);
+    ::Sleep(20);
+  }
+  return 0;
+}
+
 TEST(Progress, StopMidBatchAfterTheCurrentItem) {
   QuilletSandbox box("ProgressStop", false);
-  box.WriteIni("[Image]\r\nType=1\r\n");
-  const int total = 30;
+  const int total = kTotal;
   std::vector<std::string> items;
-  ASSERT_TRUE(WriteNoisyJpeg(Source(box, 1), 1000, 1000));
-  items.push_back(Source(box, 1));
-  for (int n = 2; n <= total; ++n) {
-    ASSERT_TRUE(::CopyFileA(Source(box, 1).c_str(), Source(box, n).c_str(), FALSE));
-    items.push_back(Source(box, n));
-  }
+  MakeBatch(box, &items);
   const std::string late = box.Path("late.jpg");
   ASSERT_TRUE(WriteNoisyJpeg(late, 64, 64));
 
@@ -134,6 +159,25 @@ TEST(Progress, StopMidBatchAfterTheCurrentItem) {
   EXPECT_TRUE(FileExists(box.Path("late.png")));
   EXPECT_TRUE(app.Running());
   app.Kill();
+}
+
+// Items on the command line are worked through from the first paint; 中止 ends the program
+// after the current item.
+TEST(Progress, StopACommandLineBatch) {
+  QuilletSandbox box("ProgressStopCommandLine", false);
+  std::vector<std::string> items;
+  MakeBatch(box, &items);
+  std::string args;
+  for (const std::string& item : items)
+    args += (args.empty() ? "" : " ") + Quoted(item);
+  QuilletProcess app;
+  ASSERT_TRUE(app.Start(box, args));
+  const int stopAfter = StopMidBatch(app);
+  ASSERT_GT(stopAfter, 0) << app.DescribeScreen();
+  ASSERT_LT(stopAfter, kTotal) << "the batch ended before it could be stopped";
+  EXPECT_EQ(app.WaitForExit(30000), 0);
+  for (int n = 1; n <= kTotal; ++n)
+    EXPECT_EQ(FileExists(Output(box, n)), n <= stopAfter) << Output(box, n);
 }
 
 } // namespace
