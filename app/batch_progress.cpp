@@ -35,6 +35,16 @@ CBatchProgress::~CBatchProgress() {
     ::SetActiveWindow(m_pOwner->m_hWnd);
   if (m_hFocus != nullptr && ::IsWindow(m_hFocus) && ::GetActiveWindow() == m_pOwner->m_hWnd)
     ::SetFocus(m_hFocus);
+  for (const MSG& held : m_held)
+    ::PostMessageA(m_pOwner->m_hWnd, held.message, held.wParam, held.lParam);
+}
+
+void CBatchProgress::HoldForLater(UINT message, WPARAM wParam, LPARAM lParam) {
+  MSG held = {};
+  held.message = message;
+  held.wParam = wParam;
+  held.lParam = lParam;
+  m_held.push_back(held);
 }
 
 void CBatchProgress::BeginItem(int n, const wchar_t* path) {
@@ -78,14 +88,16 @@ void CBatchProgress::ShowWhenDue() {
     return;
   m_dlg.ShowItem(m_nItem, m_nTotal, m_pszName);
   m_dlg.ShowShare(static_cast<int>((m_nItem - 1) * 1000LL / m_nTotal));
-  ::ShowWindow(m_dlg.m_hWnd, SW_SHOW);
+  // Not activated: the owner stays the active window, so every message box of the batch
+  // still finds it as its owner.
+  ::ShowWindow(m_dlg.m_hWnd, SW_SHOWNA);
   ::UpdateWindow(m_dlg.m_hWnd);
 }
 
 // Handles what waits in the thread's queue and returns: the owner repaints, the progress
-// window answers; input cannot reach the disabled owner, and its drop handler refuses a
-// drop while a batch runs. The window never first appears as an item ends: that may be
-// the batch's end.
+// window answers; input cannot reach the disabled owner, and the commands and drops that
+// reach it otherwise are held until the batch ends. The window never first appears as an item ends:
+// that may be the batch's end.
 void CBatchProgress::Pump(bool mayShow) {
   if (mayShow)
     ShowWhenDue();

@@ -6,6 +6,8 @@
 
 #include "app/progress_dlg.h"
 
+#include <vector>
+
 class CBatchProgress {
  public:
   // The batch of total items run by owner, which is disabled until the batch ends.
@@ -24,6 +26,9 @@ class CBatchProgress {
   int StopWanted() const { return m_dlg.m_bStopWanted; }
   // The user is being asked something: that time is not the batch's.
   void UserIsAsked();
+  // A command or drop that reached the owner during the batch: handed back to the owner's
+  // queue when the batch ends, so that it neither runs inside the batch nor is lost.
+  void HoldForLater(UINT message, WPARAM wParam, LPARAM lParam);
 
   // Step as a plain function, for a conversion's report.
   static void StepOf(void* context, int permille);
@@ -40,4 +45,5 @@ class CBatchProgress {
   DWORD m_dwStart;
   CProgressDlg m_dlg;
   const wchar_t* m_pszName;
+  std::vector<MSG> m_held;
 };

@@ -27,7 +27,7 @@ BOOL CProgressDlg::OnInitDialog() {
     const int y = owner.top + ((owner.bottom - owner.top) - (self.bottom - self.top)) / 2;
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  return TRUE;
+  return FALSE; // no focus: that would make this window the active one, not the owner
 }
 
 void CProgressDlg::ShowCount() {

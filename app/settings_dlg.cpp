@@ -68,10 +68,12 @@ BOOL CSettingsDlg::OnInitDialog() {
   return TRUE;
 }
 
-void CSettingsDlg::OnSysCommand(UINT nID, LPARAM) {
-  // A batch that runs keeps the window: no About box, no closing.
-  if (m_pBatch != nullptr && ((nID & 0xFFF0) == IDM_ABOUTBOX || (nID & 0xFFF0) == SC_CLOSE))
+void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  // A batch that runs keeps the window: the About box and closing wait for its end.
+  if (m_pBatch != nullptr && ((nID & 0xFFF0) == IDM_ABOUTBOX || (nID & 0xFFF0) == SC_CLOSE)) {
+    m_pBatch->HoldForLater(WM_SYSCOMMAND, nID, lParam);
     return;
+  }
   if ((nID & 0xFFF0) == IDM_ABOUTBOX)
     OnAbout();
   else
@@ -126,10 +128,14 @@ void CSettingsDlg::OnAbout() {
 void CSettingsDlg::OnOK() { SaveSettings(); }
 
 // The window is disabled while a batch runs; a command that reaches it all the same (posted
-// by another program) must neither end the process nor start work inside the batch.
+// by another program) must neither end the process nor start work inside the batch: it
+// runs when the batch has ended. Its controls' own notifications need nothing.
 BOOL CSettingsDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
-  if (m_pBatch != nullptr)
+  if (m_pBatch != nullptr) {
+    if (lParam == 0 || HIWORD(wParam) == BN_CLICKED)
+      m_pBatch->HoldForLater(WM_COMMAND, wParam, lParam);
     return TRUE;
+  }
   return CDialog::OnCommand(wParam, lParam);
 }
 

@@ -47,9 +47,9 @@ int CSettingsDlg::ProcessDroppedItem(const wchar_t* item) {
 }
 
 void CSettingsDlg::OnDropFiles(HDROP hDropInfo) {
-  // No second batch inside the first.
+  // No second batch inside the first: this one waits for its end.
   if (m_pBatch != nullptr) {
-    ::DragFinish(hDropInfo);
+    m_pBatch->HoldForLater(WM_DROPFILES, reinterpret_cast<WPARAM>(hDropInfo), 0);
     return;
   }
   const UINT count = ::DragQueryFileW(hDropInfo, 0xFFFFFFFF, nullptr, 0);
