@@ -76,23 +76,44 @@ void MakeBatch(const QuilletSandbox& box, std::vector<std::string>* items) {
   }
 }
 
-// Waits for the progress window and presses 中止 mid-batch: the item after which the
-// window says the batch stops, or 0.
-int StopMidBatch(const QuilletProcess& app) {
-  HWND progress = app.WaitForWindow(kProgressTitle, 30000);
-  if (progress == nullptr)
-    return 0;
-  const DWORD deadline = ::GetTickCount() + 20000;
-  while (ItemShown(progress, kTotal) == 0 && ::GetTickCount() < deadline)
-    ::Sleep(20);
+struct Stop {
+  int pressedAt; // the item shown as 中止 was pressed
+  int saidStop;  // the item after which the window said the batch stops; 0 when it was
+                 // gone before that could be read (pressed just as an item ended)
+  bool gone;     // the progress window went
+};
+
+// Presses 中止 on the progress window and waits for the window to go.
+Stop PressStop(HWND progress) {
+  Stop stop = {ItemShown(progress, kTotal), 0, false};
   PressButton(progress, IDCANCEL);
+  const DWORD deadline = ::GetTickCount() + 20000;
   while (::IsWindow(progress) && ::GetTickCount() < deadline) {
     const std::string line = ControlText(progress, IDC_PROGRESS_COUNT);
-    if (line.find("中止") != std::string::npos)
-      return ItemIn(line, kTotal);
+    if (stop.saidStop == 0 && line.find("中止") != std::string::npos)
+      stop.saidStop = ItemIn(line, kTotal);
     ::Sleep(20);
   }
-  return 0;
+  stop.gone = !::IsWindow(progress);
+  return stop;
+}
+
+// The batch stopped after the item at work when 中止 was pressed (or the next one, when the
+// press came as that item ended): the outputs of the items up to it, none after.
+void ExpectStoppedAfterTheCurrentItem(const QuilletSandbox& box, const Stop& stop) {
+  ASSERT_TRUE(stop.gone) << "the batch did not stop";
+  ASSERT_GT(stop.pressedAt, 0);
+  int done = 0;
+  while (done < kTotal && FileExists(Output(box, done + 1)))
+    ++done;
+  for (int n = done + 1; n <= kTotal; ++n)
+    EXPECT_FALSE(FileExists(Output(box, n))) << Output(box, n);
+  EXPECT_GE(done, stop.pressedAt);
+  EXPECT_LE(done, stop.pressedAt + 1);
+  EXPECT_LT(done, kTotal) << "the batch ended before it could be stopped";
+  if (stop.saidStop != 0) {
+    EXPECT_EQ(done, stop.saidStop);
+  }
 }
 
 TEST(Progress, StopMidBatchAfterTheCurrentItem) {
@@ -132,22 +153,8 @@ TEST(Progress, StopMidBatchAfterTheCurrentItem) {
   EXPECT_FALSE(FileExists(box.Path("late.png")));
   ASSERT_TRUE(::IsWindow(progress)) << "the batch ended before it could be stopped";
 
-  PressButton(progress, IDCANCEL);
-  // The line now says after which item the batch stops.
-  int stopAfter = 0;
-  const DWORD stopDeadline = ::GetTickCount() + 20000;
-  while (::IsWindow(progress) && ::GetTickCount() < stopDeadline) {
-    const std::string line = ControlText(progress, IDC_PROGRESS_COUNT);
-    if (line.find("中止") != std::string::npos) {
-      stopAfter = ItemIn(line, total);
-      break;
-    }
-    ::Sleep(20);
-  }
-  ASSERT_GT(stopAfter, 0) << app.DescribeScreen();
-  while (::IsWindow(progress) && ::GetTickCount() < stopDeadline)
-    ::Sleep(50);
-  ASSERT_FALSE(::IsWindow(progress)) << "the batch did not stop";
+  const Stop stop = PressStop(progress);
+  ASSERT_TRUE(stop.gone) << "the batch did not stop";
 
   // The held drop runs now, quickly and without a progress window; then the window is
   // itself again.
@@ -161,8 +168,7 @@ TEST(Progress, StopMidBatchAfterTheCurrentItem) {
   EXPECT_TRUE(::IsWindowEnabled(main));
   EXPECT_TRUE(Responds(main));
 
-  for (int n = 1; n <= total; ++n)
-    EXPECT_EQ(FileExists(Output(box, n)), n <= stopAfter) << Output(box, n);
+  ExpectStoppedAfterTheCurrentItem(box, stop);
   EXPECT_TRUE(app.Running());
   app.Kill();
 }
@@ -178,12 +184,14 @@ TEST(Progress, StopACommandLineBatch) {
     args += (args.empty() ? "" : " ") + Quoted(item);
   QuilletProcess app;
   ASSERT_TRUE(app.Start(box, args));
-  const int stopAfter = StopMidBatch(app);
-  ASSERT_GT(stopAfter, 0) << app.DescribeScreen();
-  ASSERT_LT(stopAfter, kTotal) << "the batch ended before it could be stopped";
+  HWND progress = app.WaitForWindow(kProgressTitle, 30000);
+  ASSERT_NE(progress, nullptr) << app.DescribeScreen();
+  const DWORD deadline = ::GetTickCount() + 20000;
+  while (ItemShown(progress, kTotal) == 0 && ::GetTickCount() < deadline)
+    ::Sleep(20);
+  const Stop stop = PressStop(progress);
   EXPECT_EQ(app.WaitForExit(30000), 0);
-  for (int n = 1; n <= kTotal; ++n)
-    EXPECT_EQ(FileExists(Output(box, n)), n <= stopAfter) << Output(box, n);
+  ExpectStoppedAfterTheCurrentItem(box, stop);
 }
 
 } // namespace
