@@ -3,6 +3,7 @@
 // and a name the ANSI line would have bent into another is seen for what it is.
 #include "app/settings_dlg.h"
 
+#include "app/batch_progress.h"
 #include "base/command_line_tokens.h"
 #include "win/cp932_names.h"
 #include "win/messages.h"
@@ -37,15 +38,29 @@ int CSettingsDlg::ProcessCommandLineItem(const wchar_t* item) {
   return ProcessItem(resolved);
 }
 
+void CSettingsDlg::ProcessCommandLineItems(const wchar_t* line, int count) {
+  CBatchProgress batch(this, count - 1);
+  m_pBatch = &batch;
+  std::vector<wchar_t> token(std::wcslen(line) + 1);
+  for (int n = 2; n <= count; ++n) {
+    if (!GetToken(line, n, token.data(), token.size()))
+      break;
+    batch.BeginItem(n - 1, token.data());
+    const int result = ProcessCommandLineItem(token.data());
+    batch.EndItem();
+    // 中止 counts as a stop, after the item it came in.
+    if (result != 0 || batch.StopWanted())
+      break;
+  }
+  m_pBatch = nullptr;
+}
+
+// Runs inside the first paint; the paints the batch handles on the way find the intake done.
 void CSettingsDlg::ProcessCommandLine() {
   const wchar_t* line = ::GetCommandLineW();
   const int count = CountTokens(line);
   if (count < 2)
     return;
-  std::vector<wchar_t> token(std::wcslen(line) + 1);
-  for (int n = 2; n <= count; ++n) {
-    if (!GetToken(line, n, token.data(), token.size()) || ProcessCommandLineItem(token.data()) != 0)
-      break;
-  }
+  ProcessCommandLineItems(line, count);
   std::exit(0);
 }

@@ -3,6 +3,7 @@
 
 #include "about/about_dlg.h"
 #include "app/archive_list.h"
+#include "app/batch_progress.h"
 #include "app/quality_scroll.h"
 #include "res/resource.h"
 #include "res/web_addresses.h"
@@ -14,7 +15,7 @@
 CSettingsDlg::CSettingsDlg(CWnd* pParent)
     : CDialog(IDD_SETTINGS, pParent), m_nOutputType(-1), m_bAddExt(0), m_bMakeDir(0), m_bOpenDir(0),
       m_nArchiveType(-1), m_bArchiveSelect(0), m_nImageType(-1), m_nJpegQuality(0),
-      m_bImageSelect(0), m_bStartupDone(0) {
+      m_bImageSelect(0), m_bStartupDone(0), m_pBatch(nullptr) {
   m_hIcon = AfxGetApp() != nullptr
                 ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
                 : ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
@@ -45,6 +46,7 @@ ON_COMMAND(IDC_BROWSE, &CSettingsDlg::OnBrowse)
 ON_COMMAND(ID_APP_EXIT_NOW, &CSettingsDlg::OnExit)
 ON_COMMAND(ID_DOWNLOAD, &CSettingsDlg::OnDownload)
 ON_COMMAND(ID_ABOUT, &CSettingsDlg::OnAbout)
+ON_MESSAGE(WM_ENTERIDLE, &CSettingsDlg::OnEnterIdle)
 END_MESSAGE_MAP()
 
 BOOL CSettingsDlg::OnInitDialog() {
@@ -66,7 +68,12 @@ BOOL CSettingsDlg::OnInitDialog() {
   return TRUE;
 }
 
-void CSettingsDlg::OnSysCommand(UINT nID, LPARAM) {
+void CSettingsDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+  // A batch that runs keeps the window: the About box and closing wait for its end.
+  if (m_pBatch != nullptr && ((nID & 0xFFF0) == IDM_ABOUTBOX || (nID & 0xFFF0) == SC_CLOSE)) {
+    m_pBatch->HoldForLater(WM_SYSCOMMAND, nID, lParam);
+    return;
+  }
   if ((nID & 0xFFF0) == IDM_ABOUTBOX)
     OnAbout();
   else
@@ -119,3 +126,22 @@ void CSettingsDlg::OnAbout() {
 }
 
 void CSettingsDlg::OnOK() { SaveSettings(); }
+
+// The window is disabled while a batch runs; a command that reaches it all the same (posted
+// by another program) must neither end the process nor start work inside the batch: it
+// runs when the batch has ended. Its controls' own notifications need nothing.
+BOOL CSettingsDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (m_pBatch != nullptr) {
+    if (lParam == 0 || HIWORD(wParam) == BN_CLICKED)
+      m_pBatch->HoldForLater(WM_COMMAND, wParam, lParam);
+    return TRUE;
+  }
+  return CDialog::OnCommand(wParam, lParam);
+}
+
+// A dialog or message box owned by this window waits for the user.
+LRESULT CSettingsDlg::OnEnterIdle(WPARAM, LPARAM) {
+  if (m_pBatch != nullptr)
+    m_pBatch->UserIsAsked();
+  return 0;
+}

@@ -6,6 +6,8 @@
 
 #include <string>
 
+class CBatchProgress;
+
 class CSettingsDlg : public CDialog {
  public:
   typedef CSettingsDlg ThisClass;
@@ -25,6 +27,9 @@ class CSettingsDlg : public CDialog {
 
   std::string m_strIniPath;
   int m_bStartupDone;
+  // The batch being worked through, or null: while there is one the window takes no command
+  // and no drop.
+  CBatchProgress* m_pBatch;
 
   // ----- settings file
   void LoadSettings();
@@ -32,6 +37,7 @@ class CSettingsDlg : public CDialog {
 
   // ----- work intake
   void ProcessCommandLine();
+  void ProcessCommandLineItems(const wchar_t* line, int count);
   int ProcessCommandLineItem(const wchar_t* item);
   int ProcessDroppedItem(const wchar_t* item);
   int ProcessItem(const char* path);
@@ -54,6 +60,7 @@ class CSettingsDlg : public CDialog {
   void DoDataExchange(CDataExchange* pDX) override;
   BOOL OnInitDialog() override;
   void OnOK() override;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
 
   void OnSysCommand(UINT nID, LPARAM lParam);
   void OnPaint();
@@ -64,6 +71,7 @@ class CSettingsDlg : public CDialog {
   void OnExit();
   void OnDownload();
   void OnAbout();
+  LRESULT OnEnterIdle(WPARAM wParam, LPARAM lParam);
 
   DECLARE_MESSAGE_MAP()
 };

@@ -1,6 +1,7 @@
 // The first paint starts the command-line batch; dropped items go to the dispatcher.
 #include "app/settings_dlg.h"
 
+#include "app/batch_progress.h"
 #include "base/limits.h"
 #include "win/cp932_names.h"
 #include "win/messages.h"
@@ -46,13 +47,27 @@ int CSettingsDlg::ProcessDroppedItem(const wchar_t* item) {
 }
 
 void CSettingsDlg::OnDropFiles(HDROP hDropInfo) {
+  // No second batch inside the first: this one waits for its end.
+  if (m_pBatch != nullptr) {
+    m_pBatch->HoldForLater(WM_DROPFILES, reinterpret_cast<WPARAM>(hDropInfo), 0);
+    return;
+  }
   const UINT count = ::DragQueryFileW(hDropInfo, 0xFFFFFFFF, nullptr, 0);
-  for (UINT i = 0; i < count; ++i) {
-    const UINT length = ::DragQueryFileW(hDropInfo, i, nullptr, 0);
-    std::vector<wchar_t> item(length + 1, L'\0');
-    ::DragQueryFileW(hDropInfo, i, item.data(), length + 1);
-    if (ProcessDroppedItem(item.data()) != 0)
-      break;
+  if (count > 0) {
+    CBatchProgress batch(this, static_cast<int>(count));
+    m_pBatch = &batch;
+    for (UINT i = 0; i < count; ++i) {
+      const UINT length = ::DragQueryFileW(hDropInfo, i, nullptr, 0);
+      std::vector<wchar_t> item(length + 1, L'\0');
+      ::DragQueryFileW(hDropInfo, i, item.data(), length + 1);
+      batch.BeginItem(static_cast<int>(i) + 1, item.data());
+      const int result = ProcessDroppedItem(item.data());
+      batch.EndItem();
+      // 中止 counts as a stop, after the item it came in.
+      if (result != 0 || batch.StopWanted())
+        break;
+    }
+    m_pBatch = nullptr;
   }
   ::DragFinish(hDropInfo);
 }

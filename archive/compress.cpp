@@ -3,6 +3,7 @@
 #include "archive/archiver_library.h"
 #include "archive/compression_plan.h"
 #include "archive/temp_archive.h"
+#include "base/bounded_format.h"
 #include "base/limits.h"
 #include "win/messages.h"
 
@@ -22,15 +23,57 @@ const ArchiverLibrary& LibraryOf(int archiver) {
   }
 }
 
+// Moves the program at path to a free name beside it: 1 with aside holding that name.
+int SetAside(const char* path, char* aside, size_t asideSize) {
+  for (unsigned n = 0; n < 100; ++n) {
+    if (!FormatBounded(aside, asideSize, "%s.~%02u", path, n))
+      return 0;
+    if (::MoveFileExA(path, aside, 0))
+      return 1;
+    if (::GetLastError() != ERROR_ALREADY_EXISTS && ::GetLastError() != ERROR_FILE_EXISTS)
+      return 0;
+  }
+  return 0;
+}
+
+// The second command of a self-extracting format writes a program beside the archive's
+// name; one already there is replaced only when the user agrees. The old one waits aside
+// until the new one is there, and returns if the library made none. 1 when the user
+// declined or the old program could not be moved (after a message).
+int RunSecondStep(HWND window, const ArchiverLibrary& library, const CompressionPlan& plan,
+                  int* result) {
+  char aside[kPathBufferSize] = "";
+  if (PathExists(plan.selfExtractor)) {
+    const std::string question =
+        std::string(plan.selfExtractor) + " は既に存在します。\n上書きしますか?";
+    if (AskYesNo(window, question.c_str()) != IDYES)
+      return 1;
+    if (!SetAside(plan.selfExtractor, aside, sizeof aside)) {
+      ShowStop(window,
+               (std::string(plan.selfExtractor) + " を作成することが出来ませんでした").c_str());
+      return 1;
+    }
+  }
+  *result = RunArchiver(library, window, plan.second);
+  if (aside[0] != '\0') {
+    if (PathExists(plan.selfExtractor))
+      ::DeleteFileA(aside);
+    else
+      ::MoveFileExA(aside, plan.selfExtractor, 0);
+  }
+  return 0;
+}
+
 int Run(HWND window, const CompressionPlan& plan) {
   const ArchiverLibrary& library = LibraryOf(plan.archiver);
   if (RunArchiver(library, window, plan.first) != 0)
     return 1;
   if (plan.second[0] == '\0')
     return 0;
-  const int result = RunArchiver(library, window, plan.second);
+  int result = 1;
+  const int declined = RunSecondStep(window, library, plan, &result);
   ::DeleteFileA(plan.tempArchive);
-  return result;
+  return declined ? 1 : result;
 }
 
 } // namespace

@@ -2,12 +2,23 @@
 
 #include "archive/archive_commands.h"
 #include "archive/archive_names.h"
+#include "base/path_pieces.h"
+
+#include <memory>
 
 namespace {
 
 int Fail(CompressionPlan* plan) {
   plan->archive[0] = plan->tempArchive[0] = plan->first[0] = plan->second[0] = '\0';
+  plan->selfExtractor[0] = '\0';
   return 0;
+}
+
+// The second command writes into the archive's folder a program named after the archive.
+int NameSelfExtractor(const char* archive, char* out, size_t outSize) {
+  std::unique_ptr<PathPieces> pieces(new PathPieces);
+  return SplitPath(archive, pieces.get()) &&
+         JoinPath(out, outSize, pieces->drive, pieces->dir, pieces->name, ".exe");
 }
 
 } // namespace
@@ -22,7 +33,8 @@ int MakeCompressionPlan(const char* source, int isFolder, const ArchiveFormat& f
     return Fail(plan);
   const char* made = plan->archive;
   if (format.selfExtracting) {
-    if (!MakeTempArchivePath(plan->archive, tempDir, plan->tempArchive, sizeof plan->tempArchive))
+    if (!MakeTempArchivePath(plan->archive, tempDir, plan->tempArchive, sizeof plan->tempArchive) ||
+        !NameSelfExtractor(plan->archive, plan->selfExtractor, sizeof plan->selfExtractor))
       return Fail(plan);
     made = plan->tempArchive;
   }

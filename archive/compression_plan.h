@@ -12,6 +12,9 @@ struct CompressionPlan {
   char first[kPathBufferSize];       // makes the archive, or the temporary plain one
   char second[kPathBufferSize];      // self-extracting: the temporary archive made into the
                                      // archive's folder; else empty
+  // Self-extracting: the program the second command writes, the archive's name with ".exe";
+  // else empty.
+  char selfExtractor[kPathBufferSize];
 };
 
 // Plans source (a folder when isFolder is not 0) into format, beside the source (outputType

@@ -167,6 +167,12 @@ class CStatic : public CWnd {
     ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>((GetStyle() & ~remove) | add));
   }
 };
+class CProgressCtrl : public CWnd {
+ public:
+  void SetRange32(int nLower, int nUpper) { SendMessage(PBM_SETRANGE32, nLower, nUpper); }
+  int SetPos(int nPos) { return static_cast<int>(SendMessage(PBM_SETPOS, nPos)); }
+  int GetPos() { return static_cast<int>(SendMessage(PBM_GETPOS)); }
+};
 class CScrollBar : public CWnd {
  public:
   int GetScrollPos() const { return ::GetScrollPos(m_hWnd, SB_CTL); }
@@ -185,8 +191,14 @@ class CDialog : public CWnd {
   typedef CDialog ThisClass;
   explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
 
-  // Creates the dialog from its template, runs it until EndDialog, destroys it.
+  // Creates the dialog from its template, runs it until EndDialog, destroys it. While it
+  // waits for the user its parent hears WM_ENTERIDLE, as from the system's own dialogs.
   virtual INT_PTR DoModal();
+  // Creates the dialog from its template as a modeless window owned by pParentWnd; the
+  // template says whether it is visible. The caller's message loop must offer it its
+  // messages (IsDialogMessage) and end it with DestroyWindow.
+  BOOL Create(CWnd* pParentWnd);
+  BOOL DestroyWindow();
   void EndDialog(int nResult);
 
   virtual BOOL OnInitDialog();

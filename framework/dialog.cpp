@@ -128,6 +128,8 @@ INT_PTR CDialog::DoModal() {
   MSG msg;
   // A window destroyed behind our back ends the loop too, rather than leaving it waiting.
   while (!m_bEndModal && ::IsWindow(hWnd)) {
+    if (parent != nullptr && !::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
+      ::SendMessageA(parent, WM_ENTERIDLE, MSGF_DIALOGBOX, reinterpret_cast<LPARAM>(hWnd));
     BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0) {
       ::PostQuitMessage(static_cast<int>(msg.wParam));
@@ -150,4 +152,20 @@ INT_PTR CDialog::DoModal() {
   if (::IsWindow(hWnd))
     ::DestroyWindow(hWnd);
   return m_nModalResult;
+}
+
+BOOL CDialog::Create(CWnd* pParentWnd) {
+  if (m_hWnd != nullptr)
+    return FALSE;
+  m_pParentWnd = pParentWnd;
+  m_bEndModal = FALSE;
+  HWND parent = pParentWnd != nullptr ? pParentWnd->m_hWnd : nullptr;
+  return ::CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent,
+                              AfxDlgProc, reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+BOOL CDialog::DestroyWindow() {
+  if (m_hWnd == nullptr)
+    return FALSE;
+  return ::DestroyWindow(m_hWnd); // WM_NCDESTROY lets go of the window
 }

@@ -13,6 +13,9 @@
 #include "image/temp_target.h"
 #include "image/xmp_orientation.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -95,12 +98,11 @@ int PutInPlace(const char* temp, const char* target, int written) {
 // become final; kNotAlong when no temporary file or thread can be had.
 const int kNotAlong = -1;
 int ConvertToBmpWhileReading(const char* source, const char* target, int sourceType,
-                             const ImageMetadata* meta) {
+                             const ImageMetadata* meta, RowProgress& progress) {
   char temp[kTempPathSize];
   if (CreateTempBeside(target, temp, sizeof temp) == 0)
     return kNotAlong;
   OwnedPicture picture;
-  RowProgress progress;
   int written = 0;
   std::thread writer;
   try {
@@ -146,10 +148,9 @@ void FitMetadata(ImageMetadata* meta, ImageBuffer* image, int targetType, int or
     ConvertToSrgb(image, meta->icc.data, meta->icc.size);
 }
 
-} // namespace
-
-int ConvertImage(const char* source, const char* target, int sourceType, int targetType,
-                 int jpegQuality) {
+// The conversion itself; rows, when given, hears of the source's rows as they are read.
+int Convert(const char* source, const char* target, int sourceType, int targetType, int jpegQuality,
+            RowProgress* rows) {
   OwnedMetadata kept;
   ImageMetadata* const meta = &kept.meta;
   ReadImageMetadata(source, sourceType, meta);
@@ -163,13 +164,17 @@ int ConvertImage(const char* source, const char* target, int sourceType, int tar
   if (kBmpWhileReading && targetType == kImageBmp &&
       (sourceType == kImagePng || sourceType == kImageJpeg) && orientation == 1 &&
       meta->icc.data == nullptr) {
-    const int result = ConvertToBmpWhileReading(source, target, sourceType, meta);
+    RowProgress own;
+    const int result =
+        ConvertToBmpWhileReading(source, target, sourceType, meta, rows != nullptr ? *rows : own);
     if (result != kNotAlong)
       return result;
   }
   OwnedPicture picture;
   // No room for a turned picture's second block is a refusal like a picture too large.
-  if (ReadSource(source, sourceType, &picture.image, nullptr, orientation) == 0)
+  const int read = ReadSource(source, sourceType, &picture.image, rows, orientation);
+  EndRows(rows, read); // before the picture can go
+  if (read == 0)
     return 1;
   if (targetType != kImageBmp && targetType != kImagePng && targetType != kImageJpeg)
     return 0; // unknown target type: nothing is written, success
@@ -182,4 +187,62 @@ int ConvertImage(const char* source, const char* target, int sourceType, int tar
     return 2;
   return PutInPlace(temp, target,
                     WriteTarget(temp, target, targetType, &picture.image, jpegQuality, meta));
+}
+
+// One conversion on a thread of its own, and what its caller may see of it.
+struct ReportedRun {
+  RowProgress rows;
+  std::mutex lock;
+  std::condition_variable finished;
+  bool done = false;
+  int result = 1;
+};
+
+// The share done in thousandths: reading up to readShare, then writing, which the writers do
+// not tell of, until the end. The picture is looked at only before reading ends: it goes soon
+// after.
+int ShareDone(RowProgress* rows, int readShare) {
+  std::lock_guard<std::mutex> hold(rows->lock);
+  if (rows->ended != 0)
+    return rows->ended > 0 ? readShare : 0;
+  if (rows->picture == nullptr || rows->picture->height <= 0)
+    return 0;
+  const size_t height = static_cast<size_t>(rows->picture->height);
+  const size_t read = rows->rowsFromTop < height ? rows->rowsFromTop : height;
+  return static_cast<int>(read * static_cast<size_t>(readShare) / height);
+}
+
+} // namespace
+
+int ConvertImage(const char* source, const char* target, int sourceType, int targetType,
+                 int jpegQuality, const ConvertReport* report) {
+  if (report == nullptr || report->step == nullptr)
+    return Convert(source, target, sourceType, targetType, jpegQuality, nullptr);
+
+  ReportedRun run;
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      const int result = Convert(source, target, sourceType, targetType, jpegQuality, &run.rows);
+      std::lock_guard<std::mutex> hold(run.lock);
+      run.result = result;
+      run.done = true;
+      run.finished.notify_all();
+    });
+  } catch (const std::system_error&) {
+    return Convert(source, target, sourceType, targetType, jpegQuality, nullptr);
+  }
+  // Compressing the image data takes most of a conversion to PNG.
+  const int readShare = targetType == kImagePng ? 200 : 600;
+  std::unique_lock<std::mutex> hold(run.lock);
+  while (!run.finished.wait_for(hold, std::chrono::milliseconds(kConvertReportIntervalMs),
+                                [&run] { return run.done; })) {
+    hold.unlock();
+    report->step(report->context, ShareDone(&run.rows, readShare));
+    hold.lock();
+  }
+  const int result = run.result;
+  hold.unlock();
+  worker.join();
+  return result;
 }

@@ -1,6 +1,7 @@
 // One image converted to the chosen format, asking before anything is overwritten.
 #include "app/settings_dlg.h"
 
+#include "app/batch_progress.h"
 #include "base/limits.h"
 #include "base/path_pieces.h"
 #include "image/convert_image.h"
@@ -82,7 +83,10 @@ int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int 
       return 1;
   }
 
-  switch (ConvertImage(path, output, sourceType, targetType, jpegQuality)) {
+  // While the picture converts, the window keeps painted and the batch shows how far it is.
+  ConvertReport report = {CBatchProgress::StepOf, m_pBatch};
+  switch (ConvertImage(path, output, sourceType, targetType, jpegQuality,
+                       m_pBatch != nullptr ? &report : nullptr)) {
   case 1:
     Tell(m_hWnd, "%s を開くことが出来ませんでした", source);
     return 1;

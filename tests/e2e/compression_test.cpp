@@ -175,4 +175,39 @@ TEST_F(Compression, AMissingLibraryInTheSelfExtractingFlowMakesNothing) {
   EXPECT_TRUE(box->ArchiverLog().empty());
 }
 
+// setup.ini beside setup.exe: the self-extracting program would take setup.exe's place, so
+// the user is asked first. No makes nothing and leaves no temporary archive; Yes replaces it.
+TEST_F(Compression, ASelfExtractorAsksBeforeReplacingAProgram) {
+  struct Case {
+    const char* type;
+    const char* tempName;
+    int answer;
+  } cases[] = {{"1", "setup.lzh", IDNO}, {"5", "setup.cab", IDNO}, {"5", "setup.cab", IDYES}};
+  const std::string program = data + "\\setup.exe";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("type ") + c.type + (c.answer == IDYES ? " yes" : " no"));
+    box->WriteFileText(data + "\\setup.ini", "[setup]");
+    box->WriteFileText(program, "the user's own program");
+    box->WriteIni(std::string("[Archive]\r\nType=") + c.type + "\r\n");
+    ::DeleteFileA(box->ArchiverLogPath().c_str());
+    QuilletProcess run;
+    ASSERT_TRUE(run.Start(*box, Quoted(data + "\\setup.ini")));
+    HWND question = run.WaitForMessageBox();
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(MessageBoxText(question), program + " は既に存在します。\n上書きしますか?");
+    PressButton(question, c.answer);
+    EXPECT_EQ(run.WaitForExit(30000), 0) << run.DescribeScreen();
+    EXPECT_FALSE(FileExists(temp + "\\" + c.tempName));
+    EXPECT_FALSE(FileExists(program + ".~00"));
+    const std::string now = box->ReadFileText(program);
+    if (c.answer == IDNO) {
+      EXPECT_EQ(now, "the user's own program");
+      EXPECT_EQ(box->ArchiverLog().size(), 1u);
+    } else {
+      EXPECT_EQ(now.substr(0, 2), "MZ");
+      EXPECT_EQ(box->ArchiverLog().size(), 2u);
+    }
+  }
+}
+
 } // namespace

@@ -83,6 +83,17 @@ TEST_P(SfxTest, MissingTemporaryArchiveMakesNothing) {
   EXPECT_FALSE(Exists(scratch_ + "dest\\none.exe"));
 }
 
+TEST_P(SfxTest, LeavesAFileAlreadyAtTheProgramsNameAlone) {
+  ASSERT_TRUE(WriteFileBytes(scratch_ + "src\\setup.ini", "[setup]"));
+  ASSERT_TRUE(WriteFileBytes(scratch_ + "dest\\setup.exe", "the user's own program"));
+  std::string temp = scratch_ + "temp\\setup." + Format().extension;
+  ASSERT_EQ(0, Run(FileCommand(Format(), temp, scratch_ + "src\\", "setup.ini")));
+  EXPECT_EQ(0x8006, Run(SfxCommand(Format(), temp, scratch_ + "dest\\")));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(scratch_ + "dest\\setup.exe", &bytes));
+  EXPECT_EQ("the user's own program", bytes);
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, SfxTest, testing::Values(&kLhaFormat, &kCabFormat),
                          [](const testing::TestParamInfo<const ArchiveFormat*>& info) {
                            return std::string(info.param->label);

@@ -61,6 +61,13 @@ bool OutFile::Create(const std::string& path) {
   return handle_ != INVALID_HANDLE_VALUE;
 }
 
+bool OutFile::CreateNew(const std::string& path) {
+  path_ = path;
+  handle_ = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
+  return handle_ != INVALID_HANDLE_VALUE;
+}
+
 bool OutFile::Write(const void* data, size_t size) {
   if (failed_ || !WriteAll(handle_, data, size))
     failed_ = true;

@@ -32,6 +32,8 @@ class OutFile {
   ~OutFile();
 
   bool Create(const std::string& path);
+  // As Create, but fails when a file or folder is already at path.
+  bool CreateNew(const std::string& path);
   bool Write(const void* data, size_t size);
   unsigned long long Position() const { return position_; }
   // Rewrites bytes already written (a header whose checks are known only afterwards).

@@ -49,9 +49,13 @@ int WriteSelfExtractor(const std::string& archivePath, SfxArchive kind, const st
   if (!FindStub(&stub, &stubSize))
     return kStandinWriteFailed;
 
+  // A careful archiver never replaces a file in this step.
+  const std::string program = folder + WithoutExtension(LastComponent(archivePath)) + ".exe";
   OutFile out;
-  if (!out.Create(folder + WithoutExtension(LastComponent(archivePath)) + ".exe") ||
-      !out.Write(stub, stubSize))
+  if (!out.CreateNew(program))
+    return GetFileAttributesA(program.c_str()) != INVALID_FILE_ATTRIBUTES ? kStandinTargetExists
+                                                                          : kStandinWriteFailed;
+  if (!out.Write(stub, stubSize))
     return kStandinWriteFailed;
   do {
     if (!out.Write(buffer, got))

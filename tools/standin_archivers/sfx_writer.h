@@ -7,5 +7,6 @@
 enum class SfxArchive { kLha, kCab };
 
 // Writes folder + base name of archivePath + ".exe"; folder ends in a backslash.
-// The archive must be of the kind given. A StandinResult.
+// The archive must be of the kind given; a file already there is left alone
+// (kStandinTargetExists). A StandinResult.
 int WriteSelfExtractor(const std::string& archivePath, SfxArchive kind, const std::string& folder);

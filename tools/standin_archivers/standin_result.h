@@ -8,4 +8,5 @@ enum StandinResult {
   kStandinReadFailed = 0x8003,     // an archive or a source file could not be read
   kStandinWriteFailed = 0x8004,    // an archive or an extracted file could not be written
   kStandinTooLarge = 0x8005,       // more than the format can hold
+  kStandinTargetExists = 0x8006,   // the self-extracting program would replace a file
 };
