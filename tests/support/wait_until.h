@@ -25,11 +25,11 @@ bool WaitUntil(Condition condition, DWORD timeoutMs = kDeadlineMs, DWORD stepMs 
 }
 
 // Whether window's thread takes messages again within timeoutMs: it has left whatever
-// handler it was in, or waits in a nested loop (a message box, a dialog).
+// handler it was in, or waits in a nested loop (a message box, a dialog). Not "abort if
+// hung": Wine takes a thread that has waited idle for a message a few seconds for hung.
 inline bool Responds(HWND window, DWORD timeoutMs = kDeadlineMs) {
   DWORD_PTR result = 0;
-  return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, timeoutMs,
-                               &result) != 0;
+  return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, timeoutMs, &result) != 0;
 }
 
 } // namespace testwait
