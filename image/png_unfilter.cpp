@@ -2,7 +2,10 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
+// QUILLET_NO_SSE2 takes the plain loops where the compiler offers SSE2, so that a build for
+// testing (the fuzz targets) runs the path of a build without it as well.
+#if defined(__SSE2__) && !defined(QUILLET_NO_SSE2)
+#define QUILLET_UNFILTER_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -43,7 +46,7 @@ void Paeth(const Byte* f, const Byte* p, size_t n, size_t bpp, Byte* o) {
   }
 }
 
-#if defined(__SSE2__)
+#if defined(QUILLET_UNFILTER_SSE2)
 // Each depends on the pixel just undone, so they go one pixel (4 bytes, or 3 and a spare) at
 // a time; the spare byte of a 3-byte pixel is overwritten by the next pixel.
 
@@ -114,7 +117,7 @@ int UnfilterPngRow(const unsigned char* filtered, const unsigned char* prior, si
     memcpy(out, f, bytes);
     return 1;
   case 1:
-#if defined(__SSE2__)
+#if defined(QUILLET_UNFILTER_SSE2)
     if (bpp >= 3) {
       SubSse2(f, bytes, bpp, out);
       return 1;
@@ -126,7 +129,7 @@ int UnfilterPngRow(const unsigned char* filtered, const unsigned char* prior, si
     Up(f, prior, bytes, out);
     return 1;
   case 3:
-#if defined(__SSE2__)
+#if defined(QUILLET_UNFILTER_SSE2)
     if (bpp >= 3) {
       AverageSse2(f, prior, bytes, bpp, out);
       return 1;
@@ -135,7 +138,7 @@ int UnfilterPngRow(const unsigned char* filtered, const unsigned char* prior, si
     Average(f, prior, bytes, bpp, out);
     return 1;
   case 4:
-#if defined(__SSE2__)
+#if defined(QUILLET_UNFILTER_SSE2)
     if (bpp >= 3) {
       PaethSse2(f, prior, bytes, bpp, out);
       return 1;

@@ -27,7 +27,7 @@ wine_setup() {
   fi
   # A prefix made before wine32 was installed lacks the 32-bit side that the i686 build
   # needs, and Wine does not add it later: such a prefix is made anew.
-  if [ -f "$WINEPREFIX/system.reg" ] && [ -x "$WINE32_LOADER" ] &&
+  if [ -f "$WINEPREFIX/system.reg" ] && wine32_loader_runs &&
     [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
     log "the Wine prefix lacks its 32-bit side: making it anew"
     timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
@@ -45,6 +45,12 @@ wine_setup() {
     timeout 60 "$WINESERVER" -w || true
     touch "$WINEPREFIX/.quillet-ready-3"
   fi
+}
+
+# wine32 may be installed on a kernel that cannot execute 32-bit programs: such a loader
+# gives no 32-bit side, and a prefix without one must not be made anew on every set-up.
+wine32_loader_runs() {
+  [ -x "$WINE32_LOADER" ] && "$WINE32_LOADER" --version >/dev/null 2>&1
 }
 
 # Japanese dialog fonts map to the IPA fonts; a crash ends the program instead of
@@ -72,7 +78,7 @@ wine_import_settings() {
 # Whether this machine runs 32-bit Windows programs: the prefix's own 32-bit command
 # interpreter is asked for an exit status.
 wine_runs_32bit() {
-  [ -x "$WINE32_LOADER" ] && [ -f "$WINEPREFIX/drive_c/windows/syswow64/cmd.exe" ] || return 1
+  wine32_loader_runs && [ -f "$WINEPREFIX/drive_c/windows/syswow64/cmd.exe" ] || return 1
   local status=0
   WINE_TIMEOUT=60 wine_run 'C:\windows\syswow64\cmd.exe' /c exit 7 >/dev/null 2>&1 || status=$?
   [ "$status" -eq 7 ]

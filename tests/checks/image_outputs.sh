@@ -6,11 +6,12 @@ set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
 . "$QUILLET_ROOT/scripts/wine.sh"
 build=${1:-$QUILLET_BUILD/win64}
+. "$QUILLET_ROOT/tests/checks/lib/checking.sh"
+need_tools convert compare identify
 wine_setup
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-. "$QUILLET_ROOT/tests/checks/lib/checking.sh"
 ok() { passed=$((passed + 1)); }
 bad() { failed=$((failed + 1)); echo "FAILED: $*"; }
 

@@ -10,6 +10,7 @@ set -uo pipefail
 . "$QUILLET_ROOT/tests/checks/lib/trees.sh"
 . "$QUILLET_ROOT/tests/checks/lib/checking.sh"
 build=${1:-$QUILLET_BUILD/win64}
+need_tools 7z lhasa lha cabextract gcab iconv
 wine_setup
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-archives.XXXXXX")

@@ -5,7 +5,7 @@
 # the stand-ins' archives with 7z, lhasa, jlha and cabextract, runs their
 # self-extracting programs again, and compares every tree with its source.
 # Usage: tests/checks/standin_archives.sh [build folder]      (default: build/win64)
-# Prints "N passed, N failed"; exits non-zero when anything failed. KEEP=1 keeps the
+# Prints "N passed, N failed, N skipped"; exits non-zero when anything failed. KEEP=1 keeps the
 # work folder.
 set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
@@ -16,9 +16,7 @@ build=${1:-$QUILLET_BUILD/win64}
 bin=$build/standin_archivers
 [ -f "$bin/standin_tests.exe" ] ||
   die "no $bin/standin_tests.exe: cmake --build $build --target standin_tests"
-for tool in 7z lhasa lha cabextract gcab iconv /usr/lib/wine/wine64; do
-  command -v "$tool" >/dev/null || die "$tool is missing: run scripts/install-packages"
-done
+need_tools 7z lhasa lha cabextract gcab iconv /usr/lib/wine/wine64
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-standins.XXXXXX")
 if [ "${KEEP:-0}" = 1 ]; then log "work folder: $work"; else trap 'rm -rf "$work"' EXIT; fi

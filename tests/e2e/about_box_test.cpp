@@ -5,10 +5,12 @@
 #include "res/web_addresses.h"
 #include "tests/e2e/driver/screen_capture.h"
 #include "tests/e2e/driver/ui_driver.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace {
@@ -49,19 +51,20 @@ bool WaitForUnderline(HWND about, HWND link, COLORREF color, const char* shotNam
   RECT window = ScreenRect(about);
   RECT area = ScreenRect(link);
   int width = area.right - area.left;
-  for (int i = 0; i < 40; ++i) {
-    if (hover && i % 5 == 0)
-      ::SetCursorPos((area.left + area.right) / 2 + (i / 5) % 2, (area.top + area.bottom) / 2);
-    ::Sleep(100);
-    ScreenCapture shot(window);
-    if (shot.Ok() && LongestRowOf(shot, window, link, color) >= width - 1) {
-      shot.SaveBmp(ScreenshotPath(shotName));
-      return true;
-    }
-    if (i == 39)
-      shot.SaveBmp(ScreenshotPath(shotName));
-  }
-  return false;
+  int look = 0;
+  std::unique_ptr<ScreenCapture> shot;
+  const bool shown = testwait::WaitUntil(
+      [&] {
+        if (hover && look % 5 == 0)
+          ::SetCursorPos((area.left + area.right) / 2 + (look / 5) % 2,
+                         (area.top + area.bottom) / 2);
+        ++look;
+        shot.reset(new ScreenCapture(window));
+        return shot->Ok() && LongestRowOf(*shot, window, link, color) >= width - 1;
+      },
+      4000, 100);
+  shot->SaveBmp(ScreenshotPath(shotName));
+  return shown;
 }
 
 // Moves the pointer from the middle of from to (x, y) in small steps, as a hand would. The
@@ -73,7 +76,7 @@ void SlidePointer(const RECT& from, int x, int y) {
   const int steps = 12;
   for (int i = 1; i <= steps; ++i) {
     ::SetCursorPos(x0 + (x - x0) * i / steps, y0 + (y - y0) * i / steps);
-    ::Sleep(20);
+    ::Sleep(20); // a hand's pace between moves, not a wait for anything
   }
 }
 
@@ -86,22 +89,28 @@ HWND WaitForTooltip(DWORD pid, HWND link) {
     DWORD pid;
     HWND found;
   } search = {pid, nullptr};
-  for (int i = 0; i < 50 && search.found == nullptr; ++i) {
-    if (i % 10 == 9)
-      ::SetCursorPos((area.left + area.right) / 2 + (i / 10) % 2, (area.top + area.bottom) / 2);
-    ::Sleep(100);
-    ::EnumWindows(
-        [](HWND wnd, LPARAM lParam) -> BOOL {
-          Search* s = reinterpret_cast<Search*>(lParam);
-          DWORD owner = 0;
-          ::GetWindowThreadProcessId(wnd, &owner);
-          if (owner != s->pid || !::IsWindowVisible(wnd) || ClassName(wnd) != "tooltips_class32")
-            return TRUE;
-          s->found = wnd;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-  }
+  int look = 0;
+  testwait::WaitUntil(
+      [&] {
+        if (look % 10 == 9)
+          ::SetCursorPos((area.left + area.right) / 2 + (look / 10) % 2,
+                         (area.top + area.bottom) / 2);
+        ++look;
+        ::EnumWindows(
+            [](HWND wnd, LPARAM lParam) -> BOOL {
+              Search* s = reinterpret_cast<Search*>(lParam);
+              DWORD owner = 0;
+              ::GetWindowThreadProcessId(wnd, &owner);
+              if (owner != s->pid || !::IsWindowVisible(wnd) ||
+                  ClassName(wnd) != "tooltips_class32")
+                return TRUE;
+              s->found = wnd;
+              return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      5000, 100);
   return search.found;
 }
 

@@ -1,6 +1,7 @@
 // The per-item questions asked when the ask switches are on.
 #include "res/resource.h"
 #include "tests/e2e/driver/ui_driver.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +19,14 @@ class ChoiceDialogs : public ::testing::Test {
     return app.MainWindow();
   }
   void WaitForLogLines(size_t n) {
-    for (int i = 0; i < 100 && box->ArchiverLog().size() < n; ++i)
-      ::Sleep(50);
+    testwait::WaitUntil([&] { return box->ArchiverLog().size() >= n; });
+  }
+  // Presses a button of a window that then closes, and waits until it is gone and the main
+  // window takes messages again (whatever the press started has ended).
+  void PressAndSettle(HWND window, int id, HWND main) {
+    PressButton(window, id);
+    EXPECT_TRUE(testwait::WaitUntil([&] { return !::IsWindow(window); })) << "the window stays";
+    EXPECT_TRUE(testwait::Responds(main));
   }
   std::unique_ptr<QuilletSandbox> box;
   QuilletProcess app;
@@ -52,8 +59,7 @@ TEST_F(ChoiceDialogs, EachDroppedItemAsksAndTheChoiceCarriesToTheNextAndIntoTheS
   ask = app.WaitForWindow("c.txt - Quillet");
   ASSERT_NE(ask, nullptr);
   EXPECT_EQ(SelectedListRow(ask, IDC_ARCHIVE_TYPE), 4);
-  PressButton(ask, IDCANCEL);
-  ::Sleep(500);
+  PressAndSettle(ask, IDCANCEL, main);
 
   std::vector<std::string> log = box->ArchiverLog();
   ASSERT_EQ(log.size(), 2u);
@@ -105,8 +111,7 @@ TEST_F(ChoiceDialogs, ImageQuestionStoresTheQualityWhateverTheFormat) {
   HWND question = app.WaitForMessageBox();
   ASSERT_NE(question, nullptr);
   EXPECT_EQ(MessageBoxText(question), "変換前後のファイル形式が同じです\n上書きしますか？");
-  PressButton(question, IDNO);
-  ::Sleep(300);
+  PressAndSettle(question, IDNO, main);
   EXPECT_EQ(ControlText(main, IDC_QUALITY), "99");
   EXPECT_EQ(ScrollPosition(main, IDC_QUALITY_SCROLL), 99);
   EXPECT_EQ(box->ReadFileText(box->Path("pic.png")), "not really a picture");

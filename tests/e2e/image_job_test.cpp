@@ -6,6 +6,7 @@
 #include "image/png_codec.h"
 #include "res/resource.h"
 #include "tests/e2e/driver/ui_driver.h"
+#include "tests/support/wait_until.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ class ImageJob : public ::testing::Test {
     EXPECT_EQ(WindowText(box), "Quillet");
     EXPECT_EQ(MessageBoxText(box), text);
     PressButton(box, button);
-    ::Sleep(200);
+    EXPECT_TRUE(testwait::WaitUntil([&] { return !::IsWindow(box); })) << "the box stays";
   }
   int End() { return app.WaitForExit(30000); }
 
@@ -104,7 +105,7 @@ TEST_F(ImageJob, JpegToJpegAsksAgainBeforeReplacingAnotherJpg) {
     HWND question = yes.WaitForMessageBox();
     ASSERT_NE(question, nullptr);
     PressButton(question, IDYES);
-    ::Sleep(200);
+    EXPECT_TRUE(testwait::WaitUntil([&] { return !::IsWindow(question); }));
   }
   EXPECT_EQ(yes.WaitForExit(), 0);
   EXPECT_EQ(IsJpegFile(box->Path("photo.jpg").c_str()), 1);

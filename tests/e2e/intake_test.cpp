@@ -2,12 +2,17 @@
 // routed by kind to extraction, conversion or compression.
 #include "res/resource.h"
 #include "tests/e2e/driver/ui_driver.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 namespace {
+
+using testwait::Responds;
+using testwait::WaitUntil;
+
 class Intake : public ::testing::Test {
  protected:
   // Runs the program with args and waits for it to end by itself.
@@ -24,6 +29,7 @@ class Intake : public ::testing::Test {
     EXPECT_EQ(WindowText(box), expectedTitle);
     std::string text = MessageBoxText(box);
     PressButton(box, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(box); })) << "the box stays: " << text;
     return text;
   }
   QuilletProcess app;
@@ -240,17 +246,11 @@ TEST_F(Intake, TheDestinationFolderOpensAfterASuccessfulExtraction) {
   box.WriteIni("[Output]\r\nMakeDir=1\r\nOpenDir=1\r\n");
   RunToEnd(box, box.Path("opened.zip"));
   HWND folder = nullptr;
-  for (int i = 0; i < 100 && folder == nullptr; ++i) {
-    folder = FindAnyWindowContaining("opened");
-    if (folder == nullptr)
-      ::Sleep(100);
-  }
+  WaitUntil([&] { return (folder = FindAnyWindowContaining("opened")) != nullptr; });
   ASSERT_NE(folder, nullptr) << "no window shows the folder";
   // Closed again, so it cannot stand in front of the windows of later tests.
   ::PostMessageA(folder, WM_CLOSE, 0, 0);
-  for (int i = 0; i < 50 && ::IsWindow(folder); ++i)
-    ::Sleep(100);
-  EXPECT_FALSE(::IsWindow(folder));
+  EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(folder); }));
 }
 
 // The command line itself has no limit; each path keeps its own.
@@ -286,14 +286,13 @@ TEST_F(Intake, DroppedItemsRunInOrderUntilOneFailsAndTheWindowStays) {
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(DropFiles(main, {box.Path("one.lzh"), box.Path("two.cab"), box.Path("three.zip")}));
   EXPECT_EQ(AnswerMessage(), "CAB32.DLL が見つかりません。");
-  ::Sleep(300);
+  ASSERT_TRUE(Responds(main)) << "the drop handler has returned";
   ASSERT_EQ(box.ArchiverLog().size(), 1u);
   EXPECT_NE(box.ArchiverLog()[0].find("one.lzh"), std::string::npos);
   EXPECT_TRUE(app.Running()) << "the window stays open after a drop";
 
   ASSERT_TRUE(DropFiles(main, {box.Path("four.7z")}));
-  for (int i = 0; i < 100 && box.ArchiverLog().size() < 2; ++i)
-    ::Sleep(50);
+  WaitUntil([&] { return box.ArchiverLog().size() >= 2; });
   ASSERT_EQ(box.ArchiverLog().size(), 2u);
   EXPECT_NE(box.ArchiverLog()[1].find("four.7z"), std::string::npos);
   PressButton(main, IDCANCEL);
@@ -311,7 +310,7 @@ TEST_F(Intake, OverlongDroppedPathsAndOutputFoldersAreRefusedNotCut) {
   std::string text = AnswerMessage();
   EXPECT_EQ(text.find(box.Dir()), 0u) << "the message names the item";
   EXPECT_NE(text.find("は長すぎるため処理できません。"), std::string::npos) << text;
-  ::Sleep(300);
+  ASSERT_TRUE(Responds(main)) << "the drop handler has returned";
   EXPECT_TRUE(box.ArchiverLog().empty()) << "the batch stops at the refused item";
 
   SetEditText(main, IDC_OUTPUT_DIR, "C:\\" + std::string(2600, 'o'));
@@ -320,7 +319,7 @@ TEST_F(Intake, OverlongDroppedPathsAndOutputFoldersAreRefusedNotCut) {
   ASSERT_TRUE(DropFiles(main, {box.Path("after.lzh")}));
   text = AnswerMessage();
   EXPECT_NE(text.find("は長すぎるため処理できません。"), std::string::npos) << text;
-  ::Sleep(300);
+  ASSERT_TRUE(Responds(main)) << "the drop handler has returned";
   EXPECT_TRUE(box.ArchiverLog().empty());
   EXPECT_TRUE(app.Running());
   PressButton(main, IDCANCEL);
@@ -336,10 +335,13 @@ TEST_F(Intake, MinimisingDuringTheBatchDoesNotStartItAgain) {
   ASSERT_NE(ask, nullptr);
   HWND main = app.FindWindowTitled("Quillet ver.1.03");
   ASSERT_NE(main, nullptr);
-  ::PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-  ::Sleep(300);
-  ::PostMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
-  ::Sleep(300);
+  // Sent rather than posted: each has been handled when the call returns.
+  DWORD_PTR result = 0;
+  for (WPARAM command : {SC_MINIMIZE, SC_RESTORE})
+    EXPECT_NE(::SendMessageTimeoutA(main, WM_SYSCOMMAND, command, 0, SMTO_BLOCK,
+                                    testwait::kDeadlineMs, &result),
+              0)
+        << command;
   PressButton(ask, IDOK);
   HWND next = app.WaitForWindow("second.txt - Quillet");
   ASSERT_NE(next, nullptr);
@@ -361,8 +363,7 @@ TEST_F(Intake, ADroppedShortPathIsNotLengthened) {
   HWND main = app.MainWindow();
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(DropFiles(main, {shortPath}));
-  for (int i = 0; i < 100 && box.ArchiverLog().empty(); ++i)
-    ::Sleep(50);
+  WaitUntil([&] { return !box.ArchiverLog().empty(); });
   ASSERT_EQ(box.ArchiverLog().size(), 1u);
   EXPECT_NE(box.ArchiverLog()[0].find(std::string(shortPath)), std::string::npos)
       << box.ArchiverLog()[0];

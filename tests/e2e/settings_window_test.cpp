@@ -1,12 +1,16 @@
 // The settings window and its INI file, worked through the real window.
 #include "res/resource.h"
 #include "tests/e2e/driver/ui_driver.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
 
 namespace {
+
+using testwait::Responds;
+using testwait::WaitUntil;
 
 const char kDefaultsWritten[] = "[Output]\r\nDirName=\r\nType=0\r\nAddExt=0\r\nMakeDir=0\r\n"
                                 "OpenDir=0\r\n[Archive]\r\nType=0\r\nSelect=0\r\n[Image]\r\n"
@@ -209,20 +213,32 @@ TEST_F(SettingsWindow, TypedFolderKeepsTheRadioAndIsSavedWholeEvenWhenLong) {
 }
 
 // The shell's folder browser of the program: a dialog showing the program's prompt.
-HWND WaitForFolderBrowser(QuilletProcess& app) {
-  for (int i = 0; i < 200; ++i) {
-    for (HWND h : app.Windows()) {
-      if (ClassName(h) != "#32770" || WindowText(h) == "Quillet ver.1.03")
-        continue;
-      HWND prompt = ::FindWindowExA(h, nullptr, "Static", nullptr);
-      for (; prompt != nullptr; prompt = ::FindWindowExA(h, prompt, "Static", nullptr))
-        if (WindowText(prompt) == "出力ﾌｫﾙﾀﾞを指定して下さい。")
-          return h;
-    }
-    ::Sleep(50);
+HWND FolderBrowser(QuilletProcess& app) {
+  for (HWND h : app.Windows()) {
+    if (ClassName(h) != "#32770" || WindowText(h) == "Quillet ver.1.03")
+      continue;
+    HWND prompt = ::FindWindowExA(h, nullptr, "Static", nullptr);
+    for (; prompt != nullptr; prompt = ::FindWindowExA(h, prompt, "Static", nullptr))
+      if (WindowText(prompt) == "出力ﾌｫﾙﾀﾞを指定して下さい。")
+        return h;
   }
+  return nullptr;
+}
+
+HWND WaitForFolderBrowser(QuilletProcess& app) {
+  HWND browser = nullptr;
+  if (WaitUntil([&] { return (browser = FolderBrowser(app)) != nullptr; }) && Responds(browser))
+    return browser;
   ADD_FAILURE() << "no folder browser; on screen:\n" << app.DescribeScreen();
   return nullptr;
+}
+
+// Presses a button of a window that then closes, and waits until it is gone and the main
+// window takes messages again (whatever the press started has ended).
+void PressAndSettle(HWND window, int id, HWND main) {
+  PressButton(window, id);
+  EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(window); })) << "the window stays";
+  EXPECT_TRUE(Responds(main));
 }
 
 TEST_F(SettingsWindow, BrowsingForAFolderSetsItAndSwitchesTheOutputPlace) {
@@ -234,8 +250,7 @@ TEST_F(SettingsWindow, BrowsingForAFolderSetsItAndSwitchesTheOutputPlace) {
   PressButton(main, IDC_BROWSE);
   HWND browser = WaitForFolderBrowser(app);
   ASSERT_NE(browser, nullptr);
-  PressButton(browser, IDCANCEL);
-  ::Sleep(300);
+  PressAndSettle(browser, IDCANCEL, main);
   EXPECT_EQ(ControlText(main, IDC_OUTPUT_DIR), "typed by hand")
       << "a cancelled browse changes nothing";
   EXPECT_TRUE(IsChecked(main, IDC_OUTPUT_SAME));
@@ -243,8 +258,7 @@ TEST_F(SettingsWindow, BrowsingForAFolderSetsItAndSwitchesTheOutputPlace) {
   PressButton(main, IDC_BROWSE);
   browser = WaitForFolderBrowser(app);
   ASSERT_NE(browser, nullptr);
-  PressButton(browser, IDOK); // the folder the browser opens on
-  ::Sleep(300);
+  PressAndSettle(browser, IDOK, main); // the folder the browser opens on
   std::string chosen = ControlText(main, IDC_OUTPUT_DIR);
   EXPECT_NE(chosen, "typed by hand");
   EXPECT_TRUE(IsFolder(chosen)) << chosen;
@@ -259,8 +273,7 @@ TEST_F(SettingsWindow, AboutBoxOpensFromBothMenus) {
   ::PostMessageA(main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
   HWND about = app.WaitForWindow("ﾊﾞｰｼﾞｮﾝ情報", 10000);
   ASSERT_NE(about, nullptr);
-  PressButton(about, IDOK);
-  Sleep(300);
+  PressAndSettle(about, IDOK, main);
   ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(ID_ABOUT, 0), 0);
   about = app.WaitForWindow("ﾊﾞｰｼﾞｮﾝ情報", 10000);
   ASSERT_NE(about, nullptr);

@@ -295,9 +295,10 @@ TEST(BmpKinds, ImageMagickFilesAgreeWithImageMagick) {
     const std::string path = dir.File("magick.bmp");
     const std::string options = c.options;
     const size_t colon = options.rfind(' ');
-    const std::string command = "convert " + Quote(png) + " " + options.substr(0, colon) + " " +
-                                Quote(options.substr(colon + 1) + path) + " 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << c.options;
+    const std::string command = "convert " + QuotePath(png) + " " + options.substr(0, colon) + " " +
+                                Quote(MagickPath(options.substr(colon + 1) + path)) +
+                                " 2>/dev/null";
+    ASSERT_EQ(RunShell(command), 0) << c.options;
     const Bytes file = ReadFile(path);
     ASSERT_GT(file.size(), 30u);
     EXPECT_EQ(GetU32(file, 14) == 12 ? GetU16(file, 24) : GetU16(file, 28), unsigned(c.bits))

@@ -91,10 +91,9 @@ TEST(HugePicture, TheJpegLibraryStaysWithinTheBudgetToo) {
   QUILLET_REQUIRE_IMAGEMAGICK();
   TempDir dir;
   const std::string path = dir.File("progressive.jpg");
-  ASSERT_EQ(std::system(("convert -size 16x16 xc:red -colorspace CMYK -interlace JPEG "
-                         "-sampling-factor 1x1 " +
-                         Quote(path))
-                            .c_str()),
+  ASSERT_EQ(RunShell("convert -size 16x16 xc:red -colorspace CMYK -interlace JPEG "
+                     "-sampling-factor 1x1 " +
+                     QuotePath(path)),
             0);
   Bytes f = ReadFile(path);
   bool patched = false;

@@ -1,12 +1,14 @@
-// Helpers shared by the image codec tests (native only): temporary folders, files, generated
-// pictures, and ImageMagick as the independent decoder.
+// Helpers shared by the image codec tests: temporary folders, files, generated pictures, and
+// ImageMagick as the independent decoder (the machine's own, from the Windows builds too).
 #pragma once
 
 #include "image/image_buffer.h"
+#include "tests/unit/support/machine_tools.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +18,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <unistd.h> // getpid: these tests run natively only
 
 namespace imgtest {
 
@@ -32,7 +32,7 @@ class TempDir {
     const fs::path base = fs::temp_directory_path();
     for (;;) {
       path_ =
-          base / ("quillet-image-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+          base / ("quillet-image-" + std::to_string(ProcessId()) + "-" + std::to_string(++counter));
       std::error_code ec;
       if (fs::create_directory(path_, ec))
         break;
@@ -62,6 +62,16 @@ inline void WriteFile(const std::string& path, const Bytes& bytes) {
 }
 
 inline bool Exists(const std::string& path) { return fs::exists(path); }
+
+// Whether /dev/full can stand for a full disk: Linux's. Under Wine the name reaches the same
+// device through drive Z:, which tells nothing about Windows.
+inline bool HaveFullDevice() {
+#ifdef _WIN32
+  return false;
+#else
+  return Exists("/dev/full");
+#endif
+}
 
 // An owned ImageBuffer released at the end of the scope.
 struct Image {
@@ -112,7 +122,7 @@ inline void FillPicture(Image* image, int width, int height, int channels, unsig
 // ----- ImageMagick as the independent decoder
 
 inline bool HaveImageMagick() {
-  static const int have = std::system("convert -version >/dev/null 2>&1") == 0 ? 1 : 0;
+  static const int have = RunShell("convert -version >/dev/null 2>&1") == 0 ? 1 : 0;
   return have == 1;
 }
 
@@ -133,16 +143,11 @@ inline std::string Quote(const std::string& s) {
   return out + "'";
 }
 
+// A file's path quoted for the machine's shell.
+inline std::string QuotePath(const std::string& path) { return Quote(ToolPath(path)); }
+
 inline bool RunCapture(const std::string& command, Bytes* out) {
-  out->clear();
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr)
-    return false;
-  unsigned char buffer[65536];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    out->insert(out->end(), buffer, buffer + n);
-  return pclose(pipe) == 0;
+  return RunShell(command, out) == 0;
 }
 
 // A picture as ImageMagick decodes it: top row first, 4 bytes R, G, B, A per pixel.
@@ -155,15 +160,27 @@ struct Decoded {
 // options go before the output, e.g. "-alpha off" to ignore transparency chunks.
 inline bool MagickDecode(const std::string& path, Decoded* out, const std::string& options = "") {
   Bytes size;
-  if (!RunCapture("identify -format '%w %h\\n' " + Quote(path) + "'[0]' 2>/dev/null", &size))
+  if (!RunCapture("identify -format '%w %h\\n' " + QuotePath(path) + "'[0]' 2>/dev/null", &size))
     return false;
   std::string text(size.begin(), size.end());
   if (std::sscanf(text.c_str(), "%d %d", &out->width, &out->height) != 2)
     return false;
-  if (!RunCapture("convert " + Quote(path) + "'[0]' " + options + " -depth 8 rgba:- 2>/dev/null",
+  if (!RunCapture("convert " + QuotePath(path) + "'[0]' " + options +
+                      " -depth 8 rgba:- 2>/dev/null",
                   &out->rgba))
     return false;
   return out->rgba.size() == static_cast<size_t>(out->width) * out->height * 4;
+}
+
+// A target as ImageMagick names it: a format prefix ("PNG24:") kept before the file's path.
+inline std::string MagickPath(const std::string& target) {
+  const size_t colon = target.find(':');
+  size_t letters = 0;
+  while (letters < target.size() && std::isalnum(static_cast<unsigned char>(target[letters])))
+    ++letters;
+  if (colon != std::string::npos && colon == letters && colon >= 2)
+    return target.substr(0, colon + 1) + ToolPath(target.substr(colon + 1));
+  return ToolPath(target);
 }
 
 // Writes an ImageBuffer as raw RGBA top-row-first and lets ImageMagick encode it.
@@ -175,9 +192,9 @@ inline bool MagickEncode(const ImageBuffer& image, const std::string& rawPath,
     memcpy(raw.data() + i * rowBytes, image.pixels + (image.height - 1 - i) * rowBytes, rowBytes);
   WriteFile(rawPath, raw);
   const std::string cmd = "convert -size " + std::to_string(image.width) + "x" +
-                          std::to_string(image.height) + " -depth 8 rgba:" + Quote(rawPath) + " " +
-                          options + " " + Quote(target) + " 2>/dev/null";
-  return std::system(cmd.c_str()) == 0;
+                          std::to_string(image.height) + " -depth 8 rgba:" + QuotePath(rawPath) +
+                          " " + options + " " + Quote(MagickPath(target)) + " 2>/dev/null";
+  return RunShell(cmd) == 0;
 }
 
 // Compares an ImageBuffer (bottom row first) with a decoded picture (top row first).
@@ -264,18 +281,6 @@ inline std::vector<std::string> FilesWithExtension(const fs::path& dir, const st
       files.push_back(entry.path().string());
   std::sort(files.begin(), files.end());
   return files;
-}
-
-// Open file descriptors of this process, to see that no call leaves a file open (Linux).
-inline int OpenFileCount() {
-  std::error_code ec;
-  if (!fs::is_directory("/proc/self/fd", ec))
-    return -1;
-  int n = 0;
-  for (auto it = fs::directory_iterator("/proc/self/fd", ec); !ec && it != fs::directory_iterator();
-       it.increment(ec))
-    ++n;
-  return n;
 }
 
 // ----- little-endian building blocks for hand-made files

@@ -613,7 +613,7 @@ TEST(PngCodec, WriteFailuresReturnZero) {
   Image image;
   FillPicture(&image, 40, 30, 3);
   EXPECT_EQ(WritePng(dir.File("none/x.png").c_str(), &image.b), 0);
-  if (Exists("/dev/full")) {
+  if (HaveFullDevice()) {
     const int before = OpenFileCount();
     EXPECT_EQ(WritePng("/dev/full", &image.b), 0) << "failed write";
     EXPECT_EQ(OpenFileCount(), before);

@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 #include <libdeflate.h>
-#include <malloc.h>
 #include <png.h>
-#include <sys/resource.h>
 #include <zlib.h>
+#ifndef _WIN32
+#include <malloc.h>
+#include <sys/resource.h>
+#endif
 
 using namespace imgtest;
 
@@ -135,7 +137,7 @@ bool LibpngRows(const std::string& path, int* colorType, std::vector<Bytes>* row
 
 TEST(PngSegments, PicturesAtTheSegmentBoundariesReadBackExactly) {
   QUILLET_REQUIRE_IMAGEMAGICK();
-  const bool pngcheck = std::system("pngcheck -h >/dev/null 2>&1") != 127 * 256;
+  const bool pngcheck = RunShell("command -v pngcheck >/dev/null 2>&1") == 0;
   TempDir dir;
   // 1000 x 1500 RGB: 698 rows of 3001 bytes per 2 MB segment, the last segment 104 rows;
   // 777 x 1400 RGBA: 674 rows, then 52.
@@ -155,7 +157,7 @@ TEST(PngSegments, PicturesAtTheSegmentBoundariesReadBackExactly) {
     ASSERT_TRUE(MagickDecode(path, &d)) << what;
     EXPECT_TRUE(SamePixels(image.b, d)) << what;
     if (pngcheck) {
-      EXPECT_EQ(std::system(("pngcheck -q " + Quote(path) + " >/dev/null").c_str()), 0) << what;
+      EXPECT_EQ(RunShell("pngcheck -q " + QuotePath(path) + " >/dev/null"), 0) << what;
     }
     Image back;
     ASSERT_EQ(ReadPng(path.c_str(), &back.b), 1) << what;
@@ -165,14 +167,8 @@ TEST(PngSegments, PicturesAtTheSegmentBoundariesReadBackExactly) {
     GTEST_SKIP() << "pngcheck is not installed (scripts/install-packages installs it)";
 }
 
-int ThreadCount() {
-  std::error_code ec;
-  int n = 0;
-  for (auto it = fs::directory_iterator("/proc/self/task", ec);
-       !ec && it != fs::directory_iterator(); it.increment(ec))
-    ++n;
-  return n;
-}
+#ifndef _WIN32
+// The heap's count (mallinfo2), /dev/full and address-space limits are Linux's.
 
 // What a failed write must leave as it found: threads, open files, heap. The heap's count
 // includes blocks the C library keeps at hand for reuse (and a finished thread's cached stack
@@ -204,12 +200,13 @@ TEST(PngSegments, AFullDiskReleasesEverything) {
 // Run by FailedAllocationsReleaseEverything in a fresh process (whose heap has no free space
 // to serve the writer from): the address space is capped a little above what it uses, so
 // that the writer's allocations (compressors, segments, threads' stacks) fail at different
-// points. A file named in the environment tells that the write failed.
-TEST(PngSegments, WriteUnderAnAddressSpaceCap) {
+// points. A file named in the environment tells that the write failed. Disabled: not a test
+// of its own, so a normal run neither runs nor counts it.
+TEST(PngSegments, DISABLED_WriteUnderAnAddressSpaceCap) {
   const char* headroom = std::getenv("QUILLET_CAP_HEADROOM");
   const char* marker = std::getenv("QUILLET_CAP_MARKER");
-  if (headroom == nullptr || marker == nullptr)
-    GTEST_SKIP() << "run by PngSegments.FailedAllocationsReleaseEverything";
+  ASSERT_NE(headroom, nullptr);
+  ASSERT_NE(marker, nullptr);
   TempDir dir;
   Image image;
   FillPicture(&image, 1000, 1500, 3);
@@ -238,12 +235,15 @@ TEST(PngSegments, FailedAllocationsReleaseEverything) {
     const std::string marker = dir.File("failed-" + std::to_string(headroom));
     const std::string command = "QUILLET_CAP_HEADROOM=" + std::to_string(headroom) +
                                 " QUILLET_CAP_MARKER=" + Quote(marker) + " " + Quote(self) +
-                                " --gtest_filter=PngSegments.WriteUnderAnAddressSpaceCap" +
+                                " --gtest_also_run_disabled_tests" +
+                                " --gtest_filter=PngSegments.DISABLED_WriteUnderAnAddressSpaceCap" +
                                 " >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << "headroom " << headroom;
     failures += Exists(marker) ? 1 : 0;
   }
   EXPECT_GT(failures, 0) << "no allocation failed";
 }
+
+#endif
 
 } // namespace

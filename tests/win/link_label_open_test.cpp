@@ -2,6 +2,7 @@
 // started with the address in place of its placeholder; and what a failure says.
 #include "about/link_label.h"
 #include "about/open_error_text.h"
+#include "tests/support/wait_until.h"
 #include "tests/win/support/args_record.h"
 #include "tests/win/support/htm_registration.h"
 #include "tests/win/support/message_box_watch.h"
@@ -59,8 +60,8 @@ TEST_F(LinkLabelOpen, AProgramInAJapaneseFolderStartsUnharmed) {
     EXPECT_GT(link_.OpenTarget(kNowhere, SW_SHOW), 32);
     EXPECT_EQ(record.Wait(), Quoted(program) + "  " + kNowhere);
   }
-  for (int i = 0; i < 50 && !::DeleteFileA(program.c_str()); ++i)
-    ::Sleep(100);
+  // The recorder may still be ending: its file stays locked until it has.
+  EXPECT_TRUE(testwait::WaitUntil([&] { return ::DeleteFileA(program.c_str()) != FALSE; }));
   ::RemoveDirectoryA(folder.c_str());
 }
 

@@ -1,6 +1,7 @@
 // The main window in this process: what only its own process can see.
 #include "app/settings_dlg.h"
 #include "res/resource.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,12 @@ namespace {
 void RunAndInspect(CDialog& dlg, const char* title, const std::function<void(HWND)>& inspect) {
   std::thread watcher([&] {
     HWND hwnd = nullptr;
-    for (int i = 0; i < 200 && hwnd == nullptr; ++i) {
-      ::Sleep(25);
+    // Visible once its initialisation is over.
+    testwait::WaitUntil([&] {
       hwnd = ::FindWindowA("#32770", title);
-    }
-    if (hwnd != nullptr) {
-      ::Sleep(100);
+      return hwnd != nullptr && ::IsWindowVisible(hwnd);
+    });
+    if (hwnd != nullptr && testwait::Responds(hwnd)) {
       inspect(hwnd);
       ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     } else {

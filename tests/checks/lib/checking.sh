@@ -1,7 +1,8 @@
-# Counting for the check scripts: check runs one command, shows what failed, and the
-# script ends with finish, which prints the closing count.
+# Counting for the check scripts: check runs one command, shows what failed, skip counts a
+# check that cannot run here, and the script ends with finish, which prints the closing count.
 passed=0
 failed=0
+skipped=0
 
 check() {  # description command...
   local what=$1 log
@@ -18,7 +19,29 @@ check() {  # description command...
   rm -f "$log"
 }
 
+skip() {  # description reason
+  skipped=$((skipped + 1))
+  printf 'SKIP  %s: %s\n' "$1" "$2"
+}
+
+# Ends a script whose checks cannot run at all here (a tool missing): they count as one
+# skipped check, not as nothing and not as a failure.
+skip_all() {  # reason
+  printf 'SKIP  every check of %s: %s\n' "$(basename "$0" .sh)" "$1"
+  skipped=$((skipped + 1))
+  finish
+  exit 0
+}
+
+# Skips the whole script unless every named program is on the PATH.
+need_tools() {  # program...
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || skip_all "$tool is missing (scripts/install-packages)"
+  done
+}
+
 finish() {
-  printf '%d passed, %d failed\n' "$passed" "$failed"
+  printf '%d passed, %d failed, %d skipped\n' "$passed" "$failed" "$skipped"
   [ "$failed" -eq 0 ]
 }

@@ -18,6 +18,11 @@ class ScreenCapture {
   COLORREF At(int x, int y) const;
   // Pixels of exactly color in row y between x0 and x1 (exclusive), rectangle-relative.
   int CountInRow(int y, int x0, int x1, COLORREF color) const;
+  // Whether both hold the same pixels.
+  bool Same(const ScreenCapture& other) const {
+    return ok_ && other.ok_ && width_ == other.width_ && height_ == other.height_ &&
+           bgr_ == other.bgr_;
+  }
   bool SaveBmp(const std::string& path) const;
 
  private:

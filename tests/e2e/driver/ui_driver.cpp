@@ -1,6 +1,7 @@
 #include "tests/e2e/driver/ui_driver.h"
 
 #include "tests/e2e/driver/screen_capture.h"
+#include "tests/support/wait_until.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <cwchar>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -234,32 +236,27 @@ std::vector<HWND> QuilletProcess::Windows() const {
   return state.found;
 }
 
+// A window found is ready once its thread takes messages: its initialisation is over.
 HWND QuilletProcess::WaitForWindow(const std::string& title, DWORD timeoutMs) const {
-  DWORD start = ::GetTickCount();
-  do {
-    HWND h = FindWindowTitled(title);
-    if (h != nullptr) {
-      ::Sleep(150); // let it finish initialising
-      return h;
-    }
-    ::Sleep(50);
-  } while (::GetTickCount() - start < timeoutMs);
+  HWND h = nullptr;
+  if (testwait::WaitUntil([&] { return (h = FindWindowTitled(title)) != nullptr; }, timeoutMs) &&
+      testwait::Responds(h))
+    return h;
   std::fprintf(stderr, "no window \"%s\" after %lu ms; on screen:\n%s", title.c_str(),
                static_cast<unsigned long>(timeoutMs), DescribeScreen().c_str());
   return nullptr;
 }
 
 HWND QuilletProcess::WaitForMessageBox(DWORD timeoutMs) const {
-  DWORD start = ::GetTickCount();
-  do {
-    FindState s = {pi_.dwProcessId, "", true, nullptr};
-    ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
-    if (s.found != nullptr) {
-      ::Sleep(150);
-      return s.found;
-    }
-    ::Sleep(50);
-  } while (::GetTickCount() - start < timeoutMs && Running());
+  FindState s = {pi_.dwProcessId, "", true, nullptr};
+  testwait::WaitUntil(
+      [&] {
+        ::EnumWindows(FindProc, reinterpret_cast<LPARAM>(&s));
+        return s.found != nullptr || !Running();
+      },
+      timeoutMs);
+  if (s.found != nullptr && testwait::Responds(s.found))
+    return s.found;
   std::fprintf(stderr, "no message box after %lu ms; on screen:\n%s",
                static_cast<unsigned long>(timeoutMs), DescribeScreen().c_str());
   return nullptr;
@@ -410,9 +407,19 @@ bool SaveScreenshot(HWND window, const std::string& name) {
   ::SetForegroundWindow(window);
   ::RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-  ::Sleep(300);
-  ScreenCapture shot(r);
+  // Taken once the window has painted and the screen has shown the same picture for a
+  // while: what Wine painted reaches the screen a little later.
+  testwait::WaitUntil([&] { return ::GetUpdateRect(window, nullptr, FALSE) == FALSE; });
+  std::unique_ptr<ScreenCapture> shot(new ScreenCapture(r));
+  testwait::WaitUntil(
+      [&] {
+        std::unique_ptr<ScreenCapture> now(new ScreenCapture(r));
+        const bool settled = now->Same(*shot);
+        shot = std::move(now);
+        return settled;
+      },
+      testwait::kDeadlineMs, 150);
   std::string dir = TestBin() + "\\screenshots";
   ::CreateDirectoryA(dir.c_str(), nullptr);
-  return shot.Ok() && shot.SaveBmp(dir + "\\" + name + ".bmp");
+  return shot->Ok() && shot->SaveBmp(dir + "\\" + name + ".bmp");
 }

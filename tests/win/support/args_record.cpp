@@ -1,6 +1,8 @@
 #include "tests/win/support/args_record.h"
 #include "tests/win/support/message_box_watch.h"
 
+#include "tests/support/wait_until.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -18,16 +20,19 @@ ArgsRecord::~ArgsRecord() {
 }
 
 std::string ArgsRecord::Wait(DWORD timeoutMs) const {
-  for (DWORD waited = 0; waited <= timeoutMs; waited += 50) {
-    std::ifstream in(path_, std::ios::binary);
-    if (in) {
-      std::ostringstream text;
-      text << in.rdbuf();
-      return text.str();
-    }
-    ::Sleep(50);
-  }
-  return "<nothing recorded>";
+  std::string recorded = "<nothing recorded>";
+  testwait::WaitUntil(
+      [&] {
+        std::ifstream in(path_, std::ios::binary);
+        if (!in)
+          return false;
+        std::ostringstream text;
+        text << in.rdbuf();
+        recorded = text.str();
+        return true;
+      },
+      timeoutMs);
+  return recorded;
 }
 
 std::string ArgsRecorderPath() { return WindowsPath(QUILLET_ARGS_RECORDER); }

@@ -1,5 +1,7 @@
 #include "tests/win/support/message_box_watch.h"
 
+#include "tests/support/wait_until.h"
+
 namespace {
 
 struct Found {
@@ -37,23 +39,28 @@ std::vector<SeenMessage> MessageBoxWatch::Seen() {
 }
 
 void MessageBoxWatch::Run() {
-  while (!stop_) {
+  for (;;) {
     Found f = {::GetCurrentProcessId(), nullptr};
-    ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
-    if (f.box != nullptr) {
-      char title[256] = {0};
-      char text[1024] = {0};
-      ::GetWindowTextA(f.box, title, sizeof title);
-      ::GetWindowTextA(::GetDlgItem(f.box, 0xFFFF), text, sizeof text);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        seen_.push_back({title, text});
-      }
-      ::PostMessageA(f.box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(::GetDlgItem(f.box, answer_)));
-      ::Sleep(200);
+    testwait::WaitUntil(
+        [&] {
+          ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
+          return f.box != nullptr || stop_;
+        },
+        INFINITE);
+    if (f.box == nullptr)
+      return;
+    char title[256] = {0};
+    char text[1024] = {0};
+    ::GetWindowTextA(f.box, title, sizeof title);
+    ::GetWindowTextA(::GetDlgItem(f.box, 0xFFFF), text, sizeof text);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      seen_.push_back({title, text});
     }
-    ::Sleep(30);
+    ::PostMessageA(f.box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(f.box, answer_)));
+    // Gone before the next look, so that no box is seen twice.
+    testwait::WaitUntil([&] { return !::IsWindowVisible(f.box); });
   }
 }
 
