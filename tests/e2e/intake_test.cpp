@@ -1,6 +1,7 @@
 // Work reaching the program: items on its command line and items dropped on its window,
 // routed by kind to extraction, conversion or compression.
 #include "res/resource.h"
+#include "res/version.h"
 #include "tests/e2e/driver/ui_driver.h"
 
 #include <gtest/gtest.h>
@@ -334,7 +335,7 @@ TEST_F(Intake, MinimisingDuringTheBatchDoesNotStartItAgain) {
   ASSERT_TRUE(app.Start(box, box.Path("first.txt") + " " + box.Path("second.txt")));
   HWND ask = app.WaitForWindow("first.txt - Quillet");
   ASSERT_NE(ask, nullptr);
-  HWND main = app.FindWindowTitled("Quillet ver.1.03");
+  HWND main = app.FindWindowTitled("Quillet ver." QUILLET_VERSION_TEXT);
   ASSERT_NE(main, nullptr);
   ::PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ::Sleep(300);

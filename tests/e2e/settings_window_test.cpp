@@ -1,5 +1,6 @@
 // The settings window and its INI file, worked through the real window.
 #include "res/resource.h"
+#include "res/version.h"
 #include "tests/e2e/driver/ui_driver.h"
 
 #include <gtest/gtest.h>
@@ -195,7 +196,7 @@ TEST_F(SettingsWindow, TypedFolderKeepsTheRadioAndIsSavedWholeEvenWhenLong) {
 HWND WaitForFolderBrowser(QuilletProcess& app) {
   for (int i = 0; i < 200; ++i) {
     for (HWND h : app.Windows()) {
-      if (ClassName(h) != "#32770" || WindowText(h) == "Quillet ver.1.03")
+      if (ClassName(h) != "#32770" || WindowText(h) == "Quillet ver." QUILLET_VERSION_TEXT)
         continue;
       HWND prompt = ::FindWindowExA(h, nullptr, "Static", nullptr);
       for (; prompt != nullptr; prompt = ::FindWindowExA(h, prompt, "Static", nullptr))

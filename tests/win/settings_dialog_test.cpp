@@ -1,6 +1,7 @@
 // The main window in this process: what only its own process can see.
 #include "app/settings_dlg.h"
 #include "res/resource.h"
+#include "res/version.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ void RunAndInspect(CDialog& dlg, const char* title, const std::function<void(HWN
 TEST(SettingsDialog, SystemMenuGetsASeparatorAndTheAboutItem) {
   CSettingsDlg dlg;
   dlg.m_bStartupDone = 1; // this process's command line is not Quillet's
-  RunAndInspect(dlg, "Quillet ver.1.03", [](HWND hwnd) {
+  RunAndInspect(dlg, "Quillet ver." QUILLET_VERSION_TEXT, [](HWND hwnd) {
     HMENU menu = ::GetSystemMenu(hwnd, FALSE);
     ASSERT_NE(menu, nullptr);
     int n = ::GetMenuItemCount(menu);
