@@ -26,9 +26,11 @@ wine_setup() {
     [ -e "/tmp/.X11-unix/X$n" ] || die "Xvfb did not start on :$n"
   fi
   # A prefix made before wine32 was installed lacks the 32-bit side that the i686 build
-  # needs, and Wine does not add it later: such a prefix is made anew.
+  # needs, and Wine does not add it later: such a prefix is made anew. Not where the kernel
+  # runs no 32-bit code: wine32 is there, yet no prefix ever gets that side.
   if [ -f "$WINEPREFIX/system.reg" ] && [ -x "$WINE32_LOADER" ] &&
-    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
+    "$WINE32_LOADER" --version >/dev/null 2>&1; then
     log "the Wine prefix lacks its 32-bit side: making it anew"
     timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
     timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || true
