@@ -1,5 +1,6 @@
 #include "image/bmp_codec.h"
 
+#include "base/file_offset.h"
 #include "image/file_signature.h"
 #include "image/over_white.h"
 #include "image/row_progress.h"
@@ -148,11 +149,8 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
 }
 
 bool SeekTo(FILE* file, uint64_t offset) {
-#if defined(_WIN32)
-  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
+  return offset <= static_cast<uint64_t>(INT64_MAX) &&
+         SeekFile(file, static_cast<int64_t>(offset), SEEK_SET) == 1;
 }
 
 // The rows in blocks from the picture's top, the file's end, each once it is final.

@@ -1,10 +1,10 @@
 #include "image/bmp_codec.h"
 
+#include "base/file_offset.h"
 #include "image/bmp_header.h"
 #include "image/bmp_masks.h"
 #include "image/bmp_rle.h"
 
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -84,13 +84,8 @@ bool ReadRows(FILE* file, const BmpHeader& h, unsigned char* row, size_t stride,
   return true;
 }
 
-// The file's length when it can be told cheaply, else -1 (e.g. beyond 2 GB where long is
-// 32 bits). The position is left undefined.
-long FileLength(FILE* file) {
-  if (fseek(file, 0, SEEK_END) != 0)
-    return -1;
-  return ftell(file);
-}
+// The file's length, or -1 when it cannot be told. The position is left undefined.
+int64_t FileLength(FILE* file) { return SeekFile(file, 0, SEEK_END) == 1 ? TellFile(file) : -1; }
 
 int ReadBmpFile(FILE* file, ImageBuffer* image) {
   BmpHeader h;
@@ -109,7 +104,7 @@ int ReadBmpFile(FILE* file, ImageBuffer* image) {
   if (stride64 > SIZE_MAX)
     return 0;
   // A file too short for its rows fails now rather than after a giant allocation.
-  const long length = FileLength(file);
+  const int64_t length = FileLength(file);
   if (length >= 0 && rle && static_cast<uint64_t>(length) <= h.offBits)
     return 0; // no runs at all
   if (length >= 0 && !rle) {
@@ -118,8 +113,7 @@ int ReadBmpFile(FILE* file, ImageBuffer* image) {
     if (static_cast<uint64_t>(h.height) > available / stride64)
       return 0;
   }
-  if (h.offBits > static_cast<uint32_t>(LONG_MAX) ||
-      fseek(file, static_cast<long>(h.offBits), SEEK_SET) != 0)
+  if (SeekFile(file, static_cast<int64_t>(h.offBits), SEEK_SET) != 1)
     return 0;
 
   if (AllocImagePixels(image) == 0)

@@ -1,5 +1,6 @@
 #include "image/png_direct.h"
 
+#include "base/file_offset.h"
 #include "image/inflater.h"
 #include "image/png_unfilter.h"
 #include "image/png_widen.h"
@@ -138,7 +139,7 @@ int ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
     return 0;
   // Back to the first IDAT chunk's length and type, which png_read_info has just read.
   unsigned char header[8];
-  if (fseek(file, -8, SEEK_CUR) != 0 || fread(header, 1, 8, file) != 8 ||
+  if (SeekFile(file, -8, SEEK_CUR) != 1 || fread(header, 1, 8, file) != 8 ||
       memcmp(header + 4, "IDAT", 4) != 0)
     return 0;
   ImageData data = {};

@@ -2,6 +2,7 @@
 // underlined links, the hover colour under the pointer. Screenshots are kept in the
 // build folder (screenshots\about-box*.bmp) for people to look at.
 #include "res/resource.h"
+#include "res/version.h"
 #include "res/web_addresses.h"
 #include "tests/e2e/driver/screen_capture.h"
 #include "tests/e2e/driver/ui_driver.h"
@@ -128,7 +129,7 @@ TEST(AboutBoxOnScreen, ShowsTheTemplateTextsAndTwoBlueUnderlinedLinksThatLightUp
   HWND mail = ::GetDlgItem(about, IDC_LINK_MAIL);
   EXPECT_EQ(WindowText(home), QUILLET_HOMEPAGE);
   EXPECT_EQ(WindowText(mail), QUILLET_MAIL_TEXT);
-  EXPECT_NE(app.DescribeScreen().find("Quillet version 1.03"), std::string::npos);
+  EXPECT_NE(app.DescribeScreen().find("Quillet version " QUILLET_VERSION_TEXT), std::string::npos);
   EXPECT_NE(app.DescribeScreen().find(QUILLET_NOTICE), std::string::npos);
   for (HWND link : {home, mail})
     EXPECT_TRUE(::GetWindowLongA(link, GWL_STYLE) & SS_NOTIFY);

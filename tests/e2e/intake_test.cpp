@@ -1,6 +1,7 @@
 // Work reaching the program: items on its command line and items dropped on its window,
 // routed by kind to extraction, conversion or compression.
 #include "res/resource.h"
+#include "res/version.h"
 #include "tests/e2e/driver/ui_driver.h"
 #include "tests/support/wait_until.h"
 
@@ -333,7 +334,7 @@ TEST_F(Intake, MinimisingDuringTheBatchDoesNotStartItAgain) {
   ASSERT_TRUE(app.Start(box, box.Path("first.txt") + " " + box.Path("second.txt")));
   HWND ask = app.WaitForWindow("first.txt - Quillet");
   ASSERT_NE(ask, nullptr);
-  HWND main = app.FindWindowTitled("Quillet ver.1.03");
+  HWND main = app.FindWindowTitled("Quillet ver." QUILLET_VERSION_TEXT);
   ASSERT_NE(main, nullptr);
   // Sent rather than posted: each has been handled when the call returns.
   DWORD_PTR result = 0;

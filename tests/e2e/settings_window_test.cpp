@@ -1,5 +1,6 @@
 // The settings window and its INI file, worked through the real window.
 #include "res/resource.h"
+#include "res/version.h"
 #include "tests/e2e/driver/ui_driver.h"
 #include "tests/support/wait_until.h"
 
@@ -215,7 +216,7 @@ TEST_F(SettingsWindow, TypedFolderKeepsTheRadioAndIsSavedWholeEvenWhenLong) {
 // The shell's folder browser of the program: a dialog showing the program's prompt.
 HWND FolderBrowser(QuilletProcess& app) {
   for (HWND h : app.Windows()) {
-    if (ClassName(h) != "#32770" || WindowText(h) == "Quillet ver.1.03")
+    if (ClassName(h) != "#32770" || WindowText(h) == "Quillet ver." QUILLET_VERSION_TEXT)
       continue;
     HWND prompt = ::FindWindowExA(h, nullptr, "Static", nullptr);
     for (; prompt != nullptr; prompt = ::FindWindowExA(h, prompt, "Static", nullptr))

@@ -222,8 +222,10 @@ TEST(JpegCodec, QualityOneAndHundredAreBaseline) {
   }
 }
 
-// Reference file written the plain way: packed RGB (or gray) rows, defaults, quality.
-Bytes PlainLibjpegFile(const ImageBuffer& image, int quality, const std::string& path) {
+// Reference file written the plain way: packed RGB (or gray) rows, defaults, quality, and
+// libjpeg's own Huffman tables fitted to the picture (optimize = false: the standard tables).
+Bytes PlainLibjpegFile(const ImageBuffer& image, int quality, const std::string& path,
+                       bool optimize = true) {
   FILE* file = fopen(path.c_str(), "wb");
   jpeg_compress_struct c;
   jpeg_error_mgr e;
@@ -237,6 +239,7 @@ Bytes PlainLibjpegFile(const ImageBuffer& image, int quality, const std::string&
   c.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, quality, TRUE);
+  c.optimize_coding = optimize ? TRUE : FALSE;
   jpeg_start_compress(&c, TRUE);
   Bytes row(static_cast<size_t>(image.width) * 3);
   while (c.next_scanline < c.image_height) {
@@ -267,6 +270,59 @@ TEST(JpegCodec, SameFileAsPlainRgbInput) {
       ASSERT_EQ(WriteJpeg(path.c_str(), &image.b, q), 1);
       EXPECT_EQ(ReadFile(path), PlainLibjpegFile(image.b, q, dir.File("plain.jpg")))
           << channels << " channels, quality " << q;
+    }
+}
+
+// A mostly flat picture with rare specks: skewed symbol counts, so that some fitted codes
+// would be longer than the 16 bits a JPEG table allows.
+void FillSpeckled(Image* image, int width, int height, int channels) {
+  image->b.width = width;
+  image->b.height = height;
+  image->b.channels = channels;
+  ASSERT_EQ(AllocImagePixels(&image->b), 1);
+  uint32_t state = 7;
+  for (int row = 0; row < height; ++row)
+    for (int x = 0; x < width; ++x) {
+      state = state * 1664525u + 1013904223u;
+      const unsigned char v =
+          (state >> 20) % 4000 == 0 ? static_cast<unsigned char>(state >> 8) : 128;
+      unsigned char* p = image->At(x, row);
+      p[0] = v;
+      p[1] = static_cast<unsigned char>(255 - v);
+      p[2] = v;
+      p[3] = 255;
+    }
+}
+
+// The tables fitted from the counting pass are the ones libjpeg builds from its buffer of all
+// coefficients: the very same file, for pictures of every kind, size and quality.
+TEST(JpegCodec, FittedTablesAreLibjpegsOwn) {
+  TempDir dir;
+  struct Case {
+    int width, height, channels;
+    bool speckled;
+  };
+  const Case cases[] = {{1, 1, 3, false},      {1, 1, 1, false},     {17, 9, 3, false},
+                        {640, 480, 3, false},  {640, 480, 1, false}, {333, 1001, 4, false},
+                        {1500, 1200, 3, true}, {1500, 1200, 1, true}};
+  for (const Case& c : cases)
+    for (int q : {1, 80, 100}) {
+      Image image;
+      if (c.speckled)
+        FillSpeckled(&image, c.width, c.height, c.channels);
+      else
+        FillPicture(&image, c.width, c.height, c.channels, 3);
+      const std::string path = dir.File("ours.jpg");
+      ASSERT_EQ(WriteJpeg(path.c_str(), &image.b, q), 1);
+      const Bytes ours = ReadFile(path);
+      const std::string what = std::to_string(c.width) + "x" + std::to_string(c.height) + "x" +
+                               std::to_string(c.channels) + " q" + std::to_string(q);
+      EXPECT_EQ(ours, PlainLibjpegFile(image.b, q, dir.File("plain.jpg"))) << what;
+      EXPECT_EQ(ScanMarkers(ours).sofTypes, std::vector<int>{0xC0}) << what;
+      if (c.width >= 640) {
+        EXPECT_LT(ours.size(), PlainLibjpegFile(image.b, q, dir.File("standard.jpg"), false).size())
+            << what << ": no smaller than with the standard tables";
+      }
     }
 }
 

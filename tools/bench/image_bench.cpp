@@ -1,33 +1,34 @@
 // Benchmark (not a test): converts one fixed 4000 x 3000 photo-like picture in all six
-// directions through ConvertImage and through ImageMagick's convert at equal settings (JPEG
-// quality 80; PNG at zlib level 9 with adaptive filtering, i.e. "-quality 95"; 24-bit BMP),
-// and prints each time as a ratio to ImageMagick's, the peak memory against width x height x 4,
-// and the output sizes. Native only (fork, exec, wait4).
+// directions (BMP, PNG, JPEG) with each build of Quillet's ConvertImage, timed inside its own
+// process (bench_convert: native, and the Windows builds under Wine), and with ImageMagick,
+// GraphicsMagick and libvips run natively at equal settings (JPEG quality 80 with 4:2:0
+// subsampling; PNG at zlib level 9 with adaptive filtering, i.e. ImageMagick's "-quality 95";
+// 24-bit BMP). Every time is the best of N fresh processes; a peer's start-up, measured on a
+// 1 x 1 picture in the same direction (2 x 2 where a tool refuses that), is subtracted from
+// its time.
 //
-// Limits: PNG targets at most 0.2 of ImageMagick's time and no larger than its file, peak
-// memory 2 x (w x h x 4); PNG sources (to BMP or JPEG) 0.45 of the time; BMP <-> JPEG 0.5; BMP
-// and JPEG targets 1.1 x (w x h x 4).
+// The limits apply to one build: i686 when it runs, else x86_64, else the native one (the
+// others are shown as references). Against ImageMagick's time: PNG->BMP and JPEG->BMP 0.30,
+// PNG->JPEG 0.30 (and 0.8 of libvips's), BMP->JPEG 0.25, BMP->PNG and JPEG->PNG 0.12 on
+// x86_64 and 0.15 on i686. Files: PNG and JPEG no larger than ImageMagick's. Peak memory,
+// less that of the same program doing nothing: 2 x (width x height x 4) for PNG targets,
+// 1.1 x for BMP and JPEG targets.
 //
-// Usage: image_bench [--runs N] [--dir FOLDER] [--keep] [--only FROM->TO[,FROM->TO...]]
-//   every conversion runs N times (default 3) in a fresh process; the fastest run counts.
-//   --only limits the directions, e.g. --only "JPEG->BMP,PNG->BMP". Exit status 0 when every
-//   direction run met its limits, 3 when one did not.
+// Usage: image_bench [--runs N] [--dir FOLDER] [--keep] [--only FROM->TO[,...]]
+//                    [--native EXE] [--wine LOADER] [--win64 EXE] [--win32 EXE]
+//                    [--no-win32 REASON]
+//   --native: the native bench_convert (default: the one beside this program);
+//   --win64/--win32: the Windows builds' bench_convert.exe, run with the Wine loader;
+//   --no-win32: why the i686 build is not run (printed on one line).
+// Exit status 0 when the limited build met every limit, 3 when it missed one, 1 on failure.
 
-#include "image/bmp_codec.h"
 #include "image/convert_image.h"
-#include "image/image_buffer.h"
-#include "image/jpeg_codec.h"
-#include "image/png_codec.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,134 +45,51 @@ const int kQuality = 80;
 const char* const kTypeName[] = {"BMP", "PNG", "JPEG"};
 const char* const kExt[] = {".bmp", ".png", ".jpg"};
 
-// Deterministic photo-like content: smooth lighting, a few soft-edged objects, fine texture
-// and sensor-like noise (so that lossless coders face photo-like entropy).
-void MakePicture(ImageBuffer* image) {
-  image->width = kWidth;
-  image->height = kHeight;
-  image->channels = 3;
-  if (AllocImagePixels(image) == 0) {
-    fprintf(stderr, "out of memory\n");
-    exit(1);
-  }
-  uint32_t state = 0x12345678u;
-  for (int row = 0; row < kHeight; ++row) {
-    const double v = static_cast<double>(row) / kHeight;
-    unsigned char* p = image->pixels + static_cast<size_t>(row) * kWidth * 4;
-    for (int x = 0; x < kWidth; ++x, p += 4) {
-      const double u = static_cast<double>(x) / kWidth;
-      double r = 90 + 80 * u + 30 * std::sin(6.0 * v + 2.0 * u);
-      double g = 110 + 60 * v + 25 * std::sin(5.0 * u - 3.0 * v);
-      double b = 140 - 70 * v + 20 * std::cos(7.0 * u * v);
-      // three soft discs ("objects")
-      const double cx[3] = {0.3, 0.65, 0.8}, cy[3] = {0.4, 0.6, 0.25}, rad[3] = {0.15, 0.2, 0.08};
-      for (int k = 0; k < 3; ++k) {
-        const double dx = (u - cx[k]) * 4.0 / 3.0, dy = v - cy[k];
-        const double d = std::sqrt(dx * dx + dy * dy) / rad[k];
-        if (d < 1.2) {
-          const double w = d < 1.0 ? 1.0 : (1.2 - d) / 0.2;
-          r = r * (1 - w) + w * (k == 0 ? 200 : k == 1 ? 60 : 230);
-          g = g * (1 - w) + w * (k == 0 ? 80 : k == 1 ? 150 : 210);
-          b = b * (1 - w) + w * (k == 0 ? 60 : k == 1 ? 90 : 120);
-        }
-      }
-      // fine texture plus noise
-      const double texture = 6 * std::sin(x * 0.9) * std::sin(row * 0.7);
-      state = state * 1664525u + 1013904223u;
-      const int noise = static_cast<int>((state >> 28) & 7) - 3;
-      const double add = texture + noise;
-      auto clamp = [](double c) {
-        return static_cast<unsigned char>(c < 0 ? 0 : c > 255 ? 255 : std::lround(c));
-      };
-      p[0] = clamp(r + add);
-      p[1] = clamp(g + add);
-      p[2] = clamp(b + add);
-      p[3] = 255;
-    }
-  }
-}
+// ----- processes
 
-struct Run {
+struct Output {
+  int status = -1; // exit status, -1 when the program did not end normally
   double seconds = 0;
-  long maxRssKb = 0;
-  int status = -1;
+  std::string text; // its standard output
 };
 
-// Where a child of this program leaves its own peak (see SavePeak).
-const char* const kPeakVariable = "QUILLET_BENCH_PEAK";
-
-// A child's peak resident set from the system's accounting counts the copy of this process
-// it began as; a child of this program leaves its own instead: the peak of the program it
-// became, in KB, from /proc/self/status.
-void SavePeak() {
-  const char* const path = getenv(kPeakVariable);
-  FILE* const status = fopen("/proc/self/status", "r");
-  if (path == nullptr || status == nullptr) {
-    if (status != nullptr)
-      fclose(status);
-    return;
-  }
-  char line[256];
-  long kb = -1;
-  while (fgets(line, sizeof line, status) != nullptr)
-    if (sscanf(line, "VmHWM: %ld kB", &kb) == 1)
-      break;
-  fclose(status);
-  if (FILE* const out = fopen(path, "w")) {
-    fprintf(out, "%ld\n", kb);
-    fclose(out);
-  }
-}
-
-// Runs argv in a fresh process; wall time and the child's own peak resident set.
-Run Spawn(const std::vector<std::string>& args) {
-  const char* const peakPath = getenv(kPeakVariable);
-  if (peakPath != nullptr)
-    std::remove(peakPath);
+// Runs args in a fresh process, its standard error silenced; wall time and what it printed.
+Output Run(const std::vector<std::string>& args) {
+  Output out;
   std::vector<char*> argv;
   for (const auto& a : args)
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  Run run;
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0)
+    return out;
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
+    dup2(pipeEnds[1], 1);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    if (FILE* const null = fopen("/dev/null", "w"))
+      dup2(fileno(null), 2);
     execvp(argv[0], argv.data());
     _exit(127);
   }
-  if (pid < 0)
-    return run;
+  close(pipeEnds[1]);
+  if (pid < 0) {
+    close(pipeEnds[0]);
+    return out;
+  }
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+    out.text.append(buffer, static_cast<size_t>(n));
+  close(pipeEnds[0]);
   int status = 0;
-  struct rusage usage;
-  memset(&usage, 0, sizeof usage);
-  if (wait4(pid, &status, 0, &usage) < 0)
-    return run;
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.maxRssKb = usage.ru_maxrss;
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  if (FILE* const saved = peakPath != nullptr ? fopen(peakPath, "r") : nullptr) {
-    long kb = -1;
-    if (fscanf(saved, "%ld", &kb) == 1 && kb > 0)
-      run.maxRssKb = kb;
-    fclose(saved);
-  }
-  return run;
-}
-
-// Fastest of n runs (its peak memory too; the peaks hardly vary). Each run writes output
-// anew, as a first conversion does: replacing a file costs a wait for the disk.
-Run Best(const std::vector<std::string>& args, int n, const std::string& output = "") {
-  Run best;
-  for (int i = 0; i < n; ++i) {
-    if (!output.empty())
-      std::remove(output.c_str());
-    const Run r = Spawn(args);
-    if (r.status != 0)
-      return r;
-    if (i == 0 || r.seconds < best.seconds)
-      best = r;
-  }
-  return best;
+  if (waitpid(pid, &status, 0) < 0)
+    return out;
+  out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
 }
 
 long long FileSize(const std::string& path) {
@@ -179,145 +97,410 @@ long long FileSize(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
-std::string SelfPath(const char* argv0) {
-  std::error_code ec;
-  const auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(argv0) : p.string();
+// ----- Quillet's builds
+
+struct Build {
+  std::string name;     // as printed
+  std::string exe;      // its bench_convert
+  bool windows = false; // run with the Wine loader, paths in Windows form
+  bool i686 = false;
+  long long baselineKb = -1;
+};
+
+struct Measure {
+  bool ok = false;
+  double seconds = 0;
+  long long peakKb = 0;
+  long long bytes = -1;
+};
+
+std::string ChildPath(const Build& build, const std::string& path) {
+  if (!build.windows)
+    return path;
+  std::string p = "Z:" + path;
+  for (char& c : p)
+    if (c == '/')
+      c = '\\';
+  return p;
 }
 
+std::vector<std::string> Command(const Build& build, const std::string& wine,
+                                 const std::vector<std::string>& args) {
+  std::vector<std::string> command;
+  if (build.windows)
+    command.push_back(wine);
+  command.push_back(build.exe);
+  command.insert(command.end(), args.begin(), args.end());
+  return command;
+}
+
+// "RESULT SECONDS PEAK_KB" from bench_convert.
+bool ParseChild(const Output& o, int* result, double* seconds, long long* peakKb) {
+  return o.status == 0 && sscanf(o.text.c_str(), "%d %lf %lld", result, seconds, peakKb) == 3;
+}
+
+// The least peak of n runs of the program doing nothing.
+long long Baseline(const Build& build, const std::string& wine, int n) {
+  long long least = -1;
+  for (int i = 0; i < n; ++i) {
+    int result = 0;
+    double seconds = 0;
+    long long kb = -1;
+    if (ParseChild(Run(Command(build, wine, {"--noop"})), &result, &seconds, &kb) && kb > 0 &&
+        (least < 0 || kb < least))
+      least = kb;
+  }
+  return least;
+}
+
+// Fastest of n conversions, each writing its target anew (replacing a file waits for the disk,
+// a first conversion does not); the peak of that run.
+Measure Ours(const Build& build, const std::string& wine, int n, const std::string& source,
+             const std::string& target, int from, int to) {
+  Measure best;
+  for (int i = 0; i < n; ++i) {
+    std::remove(target.c_str());
+    const Output o =
+        Run(Command(build, wine,
+                    {ChildPath(build, source), ChildPath(build, target), std::to_string(from),
+                     std::to_string(to), std::to_string(kQuality)}));
+    int result = -1;
+    double seconds = 0;
+    long long kb = -1;
+    if (!ParseChild(o, &result, &seconds, &kb) || result != 0)
+      return Measure();
+    if (!best.ok || seconds < best.seconds) {
+      best.ok = true;
+      best.seconds = seconds;
+      best.peakKb = kb;
+    }
+  }
+  best.bytes = FileSize(target);
+  return best;
+}
+
+// ----- the peers, run natively
+
+struct Peer {
+  std::string name;
+  std::vector<std::string> (*command)(const std::string& program, const std::string& source,
+                                      const std::string& target, int to);
+  std::string program;
+  bool present = false;
+};
+
+std::vector<std::string> MagickCommand(const std::string& program, const std::string& source,
+                                       const std::string& target, int to) {
+  // ImageMagick's convert, or GraphicsMagick's "gm convert".
+  std::vector<std::string> c = {program};
+  if (program.size() >= 2 && program.compare(program.size() - 2, 2, "gm") == 0)
+    c.push_back("convert");
+  c.push_back(source);
+  if (to == kImageJpeg)
+    c.insert(c.end(), {"-quality", std::to_string(kQuality)}); // 4:2:0 below quality 90
+  if (to == kImagePng)
+    c.insert(c.end(), {"-quality", "95"}); // zlib 9, adaptive filters
+  c.push_back((to == kImageBmp ? "BMP3:" : "") + target);
+  return c;
+}
+
+std::vector<std::string> VipsCommand(const std::string& program, const std::string& source,
+                                     const std::string& target, int to) {
+  std::string out = target;
+  if (to == kImageJpeg)
+    out += "[Q=" + std::to_string(kQuality) + "]"; // 4:2:0 below quality 90
+  if (to == kImagePng)
+    out += "[compression=9,filter=all]";
+  return {program, "copy", source, out};
+}
+
+struct PeerMeasure {
+  bool ok = false;
+  double seconds = 0; // start-up subtracted
+  double startup = 0;
+  bool startupOnTwo = false; // measured on 2 x 2: the peer refuses the 1 x 1 source
+  long long bytes = -1;
+};
+
+double Fastest(const std::vector<std::string>& command, int n, const std::string& target,
+               bool* ok) {
+  double best = 0;
+  *ok = true;
+  for (int i = 0; i < n; ++i) {
+    std::remove(target.c_str());
+    const Output o = Run(command);
+    if (o.status != 0 || FileSize(target) <= 0) {
+      *ok = false;
+      return 0;
+    }
+    if (i == 0 || o.seconds < best)
+      best = o.seconds;
+  }
+  return best;
+}
+
+PeerMeasure Theirs(const Peer& peer, int n, const std::string& dir, int from, int to) {
+  PeerMeasure m;
+  if (!peer.present)
+    return m;
+  const std::string tag = peer.name + "-from-" + kTypeName[from];
+  const std::string tinyTarget = dir + "/tiny-" + tag + kExt[to];
+  const std::string target = dir + "/" + tag + kExt[to];
+  bool ok = false;
+  m.startup = Fastest(peer.command(peer.program, dir + "/tiny" + kExt[from], tinyTarget, to), n,
+                      tinyTarget, &ok);
+  if (!ok) { // GraphicsMagick reads no BMP of one row or one column
+    m.startupOnTwo = true;
+    m.startup = Fastest(peer.command(peer.program, dir + "/small" + kExt[from], tinyTarget, to), n,
+                        tinyTarget, &ok);
+  }
+  if (!ok)
+    return m;
+  const double whole =
+      Fastest(peer.command(peer.program, dir + "/source" + kExt[from], target, to), n, target, &ok);
+  if (!ok)
+    return m;
+  m.ok = true;
+  m.seconds = whole > m.startup ? whole - m.startup : 0;
+  m.bytes = FileSize(target);
+  return m;
+}
+
+bool Works(const std::vector<std::string>& command) { return Run(command).status == 0; }
+
+// ----- limits
+
+double ImageMagickLimit(int from, int to, bool i686) {
+  if (to == kImagePng)
+    return i686 ? 0.15 : 0.12;
+  if (to == kImageBmp)
+    return 0.30;
+  return from == kImagePng ? 0.30 : 0.25;
+}
+
+double VipsLimit(int from, int to) { return from == kImagePng && to == kImageJpeg ? 0.8 : 0; }
+
+double MemoryLimit(int to) { return to == kImagePng ? 2.0 : 1.1; }
+
 int Usage() {
-  fprintf(stderr, "usage: image_bench [--runs N] [--dir FOLDER] [--keep] [--only FROM->TO,...]\n");
+  fprintf(stderr, "usage: image_bench [--runs N] [--dir FOLDER] [--keep] [--only FROM->TO,...]\n"
+                  "                   [--native EXE] [--wine LOADER] [--win64 EXE] [--win32 EXE]\n"
+                  "                   [--no-win32 REASON]\n");
   return 2;
+}
+
+std::string Beside(const char* argv0, const char* name) {
+  std::error_code ec;
+  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec)
+    self = std::filesystem::absolute(argv0);
+  return (self.parent_path() / name).string();
+}
+
+std::string Ratio(double ours, const PeerMeasure& theirs) {
+  char text[32];
+  if (!theirs.ok || theirs.seconds <= 0)
+    return "-";
+  snprintf(text, sizeof text, "%.3f", ours / theirs.seconds);
+  return text;
+}
+
+std::string SizeAgainst(long long ours, long long theirs) {
+  char text[32];
+  if (ours <= 0 || theirs <= 0)
+    return "-";
+  snprintf(text, sizeof text, "%+.1f%%", 100.0 * (static_cast<double>(ours) / theirs - 1));
+  return text;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-  // Child modes: one conversion, or nothing (the baseline of a process of this program).
-  if (argc == 7 && strcmp(argv[1], "--convert") == 0) {
-    const int result = ConvertImage(argv[2], argv[3], atoi(argv[4]), atoi(argv[5]), atoi(argv[6]));
-    SavePeak();
-    return result;
-  }
-  if (argc == 2 && strcmp(argv[1], "--noop") == 0) {
-    SavePeak();
-    return 0;
-  }
-
   int runs = 3;
   bool keep = false;
   std::string only;
   std::string dir =
       (std::filesystem::temp_directory_path() / ("quillet-bench-" + std::to_string(getpid())))
           .string();
+  std::string wine = "/usr/lib/wine/wine64";
+  std::string nativeExe = Beside(argv[0], "bench_convert");
+  std::string win64Exe, win32Exe, noWin32;
   for (int i = 1; i < argc; ++i) {
-    if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+    const bool value = i + 1 < argc;
+    if (strcmp(argv[i], "--runs") == 0 && value)
       runs = atoi(argv[++i]);
-    else if (strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
+    else if (strcmp(argv[i], "--dir") == 0 && value)
       dir = argv[++i];
     else if (strcmp(argv[i], "--keep") == 0)
       keep = true;
-    else if (strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+    else if (strcmp(argv[i], "--only") == 0 && value)
       only = "," + std::string(argv[++i]) + ",";
+    else if (strcmp(argv[i], "--native") == 0 && value)
+      nativeExe = argv[++i];
+    else if (strcmp(argv[i], "--wine") == 0 && value)
+      wine = argv[++i];
+    else if (strcmp(argv[i], "--win64") == 0 && value)
+      win64Exe = argv[++i];
+    else if (strcmp(argv[i], "--win32") == 0 && value)
+      win32Exe = argv[++i];
+    else if (strcmp(argv[i], "--no-win32") == 0 && value)
+      noWin32 = argv[++i];
     else
       return Usage();
   }
   if (runs < 1)
     return Usage();
+  dir = std::filesystem::absolute(dir).string();
+
   // ImageMagick's own program, not a wrapper of the same name earlier on the path.
-  const std::string convert =
-      std::filesystem::exists("/usr/bin/convert") ? "/usr/bin/convert" : "convert";
-  if (std::system((convert + " -version >/dev/null 2>&1").c_str()) != 0) {
+  Peer im = {"ImageMagick", MagickCommand,
+             std::filesystem::exists("/usr/bin/convert") ? "/usr/bin/convert" : "convert"};
+  Peer gm = {"GraphicsMagick", MagickCommand, "gm"};
+  Peer vips = {"libvips", VipsCommand, "vips"};
+  im.present = Works({im.program, "-version"});
+  gm.present = Works({gm.program, "version"});
+  vips.present = Works({vips.program, "--version"});
+  if (!im.present) {
     fprintf(stderr, "ImageMagick's convert is needed for the comparison\n");
     return 1;
   }
-  std::filesystem::create_directories(dir);
-  const std::string peakFile = dir + "/peak";
-  setenv(kPeakVariable, peakFile.c_str(), 1);
-  const std::string self = SelfPath(argv[0]);
 
+  std::vector<Build> builds;
+  if (!win32Exe.empty())
+    builds.push_back({"i686 (release) under wine32", win32Exe, true, true});
+  if (!win64Exe.empty())
+    builds.push_back({"x86_64 under wine64", win64Exe, true, false});
+  builds.push_back({"native (reference)", nativeExe, false, false});
+  const size_t limited = 0; // the first build listed
+
+  std::filesystem::create_directories(dir);
   printf("Quillet image benchmark: %d x %d photo-like picture, best of %d run(s) each\n", kWidth,
          kHeight, runs);
   printf("working folder %s\n", dir.c_str());
+  if (!noWin32.empty())
+    printf("the i686 build is not run: %s\n", noWin32.c_str());
+  for (const Peer* p : {&gm, &vips})
+    if (!p->present)
+      printf("%s is not installed: its column stays empty\n", p->name.c_str());
+  printf("limits apply to the %s build\n", builds[limited].name.c_str());
   fflush(stdout);
+  if (Run({nativeExe, "--make-sources", dir, std::to_string(kWidth), std::to_string(kHeight)})
+          .status != 0) {
+    fprintf(stderr, "writing the sources with %s failed\n", nativeExe.c_str());
+    return 1;
+  }
+  const double block = static_cast<double>(kWidth) * kHeight * 4; // width x height x 4
 
-  // The sources, written once by Quillet's own writers (JPEG source at quality 90).
-  {
-    ImageBuffer picture;
-    InitImageBuffer(&picture);
-    MakePicture(&picture);
-    const bool ok = WriteBmp((dir + "/source.bmp").c_str(), &picture) == 1 &&
-                    WritePng((dir + "/source.png").c_str(), &picture) == 1 &&
-                    WriteJpeg((dir + "/source.jpg").c_str(), &picture, 90) == 1;
-    FreeImagePixels(&picture);
-    if (!ok) {
-      fprintf(stderr, "writing the sources failed\n");
-      return 1;
+  struct Direction {
+    int from, to;
+    std::string name;
+    PeerMeasure peers[3]; // ImageMagick, GraphicsMagick, libvips
+  };
+  std::vector<Direction> directions;
+  for (int from = 0; from < 3; ++from)
+    for (int to = 0; to < 3; ++to) {
+      const std::string name = std::string(kTypeName[from]) + "->" + kTypeName[to];
+      if (from != to && (only.empty() || only.find("," + name + ",") != std::string::npos))
+        directions.push_back({from, to, name, {}});
+    }
+
+  // The peers first, each direction in turn.
+  printf("\npeers, run natively; s = best time less the start-up (best on a 1 x 1 picture)\n");
+  printf("%-10s %8s %8s %11s  %8s %8s %11s  %8s %8s %11s\n", "direction", "IM s", "start",
+         "IM bytes", "GM s", "start", "GM bytes", "vips s", "start", "vips bytes");
+  int failures = 0;
+  for (Direction& d : directions) {
+    const Peer* peers[3] = {&im, &gm, &vips};
+    printf("%-10s", d.name.c_str());
+    for (int p = 0; p < 3; ++p) {
+      d.peers[p] = Theirs(*peers[p], runs, dir, d.from, d.to);
+      if (d.peers[p].ok)
+        printf(" %8.3f %7.3f%s %11lld ", d.peers[p].seconds, d.peers[p].startup,
+               d.peers[p].startupOnTwo ? "*" : " ", d.peers[p].bytes);
+      else
+        printf(" %8s %8s %11s ", "-", "-", "-");
+    }
+    printf("\n");
+    fflush(stdout);
+    if (!d.peers[0].ok) {
+      printf("ImageMagick failed %s\n", d.name.c_str());
+      ++failures;
     }
   }
 
-  const double block = static_cast<double>(kWidth) * kHeight * 4; // width x height x 4
-  const Run baseline = Best({self, "--noop"}, 1);
-  printf(
-      "picture block width x height x 4 = %.1f MB; baseline process peak %.1f MB (subtracted)\n\n",
-      block / 1e6, baseline.maxRssKb / 1024.0 * 1.024);
-  printf("%-11s %7s %7s %6s %5s  %8s %8s %6s  %10s %10s %7s\n", "direction", "ours s", "IM s",
-         "ratio", "limit", "ours MB", "/(whx4)", "limit", "ours bytes", "IM bytes", "size");
+  for (const Direction& d : directions)
+    if (d.peers[1].startupOnTwo || d.peers[0].startupOnTwo || d.peers[2].startupOnTwo) {
+      printf("* start-up measured on a 2 x 2 picture: the tool refuses the 1 x 1 one\n");
+      break;
+    }
 
   int misses = 0;
-  for (int from = 0; from < 3; ++from)
-    for (int to = 0; to < 3; ++to) {
-      if (from == to)
-        continue;
-      const std::string direction = std::string(kTypeName[from]) + "->" + kTypeName[to];
-      if (!only.empty() && only.find("," + direction + ",") == std::string::npos)
-        continue;
-      const std::string source = dir + "/source" + kExt[from];
-      const std::string ours = dir + "/ours-from-" + kTypeName[from] + kExt[to];
-      const std::string theirs = dir + "/im-from-" + kTypeName[from] + kExt[to];
-      const Run a = Best({self, "--convert", source, ours, std::to_string(from), std::to_string(to),
-                          std::to_string(kQuality)},
-                         runs, ours);
-      std::vector<std::string> im = {convert, source};
-      if (to == kImageJpeg)
-        im.insert(im.end(), {"-quality", std::to_string(kQuality)});
-      if (to == kImagePng)
-        im.insert(im.end(), {"-quality", "95"}); // zlib 9, adaptive filters
-      im.push_back((to == kImageBmp ? "BMP3:" : "") + theirs);
-      const Run b = Best(im, runs, theirs);
-      if (a.status != 0 || b.status != 0) {
-        printf("%s -> %s failed (ours %d, ImageMagick %d)\n", kTypeName[from], kTypeName[to],
-               a.status, b.status);
-        ++misses;
+  for (size_t b = 0; b < builds.size(); ++b) {
+    Build& build = builds[b];
+    const bool limits = b == limited;
+    build.baselineKb = Baseline(build, wine, runs);
+    printf("\n%s: ConvertImage timed inside the process; peak less %.1f MB (the program idle)\n",
+           build.name.c_str(), build.baselineKb / 1024.0 * 1.024);
+    printf("%-10s %7s %6s %5s %6s %5s  %7s %6s %5s  %10s %7s %5s%s\n", "direction", "ours s", "/IM",
+           "limit", "/vips", "limit", "MB", "/whx4", "limit", "ours bytes", "vs IM", "limit",
+           limits ? "" : "   (reference)");
+    fflush(stdout);
+    if (build.baselineKb <= 0) {
+      printf("%s does not run\n", build.exe.c_str());
+      ++failures;
+      continue;
+    }
+    for (const Direction& d : directions) {
+      const std::string source = dir + "/source" + kExt[d.from];
+      const std::string target =
+          dir + "/ours-" + std::to_string(b) + "-from-" + kTypeName[d.from] + kExt[d.to];
+      const Measure m = Ours(build, wine, runs, source, target, d.from, d.to);
+      if (!m.ok) {
+        printf("%-10s failed\n", d.name.c_str());
+        ++failures;
         continue;
       }
-      const double ratio = a.seconds / b.seconds;
-      const double limit = to == kImagePng ? 0.2 : from == kImagePng ? 0.45 : 0.5;
-      const double peak = (a.maxRssKb - baseline.maxRssKb) * 1024.0;
-      const double memoryLimit = to == kImagePng ? 2.0 : 1.1;
-      const long long ourBytes = FileSize(ours), imBytes = FileSize(theirs);
-      const bool timeOk = ratio <= limit;
-      const bool memoryOk = peak / block <= memoryLimit;
-      const bool sizeOk = to != kImagePng || ourBytes <= imBytes;
-      if (!timeOk || !memoryOk || !sizeOk)
-        ++misses;
-      std::string verdict = timeOk && memoryOk && sizeOk ? "ok" : "MISS:";
-      if (!timeOk)
-        verdict += " time";
-      if (!memoryOk)
-        verdict += " memory";
-      if (!sizeOk)
-        verdict += " size";
-      printf("%-11s %7.3f %7.3f %6.3f %5.2f  %8.1f %8.2f %6.2f  %10lld %10lld %+6.1f%%  %s\n",
-             direction.c_str(), a.seconds, b.seconds, ratio, limit, peak / 1e6, peak / block,
-             memoryLimit, ourBytes, imBytes,
-             imBytes > 0 ? 100.0 * (static_cast<double>(ourBytes) / imBytes - 1) : 0.0,
-             verdict.c_str());
+      const PeerMeasure& magick = d.peers[0];
+      const PeerMeasure& lv = d.peers[2];
+      const double imLimit = ImageMagickLimit(d.from, d.to, build.i686);
+      const double vipsLimit = VipsLimit(d.from, d.to);
+      const double peak = static_cast<double>(m.peakKb - build.baselineKb) * 1024.0;
+      const bool sized = d.to != kImageBmp; // PNG and JPEG files: no larger than ImageMagick's
+      const bool timeOk = magick.ok && magick.seconds > 0 && m.seconds / magick.seconds <= imLimit;
+      const bool vipsOk =
+          vipsLimit == 0 || (lv.ok && lv.seconds > 0 && m.seconds / lv.seconds <= vipsLimit);
+      const bool memoryOk = peak / block <= MemoryLimit(d.to);
+      const bool sizeOk = !sized || (magick.bytes > 0 && m.bytes <= magick.bytes);
+      std::string verdict;
+      if (limits) {
+        verdict = timeOk && vipsOk && memoryOk && sizeOk ? "ok" : "MISS:";
+        if (!timeOk)
+          verdict += " time";
+        if (!vipsOk)
+          verdict += " vips";
+        if (!memoryOk)
+          verdict += " memory";
+        if (!sizeOk)
+          verdict += " size";
+        if (verdict != "ok")
+          ++misses;
+      }
+      char vipsLimitText[16] = "-";
+      if (vipsLimit > 0)
+        snprintf(vipsLimitText, sizeof vipsLimitText, "%.2f", vipsLimit);
+      printf("%-10s %7.3f %6s %5.2f %6s %5s  %7.1f %6.2f %5.2f  %10lld %7s %5s  %s\n",
+             d.name.c_str(), m.seconds, Ratio(m.seconds, magick).c_str(), imLimit,
+             Ratio(m.seconds, lv).c_str(), vipsLimitText, peak / 1e6, peak / block,
+             MemoryLimit(d.to), m.bytes, SizeAgainst(m.bytes, magick.bytes).c_str(),
+             sized ? "<=0%" : "-", verdict.c_str());
       fflush(stdout);
     }
-  printf("\nratio = our time / ImageMagick's; /(whx4) = our peak memory / (width x height x 4); "
-         "size = our file against ImageMagick's.\n");
+  }
+  printf("\n/IM, /vips = our time / the peer's (start-up subtracted); /whx4 = our peak memory / "
+         "(width x height x 4); vs IM = our file against ImageMagick's.\n");
   if (!keep)
     std::filesystem::remove_all(dir);
+  if (failures > 0)
+    return 1;
   return misses == 0 ? 0 : 3;
 }

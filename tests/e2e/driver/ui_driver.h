@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "res/version.h"
+
 #include <string>
 #include <vector>
 
@@ -52,7 +54,7 @@ class QuilletProcess {
   // A message box (a #32770 dialog with a message text) of the program.
   HWND WaitForMessageBox(DWORD timeoutMs = 20000) const;
   HWND MainWindow(DWORD timeoutMs = 20000) const {
-    return WaitForWindow("Quillet ver.1.03", timeoutMs);
+    return WaitForWindow("Quillet ver." QUILLET_VERSION_TEXT, timeoutMs);
   }
   // Every visible window of the program with its texts, for failure messages.
   std::string DescribeScreen() const;

@@ -1,0 +1,26 @@
+// Huffman tables fitted to one picture, as libjpeg's optimize_coding fits them, without its
+// buffer of all the picture's coefficients (three quarters of the pixel block at 4:2:0): a
+// first compression with the standard tables goes to a destination that keeps nothing but
+// reads back, as they are coded, the symbols each table codes. The tables built from those
+// counts are then used for the compression that goes to the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
+
+struct JpegSymbolCounter;
+
+// A counter of its own (about 1 MB, nothing of it shared); nullptr when out of memory.
+JpegSymbolCounter* NewJpegSymbolCounter();
+void FreeJpegSymbolCounter(JpegSymbolCounter* counter);
+
+// Before jpeg_start_compress: counter becomes cinfo's destination, its counts start at zero.
+void CountJpegSymbols(j_compress_ptr cinfo, JpegSymbolCounter* counter);
+
+// After jpeg_finish_compress of the counted compression: the counter is taken off cinfo (its
+// destination is null again) and, when the coded data read back whole, cinfo's Huffman tables
+// are replaced by ones fitted to the counts: 1. Else the tables stay as they were: 0.
+int FitJpegHuffmanTables(j_compress_ptr cinfo, JpegSymbolCounter* counter);
