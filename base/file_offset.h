@@ -10,3 +10,6 @@ int SeekFile(FILE* file, int64_t offset, int origin);
 
 // ftell with a 64-bit result: the position, or -1 on failure.
 int64_t TellFile(FILE* file);
+
+// The file's length in bytes, the position left as it was; -1 on failure.
+int64_t FileLength(FILE* file);

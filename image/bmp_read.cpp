@@ -84,9 +84,6 @@ bool ReadRows(FILE* file, const BmpHeader& h, unsigned char* row, size_t stride,
   return true;
 }
 
-// The file's length, or -1 when it cannot be told. The position is left undefined.
-int64_t FileLength(FILE* file) { return SeekFile(file, 0, SEEK_END) == 1 ? TellFile(file) : -1; }
-
 int ReadBmpFile(FILE* file, ImageBuffer* image) {
   BmpHeader h;
   if (!ReadBmpHeader(file, &h))

@@ -1,6 +1,6 @@
 #include "image/jpeg_codec.h"
 
-#include "image/file_position.h"
+#include "base/file_offset.h"
 #include "image/file_signature.h"
 #include "image/jpeg_guard.h"
 #include "image/jpeg_huffman_fit.h"

@@ -1,6 +1,6 @@
 #include "image/png_data_floor.h"
 
-#include "image/file_position.h"
+#include "base/file_offset.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ int PngDataCanHold(FILE* file, uint64_t filteredBytes) {
   const uint64_t needed =
       filteredBytes / kMaxDeflateRatio + (filteredBytes % kMaxDeflateRatio != 0);
   const int64_t here = TellFile(file);
-  if (here < 8 || SeekFile(file, here - 8) == 0)
+  if (here < 8 || SeekFile(file, here - 8, SEEK_SET) == 0)
     return 0;
   // Only chunk headers are read, and only until enough data is seen: a few for real files.
   uint64_t imageData = 0;
@@ -74,10 +74,10 @@ int PngDataCanHold(FILE* file, uint64_t filteredBytes) {
     const uint32_t length = BigEndian32(header);
     imageData += length;
     at += 12 + static_cast<int64_t>(length);
-    if (SeekFile(file, at) == 0)
+    if (SeekFile(file, at, SEEK_SET) == 0)
       break;
   }
-  if (SeekFile(file, here) == 0)
+  if (SeekFile(file, here, SEEK_SET) == 0)
     return 0;
   return imageData >= needed ? 1 : 0;
 }
