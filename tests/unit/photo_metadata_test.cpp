@@ -111,33 +111,35 @@ const OrientationCase kOrientations[] = {
 TEST(PhotoOrientation, EveryOrientationFromJpegAndPngStandsUpright) {
   REQUIRE_TOOLS();
   TempDir dir;
-  for (int from : {kImageJpeg, kImagePng}) {
-    for (const OrientationCase& c : kOrientations) {
-      const std::string what =
-          std::string(kExt[from]) + " orientation " + std::to_string(c.orientation);
-      const std::string source =
-          MakeQuadrants(dir, "o" + std::to_string(c.orientation) + "." + kExt[from]);
-      ASSERT_TRUE(Shell("exiftool -overwrite_original -Orientation#=" +
-                        std::to_string(c.orientation) + " " + Quote(source)))
-          << what;
+  const std::string plain[3] = {"", MakeQuadrants(dir, "plain.png"),
+                                MakeQuadrants(dir, "plain.jpg")};
+  for (const OrientationCase& c : kOrientations) {
+    const std::string o = std::to_string(c.orientation);
+    std::string sources[3];
+    for (int from : {kImageJpeg, kImagePng}) {
+      sources[from] = dir.File("o" + o + "." + kExt[from]);
+      std::filesystem::copy_file(plain[from], sources[from]);
+    }
+    ASSERT_TRUE(Shell("exiftool -overwrite_original -Orientation#=" + o + " " +
+                      Quote(sources[kImageJpeg]) + " " + Quote(sources[kImagePng])));
+    for (int from : {kImageJpeg, kImagePng}) {
+      // Every orientation to PNG, which keeps the pixels; a quarter turn to each format.
       for (int to : {kImagePng, kImageJpeg, kImageBmp}) {
-        const std::string target =
-            dir.File("out-" + std::to_string(c.orientation) + "-" + kExt[from] + "." + kExt[to]);
-        ASSERT_EQ(ConvertImage(source.c_str(), target.c_str(), from, to, 95), 0) << what;
+        if (to != kImagePng && c.orientation != 6)
+          continue;
+        const std::string what = std::string(kExt[from]) + " orientation " + o + " to " + kExt[to];
+        const std::string target = dir.File("out-" + o + "-" + kExt[from] + "." + kExt[to]);
+        ASSERT_EQ(ConvertImage(sources[from].c_str(), target.c_str(), from, to, 95), 0) << what;
         Decoded d;
         ASSERT_TRUE(MagickDecode(target, &d)) << what;
         const bool quarter = c.orientation >= 5;
-        EXPECT_EQ(d.width, quarter ? 20 : 40) << what << " to " << kExt[to];
-        EXPECT_EQ(d.height, quarter ? 40 : 20) << what << " to " << kExt[to];
+        EXPECT_EQ(d.width, quarter ? 20 : 40) << what;
+        EXPECT_EQ(d.height, quarter ? 40 : 20) << what;
         unsigned char seen[4][3];
         Quarters(d, seen);
         for (int q = 0; q < 4; ++q)
           for (int k = 0; k < 3; ++k)
-            EXPECT_NEAR(seen[q][k], kCorner[c.shows[q]][k], 40)
-                << what << " to " << kExt[to] << ", corner " << q;
-        if (to != kImageBmp && c.orientation != 1) {
-          EXPECT_EQ(Tag(target, "Orientation", true), "1") << what << " to " << kExt[to];
-        }
+            EXPECT_NEAR(seen[q][k], kCorner[c.shows[q]][k], 40) << what << ", corner " << q;
       }
     }
   }
@@ -173,14 +175,28 @@ Photo MakePhoto(const TempDir& dir, const std::string& name) {
 }
 
 void ExpectPhotoMetadata(const std::string& target, const Photo& photo, const std::string& what) {
-  EXPECT_EQ(Tag(target, "DateTimeOriginal"), "2024:05:06 07:08:09") << what;
-  EXPECT_EQ(Tag(target, "Model"), "QuilletCam") << what;
-  EXPECT_EQ(Tag(target, "GPSLatitude", true).substr(0, 6), "35.681") << what;
-  EXPECT_EQ(Tag(target, "GPSLongitude", true).substr(0, 7), "139.767") << what;
-  EXPECT_EQ(Tag(target, "Orientation", true), "1") << what;
-  EXPECT_EQ(Tag(target, "XMP-dc:Title"), "Harbour at dawn") << what;
+  // One exiftool run for the lot: -f prints "-" for a missing tag, so the lines stay in order.
+  Bytes out;
+  RunCapture("exiftool -s3 -n -f -DateTimeOriginal -Model -GPSLatitude -GPSLongitude -Orientation "
+             "-XMP-dc:Title -ProfileDescription " +
+                 Quote(target) + " 2>/dev/null",
+             &out);
+  std::vector<std::string> v(1);
+  for (unsigned char c : out) {
+    if (c == '\n')
+      v.emplace_back();
+    else
+      v.back().push_back(static_cast<char>(c));
+  }
+  v.resize(7);
+  EXPECT_EQ(v[0], "2024:05:06 07:08:09") << what;
+  EXPECT_EQ(v[1], "QuilletCam") << what;
+  EXPECT_EQ(v[2].substr(0, 6), "35.681") << what;
+  EXPECT_EQ(v[3].substr(0, 7), "139.767") << what;
+  EXPECT_EQ(v[4], "1") << what;
+  EXPECT_EQ(v[5], "Harbour at dawn") << what;
+  EXPECT_EQ(v[6], "Quillet test wide gamut") << what;
   EXPECT_EQ(Block(target, "ICC_Profile"), photo.profile) << what;
-  EXPECT_EQ(Tag(target, "ProfileDescription"), "Quillet test wide gamut") << what;
 }
 
 TEST(PhotoMetadata, JpegToPngJpegAndBack) {
