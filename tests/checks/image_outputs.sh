@@ -11,7 +11,7 @@ need_tools convert compare identify
 wine_setup
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work"; wine_teardown' EXIT # and the Xvfb a run of its own started
 ok() { passed=$((passed + 1)); }
 bad() { failed=$((failed + 1)); echo "FAILED: $*"; }
 

@@ -14,7 +14,13 @@ need_tools 7z lhasa lha cabextract gcab iconv
 wine_setup
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-archives.XXXXXX")
-if [ "${KEEP:-0}" = 1 ]; then log "work folder: $work"; else trap 'rm -rf "$work"' EXIT; fi
+# Wine stops at the end, with the Xvfb that a run of its own started.
+if [ "${KEEP:-0}" = 1 ]; then
+  log "work folder: $work"
+  trap wine_teardown EXIT
+else
+  trap 'rm -rf "$work"; wine_teardown' EXIT
+fi
 
 prog=$work/prog
 mkdir -p "$prog"
