@@ -41,9 +41,8 @@ TEST(OverWhite, JpegAndBmpTargetsAreLaidOverWhiteLikeImageMagickDoes) {
     ASSERT_EQ(WritePng(source.c_str(), &picture.b), 1);
     // ImageMagick's own flattening of the same file is the reference.
     const std::string flat = dir.File("flat.png");
-    ASSERT_EQ(std::system(("convert " + Quote(source) + " -background white -flatten -alpha off " +
-                           Quote("PNG24:" + flat) + " 2>/dev/null")
-                              .c_str()),
+    ASSERT_EQ(RunShell("convert " + QuotePath(source) + " -background white -flatten -alpha off " +
+                           Quote("PNG24:" + ToolPath(flat)) + " 2>/dev/null"),
               0);
     Decoded expected;
     ASSERT_TRUE(MagickDecode(flat, &expected));

@@ -18,7 +18,7 @@ namespace {
 using namespace imgtest;
 
 bool HaveExiftool() {
-  static const int have = std::system("exiftool -ver >/dev/null 2>&1") == 0 ? 1 : 0;
+  static const int have = RunShell("exiftool -ver >/dev/null 2>&1") == 0 ? 1 : 0;
   return have == 1;
 }
 
@@ -30,13 +30,13 @@ bool HaveExiftool() {
   } while (0)
 
 bool Shell(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+  return RunShell(command + " >/dev/null 2>&1") == 0;
 }
 
 // One tag as exiftool prints its value (-n: numbers as stored).
 std::string Tag(const std::string& path, const std::string& tag, bool numeric = false) {
   Bytes out;
-  RunCapture("exiftool -s3 " + std::string(numeric ? "-n " : "") + "-" + tag + " " + Quote(path) +
+  RunCapture("exiftool -s3 " + std::string(numeric ? "-n " : "") + "-" + tag + " " + QuotePath(path) +
                  " 2>/dev/null",
              &out);
   std::string text(out.begin(), out.end());
@@ -48,7 +48,7 @@ std::string Tag(const std::string& path, const std::string& tag, bool numeric = 
 // A block exiftool extracts whole (-b), e.g. ICC_Profile.
 Bytes Block(const std::string& path, const std::string& tag) {
   Bytes out;
-  RunCapture("exiftool -b -" + tag + " " + Quote(path) + " 2>/dev/null", &out);
+  RunCapture("exiftool -b -" + tag + " " + QuotePath(path) + " 2>/dev/null", &out);
   return out;
 }
 
@@ -83,7 +83,7 @@ std::string MakeQuadrants(const TempDir& dir, const std::string& name) {
   EXPECT_TRUE(Shell("convert -size 40x20 xc:red -fill lime -draw 'rectangle 20,0 39,9' -fill blue "
                     "-draw 'rectangle 0,10 19,19' -fill white -draw 'rectangle 20,10 39,19' "
                     "-quality 95 " +
-                    fmt + Quote(path)));
+                    fmt + QuotePath(path)));
   return path;
 }
 
@@ -121,7 +121,7 @@ TEST(PhotoOrientation, EveryOrientationFromJpegAndPngStandsUpright) {
       std::filesystem::copy_file(plain[from], sources[from]);
     }
     ASSERT_TRUE(Shell("exiftool -overwrite_original -Orientation#=" + o + " " +
-                      Quote(sources[kImageJpeg]) + " " + Quote(sources[kImagePng])));
+                      QuotePath(sources[kImageJpeg]) + " " + QuotePath(sources[kImagePng])));
     for (int from : {kImageJpeg, kImagePng}) {
       // Every orientation to PNG, which keeps the pixels; a quarter turn to each format.
       for (int to : {kImagePng, kImageJpeg, kImageBmp}) {
@@ -164,13 +164,13 @@ Photo MakePhoto(const TempDir& dir, const std::string& name) {
             "07:08:09' -Model=QuilletCam -GPSLatitude=35.681 -GPSLatitudeRef=N "
             "-GPSLongitude=139.767 -GPSLongitudeRef=E '-XMP-dc:Title=Harbour at dawn' "
             "'-ICC_Profile<=" +
-            icc + "' " +
+            ToolPath(icc) + "' " +
             (jpeg ? "-ExifImageWidth=40 -ExifImageHeight=20 -XResolution=300 -YResolution=300 "
                     "-ResolutionUnit=inches "
                     "-JFIF:XResolution=300 -JFIF:YResolution=300 -JFIF:ResolutionUnit=inches"
                   : "-PNG:PixelsPerUnitX=11811 -PNG:PixelsPerUnitY=11811 "
                     "-PNG:PixelUnits=meters '-PNG:Comment=kept as it is'") +
-            " " + Quote(photo.path)));
+            " " + QuotePath(photo.path)));
   return photo;
 }
 
@@ -179,7 +179,7 @@ void ExpectPhotoMetadata(const std::string& target, const Photo& photo, const st
   Bytes out;
   RunCapture("exiftool -s3 -n -f -DateTimeOriginal -Model -GPSLatitude -GPSLongitude -Orientation "
              "-XMP-dc:Title -ProfileDescription " +
-                 Quote(target) + " 2>/dev/null",
+                 QuotePath(target) + " 2>/dev/null",
              &out);
   std::vector<std::string> v(1);
   for (unsigned char c : out) {
@@ -270,8 +270,8 @@ TEST(PhotoColours, BmpFromAProfiledPictureIsInSrgb) {
   WriteFile(icc, profile);
   const std::string source = dir.File("colours.png");
   ASSERT_TRUE(
-      Shell("convert -size 64x8 gradient:'#00ff20-#ff3000' -depth 8 PNG24:" + Quote(source)));
-  ASSERT_TRUE(Shell("exiftool -overwrite_original '-ICC_Profile<=" + icc + "' " + Quote(source)));
+      Shell("convert -size 64x8 gradient:'#00ff20-#ff3000' -depth 8 PNG24:" + QuotePath(source)));
+  ASSERT_TRUE(Shell("exiftool -overwrite_original '-ICC_Profile<=" + icc + "' " + QuotePath(source)));
   Decoded original;
   ASSERT_TRUE(MagickDecode(source, &original));
 
