@@ -42,7 +42,7 @@ TEST(OverWhite, JpegAndBmpTargetsAreLaidOverWhiteLikeImageMagickDoes) {
     // ImageMagick's own flattening of the same file is the reference.
     const std::string flat = dir.File("flat.png");
     ASSERT_EQ(RunShell("convert " + QuotePath(source) + " -background white -flatten -alpha off " +
-                           Quote("PNG24:" + ToolPath(flat)) + " 2>/dev/null"),
+                       Quote("PNG24:" + ToolPath(flat)) + " 2>/dev/null"),
               0);
     Decoded expected;
     ASSERT_TRUE(MagickDecode(flat, &expected));
