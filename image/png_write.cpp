@@ -14,9 +14,10 @@
 #include <png.h>
 
 // libpng writes the chunks around the image data; the image data itself is filtered and
-// compressed here, in segments on all cores, with libdeflate, which gives smaller output than
-// zlib's level 9 in a fraction of its time. Memory: besides the ImageBuffer only the segments
-// in flight (two per thread) and one compressor per level and thread.
+// compressed here, in segments on up to CodecThreadCount() threads, with libdeflate, which
+// gives smaller output than zlib's level 9 in a fraction of its time. Memory: besides the
+// ImageBuffer only the segments in flight (two per thread), one compressor per level and
+// thread, and a fast one while a segment's filtering is chosen.
 
 namespace {
 
