@@ -1,4 +1,5 @@
-// BMP reader and writer: the program's own codec, no image library behind it.
+// BMP reader (bmp_read.cpp) and writer (bmp_write.cpp): the program's own codec, no image
+// library behind it.
 // Paths are ANSI strings (code page 932 on Windows). Results: 1 success, 0 failure.
 #pragma once
 

@@ -4,6 +4,7 @@
 #include "image/bmp_header.h"
 #include "image/bmp_masks.h"
 #include "image/bmp_rle.h"
+#include "image/file_signature.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -128,6 +129,11 @@ int ReadBmpFile(FILE* file, ImageBuffer* image) {
 }
 
 } // namespace
+
+int IsBmpFile(const char* path) {
+  unsigned char b[2];
+  return ReadLeadingBytes(path, b, 2) && b[0] == 'B' && b[1] == 'M' ? 1 : 0;
+}
 
 int ReadBmp(const char* path, ImageBuffer* image) {
   if (image == nullptr || IsBmpFile(path) == 0)

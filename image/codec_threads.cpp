@@ -3,8 +3,8 @@
 #include <thread>
 
 namespace {
-// Each thread of the PNG writer holds a compressor of about 10 MB and two segments; a 32-bit
-// process keeps room for the picture itself.
+// Each thread of the PNG writer holds one compressor per deflate level, about 10 MB together,
+// and two segments of about 2 MB; a 32-bit process keeps room for the picture itself.
 const size_t kMaxThreads = sizeof(void*) >= 8 ? 8 : 4;
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "image/convert_image.h"
 
+#include "base/temp_target.h"
 #include "image/bmp_codec.h"
 #include "image/exif_block.h"
 #include "image/icc_to_srgb.h"
@@ -10,7 +11,6 @@
 #include "image/pixel_memory.h"
 #include "image/png_codec.h"
 #include "image/row_progress.h"
-#include "image/temp_target.h"
 #include "image/xmp_orientation.h"
 
 #include <chrono>

@@ -9,7 +9,7 @@ struct ImageBuffer {
   unsigned char* pixels; // width x height x 4 bytes, or null
   int32_t width;         // pixels per row
   int32_t height;        // number of rows
-  int32_t channels;      // channels of the source: 1 gray/palette, 2 gray+alpha, 3 RGB, 4 RGBA
+  int32_t channels;      // of the source: 1 gray, 2 gray+alpha, 3 RGB (palettes too), 4 RGBA
 };
 
 // Puts a fresh record into the empty state: no pixels, 0 x 0, 3 channels. Releases nothing.

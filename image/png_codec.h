@@ -20,12 +20,13 @@ int IsPngFile(const char* path);
 int ReadPng(const char* path, ImageBuffer* image, RowProgress* progress = nullptr);
 
 // Writes an 8-bit PNG chosen from channels: 1 gray (type 0, from R), 2 gray with alpha
-// (type 4, from R and A), 4 RGBA (type 6), anything else RGB (type 2). Each row's filter
-// chosen among all five; the image data compressed with libdeflate on all cores, smaller than
-// zlib's level 9; gAMA 45455, tIME (UTC now), a "Title" naming path's file (not its folders).
-// A failure (a
-// refused header value, a failed write, no memory) gives 0 with everything released and every
-// thread joined.
+// (type 4, from R and A), 4 RGBA (type 6), anything else RGB (type 2). The rows go in segments
+// of about 2 MB, each filtered the way that compresses best on a sample of its rows: one
+// filter throughout, or each row's own chosen among all five. The image data is compressed
+// with libdeflate on up to CodecThreadCount() threads, smaller than zlib's level 9; gAMA
+// 45455, tIME (UTC now), a "Title" naming path's file (not its folders). A failure (a refused
+// header value, a failed write, no memory) gives 0 with everything released and every thread
+// joined.
 int WritePng(const char* path, const ImageBuffer* image);
 
 // WritePng into path with the Title naming title's file (a temporary file standing in for the

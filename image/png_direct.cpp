@@ -2,7 +2,7 @@
 
 #include "base/file_offset.h"
 #include "image/inflater.h"
-#include "image/png_unfilter.h"
+#include "image/png_filters.h"
 #include "image/png_widen.h"
 #include "image/row_progress.h"
 #include "image/row_relay.h"

@@ -1,7 +1,7 @@
 #include "image/png_codec.h"
 
 #include "image/no_inline.h"
-#include "image/png_filter.h"
+#include "image/png_filters.h"
 #include "image/png_meta_write.h"
 #include "image/zlib_segments.h"
 
@@ -14,9 +14,10 @@
 #include <png.h>
 
 // libpng writes the chunks around the image data; the image data itself is filtered and
-// compressed here, in segments on all cores, with libdeflate, which gives smaller output than
-// zlib's level 9 in a fraction of its time. Memory: besides the ImageBuffer only the segments
-// in flight (two per thread) and one compressor per level and thread.
+// compressed here, in segments on up to CodecThreadCount() threads, with libdeflate, which
+// gives smaller output than zlib's level 9 in a fraction of its time. Memory: besides the
+// ImageBuffer only the segments in flight (two per thread), one compressor per level and
+// thread, and a fast one while a segment's filtering is chosen.
 
 namespace {
 
@@ -129,7 +130,7 @@ int ChooseSegmentFilter(const RowSource& s, size_t first, size_t last, unsigned 
   if (fast != nullptr && packed != nullptr) {
     const size_t starts[3] = {first, first + (last - first - rows) / 2, last - rows};
     size_t least = 0;
-    for (int filter = kChooseFilter; filter <= 4; ++filter) {
+    for (int filter = kChooseFilter; filter <= kFilterPaeth; ++filter) {
       size_t length = 0;
       for (size_t b = 0; b < bands; ++b)
         length += FilterRows(s, starts[b], starts[b] + rows, filter, trial + length, scratch);

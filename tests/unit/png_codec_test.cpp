@@ -1,6 +1,6 @@
 // PNG reader and writer, checked against hand-made files, PngSuite and ImageMagick.
 #include "image/png_codec.h"
-#include "image/png_filter.h"
+#include "image/png_filters.h"
 
 #include "tests/unit/image_test_support.h"
 

@@ -1,7 +1,6 @@
 #include "image/bmp_codec.h"
 
 #include "base/file_offset.h"
-#include "image/file_signature.h"
 #include "image/over_white.h"
 #include "image/row_progress.h"
 #include "image/row_relay.h"
@@ -176,11 +175,6 @@ int WriteRowsFromTop(FILE* file, const ImageBuffer* image, size_t stride, RowPro
 }
 
 } // namespace
-
-int IsBmpFile(const char* path) {
-  unsigned char b[2];
-  return ReadLeadingBytes(path, b, 2) && b[0] == 'B' && b[1] == 'M' ? 1 : 0;
-}
 
 int WriteBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta) {
   size_t stride = 0;
