@@ -44,9 +44,7 @@ int RunSecondStep(HWND window, const ArchiverLibrary& library, const Compression
                   int* result) {
   char aside[kPathBufferSize] = "";
   if (PathExists(plan.selfExtractor)) {
-    const std::string question =
-        std::string(plan.selfExtractor) + " は既に存在します。\n上書きしますか?";
-    if (AskYesNo(window, question.c_str()) != IDYES)
+    if (AskOverwrite(window, plan.selfExtractor) != IDYES)
       return 1;
     if (!SetAside(plan.selfExtractor, aside, sizeof aside)) {
       ShowStop(window,

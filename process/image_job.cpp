@@ -78,8 +78,7 @@ int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int 
   char existing[kPathBufferSize];
   if (ResolveLongPath(output, existing, sizeof existing) &&
       (sourceType != targetType || !IsSameFile(existing, path))) {
-    std::string question = std::string(output) + " は既に存在します。\n上書きしますか?";
-    if (AskYesNo(m_hWnd, question.c_str()) == IDNO)
+    if (AskOverwrite(m_hWnd, output) == IDNO)
       return 1;
   }
 

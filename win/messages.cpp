@@ -14,6 +14,10 @@ int AskYesNo(HWND window, const char* text) {
   return ::MessageBoxA(window, text, kTitle, MB_YESNO | MB_ICONEXCLAMATION);
 }
 
+int AskOverwrite(HWND window, const char* path) {
+  return AskYesNo(window, (std::string(path) + " は既に存在します。\n上書きしますか?").c_str());
+}
+
 void ShowTooLong(HWND window, const char* text) {
   ShowStop(window, (std::string(text) + " は長すぎるため処理できません。").c_str());
 }

@@ -11,6 +11,9 @@ void ShowStop(HWND window, const char* text);
 // Asks text with Yes and No; IDYES or IDNO.
 int AskYesNo(HWND window, const char* text);
 
+// Asks "<path> は既に存在します。\n上書きしますか?" with Yes and No; IDYES or IDNO.
+int AskOverwrite(HWND window, const char* path);
+
 // Shows "<text> は長すぎるため処理できません。".
 void ShowTooLong(HWND window, const char* text);
 

@@ -15,16 +15,6 @@ trap 'rm -rf "$work"; wine_teardown' EXIT # and the Xvfb a run of its own starte
 ok() { passed=$((passed + 1)); }
 bad() { failed=$((failed + 1)); echo "FAILED: $*"; }
 
-# Runs Quillet.exe in a folder of its own with an INI and the given items.
-quillet_in() {  # dir ini items...
-  local dir=$1 ini=$2; shift 2
-  cp "$build/Quillet.exe" "$dir/"
-  printf '%s' "$ini" > "$dir/Quillet.ini"
-  local args=() item
-  for item in "$@"; do args+=("$(wine_path "$item")"); done
-  (cd "$dir" && WINE_TIMEOUT=30 wine_run Quillet.exe "${args[@]}" >/dev/null 2>&1)
-}
-
 # Pixel differences above fuzz, as ImageMagick counts them.
 differing() { compare -metric AE -fuzz "$3" "$1" "$2" null: 2>&1 | cut -d' ' -f1; }
 

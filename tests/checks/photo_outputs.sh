@@ -14,14 +14,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 . "$QUILLET_ROOT/tests/checks/lib/checking.sh"
 
-quillet_in() {  # dir ini items...
-  local dir=$1 ini=$2; shift 2
-  cp "$build/Quillet.exe" "$dir/"
-  printf '%s' "$ini" > "$dir/Quillet.ini"
-  local args=() item
-  for item in "$@"; do args+=("$(wine_path "$item")"); done
-  (cd "$dir" && WINE_TIMEOUT=30 wine_run Quillet.exe "${args[@]}" >/dev/null 2>&1)
-}
 tag() { exiftool -s3 -n "-$2" "$1" 2>/dev/null; }
 is() { [ "$1" = "$2" ] || { echo "got '$1', want '$2'"; return 1; }; }
 starts() { case "$1" in "$2"*) return 0 ;; esac; echo "got '$1', want '$2...'"; return 1; }

@@ -1,5 +1,6 @@
 # Counting for the check scripts: check runs one command, shows what failed, skip counts a
-# check that cannot run here, and the script ends with finish, which prints the closing count.
+# check that cannot run here, quillet_in runs the program on items, and the script ends with
+# finish, which prints the closing count.
 passed=0
 failed=0
 skipped=0
@@ -44,4 +45,14 @@ need_tools() {  # program...
 finish() {
   printf '%d passed, %d failed, %d skipped\n' "$passed" "$failed" "$skipped"
   [ "$failed" -eq 0 ]
+}
+
+# Runs $build's Quillet.exe in a folder of its own with an INI and the given items.
+quillet_in() {  # dir ini items...
+  local dir=$1 ini=$2; shift 2
+  cp "$build/Quillet.exe" "$dir/"
+  printf '%s' "$ini" > "$dir/Quillet.ini"
+  local args=() item
+  for item in "$@"; do args+=("$(wine_path "$item")"); done
+  (cd "$dir" && WINE_TIMEOUT=30 wine_run Quillet.exe "${args[@]}" >/dev/null 2>&1)
 }
