@@ -15,15 +15,10 @@ int IsBmpFile(const char* path);
 // or top-down, 1, 2, 4, 8, 16, 24 or 32 bits per pixel, uncompressed, RLE8, RLE4 or through
 // colour masks (bit fields, with alpha). channels is 4 when an alpha mask brings alpha that
 // is not zero everywhere, else 3 with A 255. On failure a pixel block already allocated
-// stays in image.
-int ReadBmp(const char* path, ImageBuffer* image);
+// stays in image. progress, when given, is shown the picture once its block is there.
+int ReadBmp(const char* path, ImageBuffer* image, RowProgress* progress = nullptr);
 
 // Writes image as a 24-bit bottom-up BMP: bfSize = stride x height + 56, two trailing zero
 // bytes, the resolution of meta in pixels per metre when it knows one, else 2834. A picture
 // with alpha (channels 2 or 4) is laid over white.
 int WriteBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta = nullptr);
-
-// WriteBmp of a picture still being read on another thread (see row_progress.h): waits for
-// its pixel block, then writes its rows from the top (the end of the file) down as they
-// become final, so that writing overlaps reading. 0 when reading fails, or as WriteBmp.
-int WriteBmpWhileRead(const char* path, RowProgress* progress, const ImageMetadata* meta = nullptr);

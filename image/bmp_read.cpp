@@ -5,6 +5,7 @@
 #include "image/bmp_masks.h"
 #include "image/bmp_rle.h"
 #include "image/file_signature.h"
+#include "image/row_progress.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -85,7 +86,7 @@ bool ReadRows(FILE* file, const BmpHeader& h, unsigned char* row, size_t stride,
   return true;
 }
 
-int ReadBmpFile(FILE* file, ImageBuffer* image) {
+int ReadBmpFile(FILE* file, ImageBuffer* image, RowProgress* progress) {
   BmpHeader h;
   if (!ReadBmpHeader(file, &h))
     return 0;
@@ -116,6 +117,7 @@ int ReadBmpFile(FILE* file, ImageBuffer* image) {
 
   if (AllocImagePixels(image) == 0)
     return 0;
+  ShowPicture(progress, image);
   if (rle) {
     ReadRlePixels(file, h, image);
     return 1;
@@ -135,13 +137,13 @@ int IsBmpFile(const char* path) {
   return ReadLeadingBytes(path, b, 2) && b[0] == 'B' && b[1] == 'M' ? 1 : 0;
 }
 
-int ReadBmp(const char* path, ImageBuffer* image) {
+int ReadBmp(const char* path, ImageBuffer* image, RowProgress* progress) {
   if (image == nullptr || IsBmpFile(path) == 0)
     return 0;
   FILE* file = fopen(path, "rb");
   if (file == nullptr)
     return 0;
-  const int result = ReadBmpFile(file, image);
+  const int result = ReadBmpFile(file, image, progress);
   fclose(file);
   return result;
 }

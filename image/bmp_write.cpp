@@ -1,8 +1,6 @@
 #include "image/bmp_codec.h"
 
-#include "base/file_offset.h"
 #include "image/over_white.h"
-#include "image/row_progress.h"
 #include "image/row_relay.h"
 
 #include <cstdint>
@@ -147,33 +145,6 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
   return fwrite(kTrailer, 1, 2, file) == 2 ? 1 : 0;
 }
 
-bool SeekTo(FILE* file, uint64_t offset) {
-  return offset <= static_cast<uint64_t>(INT64_MAX) &&
-         SeekFile(file, static_cast<int64_t>(offset), SEEK_SET) == 1;
-}
-
-// The rows in blocks from the picture's top, the file's end, each once it is final.
-int WriteRowsFromTop(FILE* file, const ImageBuffer* image, size_t stride, RowProgress* progress) {
-  const size_t height = static_cast<size_t>(image->height);
-  const size_t rowsPerBlock = kBlockBytes / stride > 0 ? kBlockBytes / stride : 1;
-  unsigned char* const block = static_cast<unsigned char*>(malloc(rowsPerBlock * stride));
-  int ok = block != nullptr;
-  for (size_t first = (height - 1) / rowsPerBlock * rowsPerBlock; ok; first -= rowsPerBlock) {
-    const size_t rows = height - first < rowsPerBlock ? height - first : rowsPerBlock;
-    ok = WaitForRowsFromTop(progress, height - first);
-    if (ok) {
-      ConvertRows(image, first, rows, stride, block);
-      ok = SeekTo(file, kHeaderBytes + static_cast<uint64_t>(first) * stride) &&
-           fwrite(block, 1, rows * stride, file) == rows * stride;
-    }
-    if (first == 0)
-      break;
-  }
-  free(block);
-  return ok && SeekTo(file, kHeaderBytes + static_cast<uint64_t>(height) * stride) &&
-         fwrite(kTrailer, 1, 2, file) == 2;
-}
-
 } // namespace
 
 int WriteBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta) {
@@ -186,22 +157,6 @@ int WriteBmp(const char* path, const ImageBuffer* image, const ImageMetadata* me
     return 0;
   int result = WriteBmpFile(file, image, stride, fileSize, meta);
   // A full disk may only show when the buffered bytes reach the file.
-  if (fclose(file) != 0)
-    result = 0;
-  return result;
-}
-
-int WriteBmpWhileRead(const char* path, RowProgress* progress, const ImageMetadata* meta) {
-  const ImageBuffer* const image = WaitForPicture(progress);
-  size_t stride = 0;
-  uint32_t fileSize = 0;
-  if (path == nullptr || !PlanBmp(image, &stride, &fileSize))
-    return 0;
-  FILE* file = fopen(path, "wb");
-  if (file == nullptr)
-    return 0;
-  int result =
-      WriteHeaders(file, image, fileSize, meta) && WriteRowsFromTop(file, image, stride, progress);
   if (fclose(file) != 0)
     result = 0;
   return result;

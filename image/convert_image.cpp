@@ -8,7 +8,7 @@
 #include "image/image_metadata.h"
 #include "image/jpeg_codec.h"
 #include "image/orient_image.h"
-#include "image/pixel_memory.h"
+#include "image/picture_prefault.h"
 #include "image/png_codec.h"
 #include "image/row_progress.h"
 #include "image/xmp_orientation.h"
@@ -51,7 +51,7 @@ int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* pr
                int orientation = 1) {
   switch (type) {
   case kImageBmp:
-    return ReadBmp(source, image);
+    return ReadBmp(source, image, progress);
   case kImagePng:
     return ReadPng(source, image, progress) && TurnUpright(image, orientation);
   case kImageJpeg:
@@ -76,15 +76,6 @@ int WriteTarget(const char* path, const char* target, int type, const ImageBuffe
   }
 }
 
-// PNG and JPEG decode from the picture's top, while a BMP holds its bottom row first: the BMP
-// is written from its end while the source is still decoding. Not on Windows, where writing a
-// file beyond its end first has the system fill the gap with zeros.
-#if defined(_WIN32)
-const bool kBmpWhileReading = false;
-#else
-const bool kBmpWhileReading = true;
-#endif
-
 // The temporary file, once written, takes the target's place: 0; else 2, the file removed.
 int PutInPlace(const char* temp, const char* target, int written) {
   if (written == 0 || ReplaceWithTemp(temp, target) == 0) {
@@ -92,39 +83,6 @@ int PutInPlace(const char* temp, const char* target, int written) {
     return 2;
   }
   return 0;
-}
-
-// ConvertImage's result for a BMP target written on a second thread as the source's rows
-// become final; kNotAlong when no temporary file or thread can be had.
-const int kNotAlong = -1;
-int ConvertToBmpWhileReading(const char* source, const char* target, int sourceType,
-                             const ImageMetadata* meta, RowProgress& progress) {
-  char temp[kTempPathSize];
-  if (CreateTempBeside(target, temp, sizeof temp) == 0)
-    return kNotAlong;
-  OwnedPicture picture;
-  int written = 0;
-  std::thread writer;
-  try {
-    writer = std::thread([&temp, &progress, &written, meta] {
-      // The reader's page faults are taken here while the first rows decode.
-      const ImageBuffer* const picture = WaitForPicture(&progress);
-      if (picture != nullptr)
-        PrefaultFromEnd(picture->pixels, ImagePixelBytes(picture->width, picture->height));
-      written = WriteBmpWhileRead(temp, &progress, meta);
-    });
-  } catch (const std::system_error&) {
-    RemoveTemp(temp);
-    return kNotAlong;
-  }
-  const int read = ReadSource(source, sourceType, &picture.image, &progress);
-  EndRows(&progress, read);
-  writer.join(); // before the picture can go
-  if (read == 0) {
-    RemoveTemp(temp);
-    return 1;
-  }
-  return PutInPlace(temp, target, written);
 }
 
 // 1 when the profile describes the colours the target is written in: gray for a gray JPEG
@@ -160,20 +118,18 @@ int Convert(const char* source, const char* target, int sourceType, int targetTy
   if (sourceType == kImagePng && meta->width > 0 && meta->height > 0 &&
       OrientationAffordable(meta->width, meta->height, orientation) == 0)
     return 1;
-  // Only a picture written as it decodes, unturned and in its own colours, goes along.
-  if (kBmpWhileReading && targetType == kImageBmp &&
-      (sourceType == kImagePng || sourceType == kImageJpeg) && orientation == 1 &&
-      meta->icc.data == nullptr) {
-    RowProgress own;
-    const int result =
-        ConvertToBmpWhileReading(source, target, sourceType, meta, rows != nullptr ? *rows : own);
-    if (result != kNotAlong)
-      return result;
-  }
   OwnedPicture picture;
+  RowProgress own;
+  RowProgress* const progress = rows != nullptr ? rows : &own;
+  // Not while a turned picture may trade its block for a second one.
+  PicturePrefault* const prefault =
+      orientation == 1 ? StartPicturePrefault(progress, sourceType == kImageBmp ? kFillsFromStart
+                                                                                : kFillsFromEnd)
+                       : nullptr;
   // No room for a turned picture's second block is a refusal like a picture too large.
-  const int read = ReadSource(source, sourceType, &picture.image, rows, orientation);
-  EndRows(rows, read); // before the picture can go
+  const int read = ReadSource(source, sourceType, &picture.image, progress, orientation);
+  EndRows(progress, read);
+  EndPicturePrefault(prefault); // both before the picture can go
   if (read == 0)
     return 1;
   if (targetType != kImageBmp && targetType != kImagePng && targetType != kImageJpeg)

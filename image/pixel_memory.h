@@ -1,14 +1,14 @@
-// A hint for the picture's memory.
+// Hints for the picture's memory; one file per system carries them out.
 #pragma once
 
 #include <cstddef>
 
 // Asks the system to back a large block that has not been touched yet with large pages: the
 // readers then meet a few hundred times fewer page faults while they fill a picture. A no-op
-// where the system offers no such hint.
+// where the system offers no such hint to an ordinary program (Windows).
 void AdviseLargePages(void* block, size_t bytes);
 
-// Has the system give the block its memory now, from its end back to its start, in large
-// steps: a thread with nothing else to do takes the page faults off a reader that fills the
-// block from its end. Only a hint; the block's contents stay as they are.
-void PrefaultFromEnd(void* block, size_t bytes);
+// Has the system give these bytes of a block their memory now, so that the page faults are
+// taken by the calling thread. The contents stay as they are, even where another thread is
+// writing the same pages meanwhile.
+void PopulatePages(void* begin, size_t bytes);

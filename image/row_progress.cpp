@@ -13,8 +13,6 @@ void ShowRowsFromTop(RowProgress* progress, size_t rows) {
     return;
   std::lock_guard<std::mutex> hold(progress->lock);
   progress->rowsFromTop = rows;
-  if (rows >= progress->wanted)
-    progress->changed.notify_all();
 }
 
 void EndRows(RowProgress* progress, int ok) {
@@ -30,12 +28,4 @@ const ImageBuffer* WaitForPicture(RowProgress* progress) {
   progress->changed.wait(
       hold, [progress] { return progress->picture != nullptr || progress->ended != 0; });
   return progress->ended < 0 ? nullptr : progress->picture;
-}
-
-int WaitForRowsFromTop(RowProgress* progress, size_t rows) {
-  std::unique_lock<std::mutex> hold(progress->lock);
-  progress->wanted = rows;
-  progress->changed.wait(
-      hold, [progress, rows] { return progress->rowsFromTop >= rows || progress->ended != 0; });
-  return progress->ended >= 0 ? 1 : 0;
 }

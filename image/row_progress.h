@@ -1,5 +1,5 @@
-// How far a reader has filled a picture, told to a writer working beside it on another thread,
-// so that a target can be written while its source is still being decoded.
+// How far a reader has filled a picture, told to threads working beside it: the one that
+// takes the picture's page faults (picture_prefault.h) and the one that reports progress.
 #pragma once
 
 #include "image/image_buffer.h"
@@ -13,7 +13,6 @@ struct RowProgress {
   std::condition_variable changed;
   const ImageBuffer* picture = nullptr; // set once the pixel block is there
   size_t rowsFromTop = 0;               // rows final, counted from the top row
-  size_t wanted = 0;                    // the writer sleeps until this many are final
   int ended = 0;                        // 1: every row is final; -1: reading failed
 };
 
@@ -25,7 +24,5 @@ void ShowRowsFromTop(RowProgress* progress, size_t rows);
 // Reading ended: ok 1 (every row final) or 0.
 void EndRows(RowProgress* progress, int ok);
 
-// Writer's side. The picture once its block is there; nullptr when reading failed first.
+// The other side. The picture once its block is there; nullptr when reading failed first.
 const ImageBuffer* WaitForPicture(RowProgress* progress);
-// 1 once at least rows rows from the top are final; 0 when reading failed.
-int WaitForRowsFromTop(RowProgress* progress, size_t rows);

@@ -318,10 +318,11 @@ TEST(ConvertImage, AFailedWriteKeepsTheOldTargetAndLeavesNothing) {
   }
 }
 
-// A BMP written while its PNG or JPEG source decodes: the file written after reading, byte for
-// byte, over one block, many, and rows longer than a block; a source that fails half-way
-// leaves the old target and no temporary file.
-TEST(ConvertImage, WritesABmpWhileReadingAsAfterIt) {
+// A BMP from a PNG or JPEG, its picture's memory taken in on a second thread while the source
+// decodes: byte for byte what WriteBmp writes of the decoded picture, over one block, many,
+// and rows longer than a block; a source that fails half-way leaves the old target and no
+// temporary file.
+TEST(ConvertImage, ABmpFromADecodedSourceIsWhatWriteBmpWrites) {
   const int sizes[][2] = {{1, 1}, {7, 3001}, {30000, 3}, {641, 480}};
   for (const auto& size : sizes) {
     TempDir dir;

@@ -20,19 +20,16 @@ void AdviseLargePages(void* block, size_t bytes) {
 #endif
 }
 
-void PrefaultFromEnd(void* block, size_t bytes) {
+void PopulatePages(void* begin, size_t bytes) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-  const uintptr_t page = 4096, step = uintptr_t{2} << 20;
-  const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + page - 1) & ~(page - 1);
-  uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(page - 1);
-  while (block != nullptr && end > begin) {
-    const uintptr_t from = end - begin > step ? end - step : begin;
-    if (madvise(reinterpret_cast<void*>(from), end - from, MADV_POPULATE_WRITE) != 0)
-      return; // an older system: the reader meets its faults itself
-    end = from;
-  }
+  // One call for the range; an older system refuses it and the reader meets its faults.
+  const uintptr_t page = 4096;
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(begin) + page - 1) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(begin) + bytes) & ~(page - 1);
+  if (begin != nullptr && end > from)
+    madvise(reinterpret_cast<void*>(from), end - from, MADV_POPULATE_WRITE);
 #else
-  (void)block;
+  (void)begin;
   (void)bytes;
 #endif
 }
