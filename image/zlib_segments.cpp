@@ -1,13 +1,10 @@
 #include "image/zlib_segments.h"
 
 #include "image/codec_threads.h"
+#include "image/ordered_work.h"
 
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 #include <libdeflate.h>
 #include <zlib.h>
@@ -19,9 +16,7 @@ const unsigned char kZlibHeader[2] = {0x78, 0xDA};
 const size_t kHeaderRoom = 2;
 const size_t kTailRoom = 5; // an empty stored block, or the Adler-32
 
-enum SlotState { kFree, kBusy, kDone, kFailed };
-
-// One segment in flight: its data, its compressed form, and its state (under the job's lock).
+// One segment in flight: its data and its compressed form.
 struct Slot {
   unsigned char* input;
   unsigned char* scratch;
@@ -29,8 +24,6 @@ struct Slot {
   size_t inputBytes;
   size_t outputBytes; // deflate data at output + kHeaderRoom
   uint32_t adler;     // of this segment's data alone
-  size_t segment;
-  int state;
 };
 
 const size_t kMaxLevels = 3;
@@ -46,12 +39,10 @@ struct Job {
   size_t levelCount;
   size_t outputRoom;
   Slot* slots;
-  size_t slotCount;
-  std::mutex lock;
-  std::condition_variable changed;
-  size_t next = 0;    // the next segment to hand out
-  size_t written = 0; // segments given to the sink
-  bool stop = false;
+  Compressors* compressors; // one set per worker
+  uLong adler;              // of the segments handed to the sink so far
+  StreamSink sink;
+  void* sinkContext;
 };
 
 // Fills, compresses and prepares segment k in its slot; runs without the lock.
@@ -69,31 +60,9 @@ int CompressSegment(const Job& job, const Compressors& compressors, size_t k, Sl
   return k + 1 == in.segments ? 1 : UnfinishDeflateStream(deflated, &slot->outputBytes);
 }
 
-void Work(Job* job, const Compressors* compressors) {
-  for (;;) {
-    size_t k = 0;
-    Slot* slot = nullptr;
-    {
-      std::unique_lock<std::mutex> hold(job->lock);
-      // A slot is free once the segment it held went to the sink.
-      job->changed.wait(hold, [job] {
-        return job->stop || job->next >= job->input->segments ||
-               job->next < job->written + job->slotCount;
-      });
-      if (job->stop || job->next >= job->input->segments)
-        return;
-      k = job->next++;
-      slot = &job->slots[k % job->slotCount];
-      slot->segment = k;
-      slot->state = kBusy;
-    }
-    const int ok = CompressSegment(*job, *compressors, k, slot);
-    {
-      std::lock_guard<std::mutex> hold(job->lock);
-      slot->state = ok ? kDone : kFailed;
-    }
-    job->changed.notify_all();
-  }
+int DoSegment(void* context, size_t worker, size_t k, size_t slot) {
+  const Job& job = *static_cast<const Job*>(context);
+  return CompressSegment(job, job.compressors[worker], k, &job.slots[slot]);
 }
 
 void PutBigEndian32(unsigned char* out, uint32_t v) {
@@ -104,7 +73,10 @@ void PutBigEndian32(unsigned char* out, uint32_t v) {
 }
 
 // Hands segment k (done, in its slot) to the sink with the stream's header or trailer.
-int Emit(const Job& job, size_t k, Slot* slot, uLong* adler, StreamSink sink, void* context) {
+int Emit(void* context, size_t k, size_t slotIndex) {
+  Job& job = *static_cast<Job*>(context);
+  Slot* const slot = &job.slots[slotIndex];
+  uLong* const adler = &job.adler;
   *adler = adler32_combine(*adler, slot->adler, static_cast<z_off_t>(slot->inputBytes));
   unsigned char* begin = slot->output + kHeaderRoom;
   size_t length = slot->outputBytes;
@@ -117,7 +89,7 @@ int Emit(const Job& job, size_t k, Slot* slot, uLong* adler, StreamSink sink, vo
     PutBigEndian32(begin + length, static_cast<uint32_t>(*adler));
     length += 4;
   }
-  return sink(context, begin, length);
+  return job.sink(job.sinkContext, begin, length);
 }
 
 void FreeSlots(Slot* slots, size_t count) {
@@ -214,8 +186,7 @@ int WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t l
   if (threads > kMaxThreads)
     threads = kMaxThreads;
 
-  // One set of compressors per thread; two slots per thread let a thread go on while the
-  // segment before its own is still being compressed.
+  // One set of compressors per thread.
   Compressors compressors[kMaxThreads] = {};
   size_t have = 0;
   for (; have < threads; ++have) {
@@ -230,58 +201,22 @@ int WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t l
     }
   }
   threads = have;
+  // Two slots per thread let a thread go on while the segment before its own is still being
+  // compressed.
+  const size_t slotCount = threads * 2 < input->segments ? threads * 2 : input->segments;
   Job job;
   job.input = input;
   job.levelCount = levelCount;
   job.outputRoom = bound;
-  job.slotCount = threads * 2 < input->segments ? threads * 2 : input->segments;
   job.slots =
-      threads > 0 ? AllocSlots(job.slotCount, *input, kHeaderRoom + bound + kTailRoom) : nullptr;
-
-  std::thread workers[kMaxThreads];
-  size_t started = 0;
-  if (job.slots != nullptr && threads > 1) {
-    for (; started < threads; ++started) {
-      try {
-        workers[started] = std::thread(Work, &job, &compressors[started]);
-      } catch (const std::system_error&) {
-        break; // go on with the threads that did start
-      }
-    }
-  }
-
-  int result = job.slots != nullptr ? 1 : 0;
-  uLong adler = adler32(0, nullptr, 0);
-  for (size_t k = 0; result && k < input->segments; ++k) {
-    Slot* const slot = &job.slots[k % job.slotCount];
-    if (started == 0) {
-      // No second thread: this one compresses each segment itself.
-      slot->segment = k;
-      slot->state = CompressSegment(job, compressors[0], k, slot) ? kDone : kFailed;
-    } else {
-      std::unique_lock<std::mutex> hold(job.lock);
-      job.changed.wait(hold, [slot, k] {
-        return slot->segment == k && (slot->state == kDone || slot->state == kFailed);
-      });
-    }
-    if (slot->state != kDone || !Emit(job, k, slot, &adler, sink, sinkContext))
-      result = 0;
-    {
-      std::lock_guard<std::mutex> hold(job.lock);
-      slot->state = kFree;
-      ++job.written;
-    }
-    job.changed.notify_all();
-  }
-
-  {
-    std::lock_guard<std::mutex> hold(job.lock);
-    job.stop = true;
-  }
-  job.changed.notify_all();
-  for (size_t i = 0; i < started; ++i)
-    workers[i].join();
-  FreeSlots(job.slots, job.slotCount);
+      threads > 0 ? AllocSlots(slotCount, *input, kHeaderRoom + bound + kTailRoom) : nullptr;
+  job.compressors = compressors;
+  job.adler = adler32(0, nullptr, 0);
+  job.sink = sink;
+  job.sinkContext = sinkContext;
+  const OrderedWork work = {input->segments, slotCount, DoSegment, Emit, &job};
+  const int result = job.slots != nullptr && DoInOrder(&work, threads) ? 1 : 0;
+  FreeSlots(job.slots, slotCount);
   for (size_t t = 0; t < have; ++t)
     for (size_t i = 0; i < levelCount; ++i)
       libdeflate_free_compressor(compressors[t].at[i]);
