@@ -2,12 +2,10 @@
 
 #include "base/file_offset.h"
 #include "image/file_signature.h"
+#include "image/jpeg_errors.h"
 #include "image/jpeg_guard.h"
-#include "image/jpeg_huffman_fit.h"
-#include "image/jpeg_meta_write.h"
 #include "image/no_inline.h"
 #include "image/orient_image.h"
-#include "image/over_white.h"
 #include "image/row_progress.h"
 
 #include <climits>
@@ -21,30 +19,6 @@
 #include <jpeglib.h>
 
 namespace {
-
-// The standard error manager with one routine replaced: a fatal error prints the library's
-// message like the standard manager does and then returns to the codec instead of ending the
-// process. Warnings keep the standard handling (a line on the standard error stream).
-struct JpegErrorManager {
-  jpeg_error_mgr pub;
-  jmp_buf jump;
-};
-
-void ReturnToCodec(j_common_ptr cinfo) {
-  (*cinfo->err->output_message)(cinfo);
-  JpegErrorManager* manager = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-  longjmp(manager->jump, 1);
-}
-
-void LimitLibraryMemory(j_common_ptr cinfo) {
-#ifdef QUILLET_FUZZ_MAX_PIXEL_BYTES
-  // Fuzzing builds only: whole-image coefficient buffers above the cap fail with a library
-  // error (no backing store) instead of tripping the fuzzer's allocation limit.
-  cinfo->mem->max_memory_to_use = static_cast<long>(QUILLET_FUZZ_MAX_PIXEL_BYTES);
-#else
-  (void)cinfo;
-#endif
-}
 
 // The library's own whole-picture buffers (progressive and multi-scan files) stay within the
 // memory a picture may take: beyond it the library fails instead of claiming memory that is
@@ -210,91 +184,6 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   return TurnUpright(image, orientation);
 }
 
-// ----- writer
-
-// Hands libjpeg every row of the picture, the file's first scanline (the ImageBuffer's last
-// row) first; a picture with alpha is laid over white row by row.
-void CompressRows(j_compress_ptr cinfo, const ImageBuffer* image, bool direct, bool gray,
-                  unsigned char* row) {
-  const size_t width = static_cast<size_t>(image->width);
-  const size_t height = static_cast<size_t>(image->height);
-  const size_t rowBytes = width * 4;
-  JSAMPROW rows[1] = {row};
-  if (direct) {
-    while (cinfo->next_scanline < cinfo->image_height) {
-      // libjpeg only reads the rows it is given.
-      rows[0] =
-          const_cast<JSAMPROW>(image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes);
-      jpeg_write_scanlines(cinfo, rows, 1);
-    }
-  } else if (gray) {
-    while (cinfo->next_scanline < cinfo->image_height) {
-      const unsigned char* s = image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes;
-      for (size_t x = 0; x < width; ++x, s += 4)
-        row[x] = s[0];
-      jpeg_write_scanlines(cinfo, rows, 1);
-    }
-  } else if (HasAlpha(image) != 0) {
-    while (cinfo->next_scanline < cinfo->image_height) {
-      RgbaOverWhiteToRgb(image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes, width,
-                         row);
-      jpeg_write_scanlines(cinfo, rows, 1);
-    }
-  } else {
-    while (cinfo->next_scanline < cinfo->image_height) {
-      const unsigned char* s = image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes;
-      unsigned char* d = row;
-      for (size_t x = 0; x < width; ++x, s += 4, d += 3) {
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
-      }
-      jpeg_write_scanlines(cinfo, rows, 1);
-    }
-  }
-}
-
-QUILLET_NOINLINE int EncodeJpeg(j_compress_ptr cinfo, FILE* file, const ImageBuffer* image,
-                                int quality, const ImageMetadata* meta, unsigned char* row,
-                                JpegSymbolCounter* counter) {
-  jpeg_create_compress(cinfo);
-  LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
-  const bool gray = image->channels == 1;
-  // Colour pictures go to libjpeg-turbo straight from the ImageBuffer's rows as RGBA input
-  // (alpha ignored): the same coefficients as packed RGB input, without the packing pass.
-  // Pictures with alpha are laid over white row by row instead.
-  bool direct = false;
-#ifdef JCS_EXTENSIONS
-  direct = !gray && HasAlpha(image) == 0;
-#endif
-  cinfo->image_width = static_cast<JDIMENSION>(image->width);
-  cinfo->image_height = static_cast<JDIMENSION>(image->height);
-  cinfo->input_components = gray ? 1 : direct ? 4 : 3;
-  cinfo->in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
-#ifdef JCS_EXTENSIONS
-  if (direct)
-    cinfo->in_color_space = JCS_EXT_RGBA;
-#endif
-  jpeg_set_defaults(cinfo);
-  jpeg_set_quality(cinfo, quality, TRUE);
-  SetJpegDensity(cinfo, meta);
-
-  // Huffman tables fitted to the picture, still baseline: with the standard tables files
-  // came out a fifth larger than other tools'. A first compression only counts symbols.
-  CountJpegSymbols(cinfo, counter);
-  jpeg_start_compress(cinfo, TRUE);
-  CompressRows(cinfo, image, direct, gray, row);
-  jpeg_finish_compress(cinfo);
-  FitJpegHuffmanTables(cinfo, counter); // on 0 the standard tables stay: a larger file
-
-  jpeg_stdio_dest(cinfo, file);
-  jpeg_start_compress(cinfo, TRUE);
-  WriteJpegMetadata(cinfo, meta);
-  CompressRows(cinfo, image, direct, gray, row);
-  jpeg_finish_compress(cinfo);
-  return 1;
-}
-
 } // namespace
 
 int IsJpegFile(const char* path) {
@@ -326,47 +215,5 @@ int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress, int or
   const int result = DecodeJpeg(&cinfo, file, image, progress, &guard, orientation);
   jpeg_destroy_decompress(&cinfo);
   fclose(file);
-  return result;
-}
-
-int WriteJpeg(const char* path, const ImageBuffer* image, int quality, const ImageMetadata* meta) {
-  if (path == nullptr || image == nullptr || image->pixels == nullptr ||
-      ImagePixelBytes(image->width, image->height) == 0)
-    return 0;
-  const size_t width = static_cast<size_t>(image->width);
-  if (width > SIZE_MAX / 3)
-    return 0;
-  unsigned char* const row = static_cast<unsigned char*>(calloc(width * 3, 1));
-  JpegSymbolCounter* const counter = NewJpegSymbolCounter();
-  if (row == nullptr || counter == nullptr) {
-    free(row);
-    FreeJpegSymbolCounter(counter);
-    return 0; // no file is created
-  }
-  FILE* const file = fopen(path, "wb");
-  if (file == nullptr) {
-    free(row);
-    FreeJpegSymbolCounter(counter);
-    return 0;
-  }
-
-  jpeg_compress_struct cinfo;
-  JpegErrorManager manager;
-  memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = jpeg_std_error(&manager.pub);
-  manager.pub.error_exit = ReturnToCodec;
-  if (setjmp(manager.jump) != 0) {
-    jpeg_destroy_compress(&cinfo);
-    fclose(file);
-    free(row);
-    FreeJpegSymbolCounter(counter);
-    return 0;
-  }
-  int result = EncodeJpeg(&cinfo, file, image, quality, meta, row, counter);
-  if (fclose(file) != 0)
-    result = 0;
-  jpeg_destroy_compress(&cinfo);
-  free(row);
-  FreeJpegSymbolCounter(counter);
   return result;
 }

@@ -343,21 +343,31 @@ void CountJpegSymbols(j_compress_ptr cinfo, JpegSymbolCounter* counter) {
   cinfo->dest = &c->pub;
 }
 
-int FitJpegHuffmanTables(j_compress_ptr cinfo, JpegSymbolCounter* counter) {
+int EndJpegSymbolCount(j_compress_ptr cinfo, JpegSymbolCounter* counter) {
   cinfo->dest = nullptr;
-  if (counter->broken || counter->phase != kDone || counter->blocksLeft != 0)
-    return 0;
+  return counter->broken || counter->phase != kDone || counter->blocksLeft != 0 ? 0 : 1;
+}
+
+void AddJpegSymbolCounts(const JpegSymbolCounter* counter, JpegSymbolCounts* totals) {
+  for (int t = 0; t < NUM_HUFF_TBLS; ++t)
+    for (int i = 0; i < 256; ++i) {
+      totals->dc[t][i] += counter->dcCount[t][i];
+      totals->ac[t][i] += counter->acCount[t][i];
+    }
+}
+
+int FitJpegHuffmanTables(j_compress_ptr cinfo, const JpegSymbolCounts* totals) {
   for (int t = 0; t < NUM_HUFF_TBLS; ++t) {
-    if (AnyCount(counter->dcCount[t]) && cinfo->dc_huff_tbl_ptrs[t] == nullptr)
+    if (AnyCount(totals->dc[t]) && cinfo->dc_huff_tbl_ptrs[t] == nullptr)
       return 0;
-    if (AnyCount(counter->acCount[t]) && cinfo->ac_huff_tbl_ptrs[t] == nullptr)
+    if (AnyCount(totals->ac[t]) && cinfo->ac_huff_tbl_ptrs[t] == nullptr)
       return 0;
   }
   for (int t = 0; t < NUM_HUFF_TBLS; ++t) {
-    if (AnyCount(counter->dcCount[t]))
-      FitTable(counter->dcCount[t], cinfo->dc_huff_tbl_ptrs[t]);
-    if (AnyCount(counter->acCount[t]))
-      FitTable(counter->acCount[t], cinfo->ac_huff_tbl_ptrs[t]);
+    if (AnyCount(totals->dc[t]))
+      FitTable(totals->dc[t], cinfo->dc_huff_tbl_ptrs[t]);
+    if (AnyCount(totals->ac[t]))
+      FitTable(totals->ac[t], cinfo->ac_huff_tbl_ptrs[t]);
   }
   return 1;
 }

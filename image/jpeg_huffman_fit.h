@@ -6,12 +6,19 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
 
 struct JpegSymbolCounter;
+
+// Symbols counted per table, summed over every part of a picture that was counted.
+struct JpegSymbolCounts {
+  int64_t dc[NUM_HUFF_TBLS][256];
+  int64_t ac[NUM_HUFF_TBLS][256];
+};
 
 // A counter of its own (about 1 MB, nothing of it shared); nullptr when out of memory.
 JpegSymbolCounter* NewJpegSymbolCounter();
@@ -21,6 +28,12 @@ void FreeJpegSymbolCounter(JpegSymbolCounter* counter);
 void CountJpegSymbols(j_compress_ptr cinfo, JpegSymbolCounter* counter);
 
 // After jpeg_finish_compress of the counted compression: the counter is taken off cinfo (its
-// destination is null again) and, when the coded data read back whole, cinfo's Huffman tables
-// are replaced by ones fitted to the counts: 1. Else the tables stay as they were: 0.
-int FitJpegHuffmanTables(j_compress_ptr cinfo, JpegSymbolCounter* counter);
+// destination is null again). 1 when the coded data read back whole: its counts are whole.
+int EndJpegSymbolCount(j_compress_ptr cinfo, JpegSymbolCounter* counter);
+
+// Adds a whole count's counts to totals.
+void AddJpegSymbolCounts(const JpegSymbolCounter* counter, JpegSymbolCounts* totals);
+
+// After jpeg_set_defaults: cinfo's Huffman tables are replaced by ones fitted to totals: 1.
+// 0 when a counted table is not one cinfo has; its tables then stay as they were.
+int FitJpegHuffmanTables(j_compress_ptr cinfo, const JpegSymbolCounts* totals);

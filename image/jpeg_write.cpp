@@ -1,0 +1,438 @@
+#include "image/jpeg_codec.h"
+
+#include "image/codec_threads.h"
+#include "image/jpeg_errors.h"
+#include "image/jpeg_huffman_fit.h"
+#include "image/jpeg_meta_write.h"
+#include "image/no_inline.h"
+#include "image/ordered_work.h"
+#include "image/over_white.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include <jerror.h>
+
+// The picture is compressed in horizontal bands, each on a thread of its own, twice: once to
+// count the symbols that fit the Huffman tables to the picture, once with those tables for
+// the file. A band is compressed as a picture of its own; in the file the bands follow one
+// another with a restart marker between them, as libjpeg writes a picture whose restart
+// interval is one band: the decoder starts its DC predictions anew there, as each band's
+// compression did. A small picture, or a machine of one core, makes one band: no restarts.
+
+namespace {
+
+// Fewer MCU rows than this per band gain less than their restart marker costs.
+const size_t kMinBandMcuRows = 16;
+// A restart interval is a 16-bit count of MCUs.
+const size_t kMaxRestartInterval = 65535;
+
+// How the picture is cut: bands of bandRows file rows (a whole number of MCU rows), the last
+// one possibly shorter.
+struct BandPlan {
+  size_t bands;
+  size_t bandRows;
+  unsigned restartInterval; // MCUs per band; 0 for one band
+};
+
+// Everything a band's compression needs, shared read-only by the threads.
+struct JpegJob {
+  const ImageBuffer* image;
+  int quality;
+  const ImageMetadata* meta;
+  BandPlan plan;
+  bool fitted; // tables fitted to totals; else the standard tables
+  JpegSymbolCounts totals;
+};
+
+void LimitLibraryMemory(j_common_ptr cinfo) {
+#ifdef QUILLET_FUZZ_MAX_PIXEL_BYTES
+  // Fuzzing builds only: whole-image coefficient buffers above the cap fail with a library
+  // error (no backing store) instead of tripping the fuzzer's allocation limit.
+  cinfo->mem->max_memory_to_use = static_cast<long>(QUILLET_FUZZ_MAX_PIXEL_BYTES);
+#else
+  (void)cinfo;
+#endif
+}
+
+bool IsGray(const ImageBuffer* image) { return image->channels == 1; }
+
+// Colour pictures go to libjpeg-turbo straight from the ImageBuffer's rows as RGBA input
+// (alpha ignored): the same coefficients as packed RGB input, without the packing pass.
+// Pictures with alpha are laid over white row by row instead.
+bool IsDirect(const ImageBuffer* image) {
+#ifdef JCS_EXTENSIONS
+  return !IsGray(image) && HasAlpha(image) == 0;
+#else
+  (void)image;
+  return false;
+#endif
+}
+
+// The settings every band shares: the picture's, with its height rows.
+void SetUp(j_compress_ptr cinfo, const JpegJob& job, size_t rows) {
+  const ImageBuffer* const image = job.image;
+  const bool gray = IsGray(image), direct = IsDirect(image);
+  cinfo->image_width = static_cast<JDIMENSION>(image->width);
+  cinfo->image_height = static_cast<JDIMENSION>(rows);
+  cinfo->input_components = gray ? 1 : direct ? 4 : 3;
+  cinfo->in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+#ifdef JCS_EXTENSIONS
+  if (direct)
+    cinfo->in_color_space = JCS_EXT_RGBA;
+#endif
+  jpeg_set_defaults(cinfo);
+  jpeg_set_quality(cinfo, job.quality, TRUE);
+  SetJpegDensity(cinfo, job.meta);
+}
+
+// Bands as many as the codec may use threads, each a whole number of MCU rows and at most a
+// restart interval's MCUs.
+BandPlan PlanBands(const ImageBuffer* image, j_compress_ptr settings) {
+  int hMax = 1, vMax = 1;
+  for (int c = 0; c < settings->num_components; ++c) {
+    hMax =
+        settings->comp_info[c].h_samp_factor > hMax ? settings->comp_info[c].h_samp_factor : hMax;
+    vMax =
+        settings->comp_info[c].v_samp_factor > vMax ? settings->comp_info[c].v_samp_factor : vMax;
+  }
+  const size_t mcuWidth = static_cast<size_t>(hMax) * DCTSIZE;
+  const size_t mcuHeight = static_cast<size_t>(vMax) * DCTSIZE;
+  const size_t mcusPerRow = (static_cast<size_t>(image->width) + mcuWidth - 1) / mcuWidth;
+  const size_t mcuRows = (static_cast<size_t>(image->height) + mcuHeight - 1) / mcuHeight;
+  size_t bands = CodecThreadCount();
+  if (bands > mcuRows / kMinBandMcuRows)
+    bands = mcuRows / kMinBandMcuRows;
+  BandPlan plan = {1, static_cast<size_t>(image->height), 0};
+  if (bands < 2 || mcusPerRow > kMaxRestartInterval)
+    return plan;
+  size_t bandMcuRows = (mcuRows + bands - 1) / bands;
+  if (bandMcuRows * mcusPerRow > kMaxRestartInterval)
+    bandMcuRows = kMaxRestartInterval / mcusPerRow;
+  plan.bands = (mcuRows + bandMcuRows - 1) / bandMcuRows;
+  plan.bandRows = bandMcuRows * mcuHeight;
+  plan.restartInterval = static_cast<unsigned>(bandMcuRows * mcusPerRow);
+  return plan;
+}
+
+// Band k as a picture of its own: file rows k x bandRows on, the ImageBuffer's rows from the
+// bottom, so a view of the same block.
+ImageBuffer BandView(const JpegJob& job, size_t k) {
+  const ImageBuffer* const image = job.image;
+  const size_t height = static_cast<size_t>(image->height);
+  const size_t first = k * job.plan.bandRows;
+  const size_t rows = height - first < job.plan.bandRows ? height - first : job.plan.bandRows;
+  ImageBuffer band = *image;
+  band.pixels = image->pixels + (height - first - rows) * static_cast<size_t>(image->width) * 4;
+  band.height = static_cast<int32_t>(rows);
+  return band;
+}
+
+// Hands libjpeg every row of the picture, the file's first scanline (the ImageBuffer's last
+// row) first; a picture with alpha is laid over white row by row.
+void CompressRows(j_compress_ptr cinfo, const ImageBuffer* image, unsigned char* row) {
+  const size_t width = static_cast<size_t>(image->width);
+  const size_t height = static_cast<size_t>(image->height);
+  const size_t rowBytes = width * 4;
+  JSAMPROW rows[1] = {row};
+  if (IsDirect(image)) {
+    while (cinfo->next_scanline < cinfo->image_height) {
+      // libjpeg only reads the rows it is given.
+      rows[0] =
+          const_cast<JSAMPROW>(image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes);
+      jpeg_write_scanlines(cinfo, rows, 1);
+    }
+  } else if (IsGray(image)) {
+    while (cinfo->next_scanline < cinfo->image_height) {
+      const unsigned char* s = image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes;
+      for (size_t x = 0; x < width; ++x, s += 4)
+        row[x] = s[0];
+      jpeg_write_scanlines(cinfo, rows, 1);
+    }
+  } else if (HasAlpha(image) != 0) {
+    while (cinfo->next_scanline < cinfo->image_height) {
+      RgbaOverWhiteToRgb(image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes, width,
+                         row);
+      jpeg_write_scanlines(cinfo, rows, 1);
+    }
+  } else {
+    while (cinfo->next_scanline < cinfo->image_height) {
+      const unsigned char* s = image->pixels + (height - 1 - cinfo->next_scanline) * rowBytes;
+      unsigned char* d = row;
+      for (size_t x = 0; x < width; ++x, s += 4, d += 3) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+      }
+      jpeg_write_scanlines(cinfo, rows, 1);
+    }
+  }
+}
+
+// ----- a band's compressed bytes, kept in memory until the file takes them in order
+
+struct BandOutput {
+  jpeg_destination_mgr pub; // first, so libjpeg's pointer to it is a pointer to the output
+  unsigned char* data;
+  size_t capacity;
+  size_t length;
+};
+
+const size_t kFirstOutputBytes = size_t{1} << 16;
+
+// Room for more: the buffer doubled with its first written bytes kept; libjpeg's error when
+// there is none.
+void Grow(j_compress_ptr cinfo, BandOutput* out, size_t written) {
+  const size_t capacity = out->capacity < kFirstOutputBytes ? kFirstOutputBytes : out->capacity * 2;
+  unsigned char* const data = capacity > out->capacity
+                                  ? static_cast<unsigned char*>(realloc(out->data, capacity))
+                                  : nullptr;
+  if (data == nullptr) {
+    cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
+    (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+    return; // not reached
+  }
+  out->data = data;
+  out->capacity = capacity;
+  out->pub.next_output_byte = data + written;
+  out->pub.free_in_buffer = capacity - written;
+}
+
+// A slot's buffer is used again from its start by the next band that has it.
+void StartOutput(j_compress_ptr cinfo) {
+  BandOutput* const out = reinterpret_cast<BandOutput*>(cinfo->dest);
+  out->length = 0;
+  out->pub.next_output_byte = out->data;
+  out->pub.free_in_buffer = out->capacity;
+  if (out->capacity == 0)
+    Grow(cinfo, out, 0);
+}
+
+// libjpeg hands the whole buffer over as written, whatever free_in_buffer says.
+boolean GrowOutput(j_compress_ptr cinfo) {
+  BandOutput* const out = reinterpret_cast<BandOutput*>(cinfo->dest);
+  Grow(cinfo, out, out->capacity);
+  return TRUE;
+}
+
+void EndOutput(j_compress_ptr cinfo) {
+  BandOutput* const out = reinterpret_cast<BandOutput*>(cinfo->dest);
+  out->length = out->capacity - out->pub.free_in_buffer;
+}
+
+// ----- the two passes over the bands
+
+// One per slot: a band's counter, or its compressed bytes.
+struct Slot {
+  JpegSymbolCounter* counter;
+  bool whole;
+  BandOutput output;
+};
+
+struct Pass {
+  JpegJob* job;
+  Slot* slots;
+  bool counting;
+  FILE* file;
+};
+
+// Everything that may raise a libjpeg error for band k, in a frame of its own.
+QUILLET_NOINLINE int CompressBand(j_compress_ptr cinfo, const Pass& pass, size_t k, Slot* slot,
+                                  unsigned char* row) {
+  const JpegJob& job = *pass.job;
+  const ImageBuffer band = BandView(job, k);
+  jpeg_create_compress(cinfo);
+  LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
+  SetUp(cinfo, job, static_cast<size_t>(band.height));
+  if (pass.counting) {
+    CountJpegSymbols(cinfo, slot->counter);
+  } else {
+    if (job.fitted)
+      FitJpegHuffmanTables(cinfo, &job.totals);
+    slot->output.pub.init_destination = StartOutput;
+    slot->output.pub.empty_output_buffer = GrowOutput;
+    slot->output.pub.term_destination = EndOutput;
+    cinfo->dest = &slot->output.pub;
+  }
+  jpeg_start_compress(cinfo, TRUE);
+  if (!pass.counting && k == 0)
+    WriteJpegMetadata(cinfo, job.meta);
+  CompressRows(cinfo, &band, row);
+  jpeg_finish_compress(cinfo);
+  if (pass.counting)
+    slot->whole = EndJpegSymbolCount(cinfo, slot->counter) != 0;
+  return 1;
+}
+
+int DoBand(void* context, size_t, size_t k, size_t slotIndex) {
+  const Pass& pass = *static_cast<const Pass*>(context);
+  unsigned char* const row =
+      static_cast<unsigned char*>(calloc(static_cast<size_t>(pass.job->image->width) * 3, 1));
+  if (row == nullptr)
+    return 0;
+  jpeg_compress_struct cinfo;
+  JpegErrorManager manager;
+  memset(&cinfo, 0, sizeof cinfo);
+  cinfo.err = jpeg_std_error(&manager.pub);
+  manager.pub.error_exit = ReturnToCodec;
+  if (setjmp(manager.jump) != 0) {
+    jpeg_destroy_compress(&cinfo);
+    free(row);
+    return 0;
+  }
+  const int ok = CompressBand(&cinfo, pass, k, &pass.slots[slotIndex], row);
+  jpeg_destroy_compress(&cinfo);
+  free(row);
+  return ok;
+}
+
+// A count that did not read back whole leaves every band with the standard tables.
+int TakeCount(void* context, size_t, size_t slotIndex) {
+  const Pass& pass = *static_cast<const Pass*>(context);
+  const Slot& slot = pass.slots[slotIndex];
+  if (slot.whole)
+    AddJpegSymbolCounts(slot.counter, &pass.job->totals);
+  else
+    pass.job->fitted = false;
+  return 1;
+}
+
+uint16_t BigEndian16(const unsigned char* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// Where the scan header (SOS) starts in a band's bytes, and where the frame header's height
+// is; 0 when the bytes are not the markers libjpeg writes.
+bool FindHeaders(const BandOutput& out, size_t* sos, size_t* height) {
+  size_t at = 2; // after SOI
+  *height = 0;
+  while (at + 4 <= out.length && out.data[at] == 0xFF) {
+    const unsigned marker = out.data[at + 1];
+    const size_t length = BigEndian16(out.data + at + 2);
+    if (marker == 0xDA) {
+      *sos = at;
+      return *height != 0 && at + 2 + length <= out.length;
+    }
+    if (marker == 0xC0 && length >= 7)
+      *height = at + 5; // FF C0, length, precision, then the height
+    at += 2 + length;
+  }
+  return false;
+}
+
+// Band k's bytes in the file: the first band's headers (the height the picture's, a restart
+// interval when there are bands after it), each later band's coded data after a restart
+// marker, and the end marker after the last.
+int TakeBand(void* context, size_t k, size_t slotIndex) {
+  const Pass& pass = *static_cast<const Pass*>(context);
+  const JpegJob& job = *pass.job;
+  BandOutput& out = pass.slots[slotIndex].output;
+  size_t sos = 0, height = 0;
+  if (!FindHeaders(out, &sos, &height) || out.length < sos + 4 ||
+      BigEndian16(out.data + out.length - 2) != 0xFFD9)
+    return 0;
+  const size_t data = sos + 2 + BigEndian16(out.data + sos + 2);
+  const size_t end = out.length - 2; // before the band's end marker
+  if (data > end)
+    return 0;
+  FILE* const file = pass.file;
+  if (k == 0) {
+    out.data[height] = static_cast<unsigned char>(job.image->height >> 8);
+    out.data[height + 1] = static_cast<unsigned char>(job.image->height & 0xFF);
+    if (fwrite(out.data, 1, sos, file) != sos)
+      return 0;
+    if (job.plan.bands > 1) {
+      const unsigned char dri[6] = {0xFF,
+                                    0xDD,
+                                    0x00,
+                                    0x04,
+                                    static_cast<unsigned char>(job.plan.restartInterval >> 8),
+                                    static_cast<unsigned char>(job.plan.restartInterval & 0xFF)};
+      if (fwrite(dri, 1, sizeof dri, file) != sizeof dri)
+        return 0;
+    }
+    if (fwrite(out.data + sos, 1, data - sos, file) != data - sos)
+      return 0;
+  } else {
+    const unsigned char rst[2] = {0xFF, static_cast<unsigned char>(0xD0 + ((k - 1) & 7))};
+    if (fwrite(rst, 1, 2, file) != 2)
+      return 0;
+  }
+  if (fwrite(out.data + data, 1, end - data, file) != end - data)
+    return 0;
+  const unsigned char eoi[2] = {0xFF, 0xD9};
+  return k + 1 < job.plan.bands || fwrite(eoi, 1, 2, file) == 2;
+}
+
+void FreeSlots(Slot* slots, size_t count) {
+  for (size_t i = 0; slots != nullptr && i < count; ++i) {
+    FreeJpegSymbolCounter(slots[i].counter);
+    free(slots[i].output.data);
+  }
+  free(slots);
+}
+
+// The plan, from the settings every band shares; 0 when libjpeg refuses them.
+QUILLET_NOINLINE int PlanGuarded(j_compress_ptr cinfo, JpegJob* job) {
+  jpeg_create_compress(cinfo);
+  SetUp(cinfo, *job, static_cast<size_t>(job->image->height));
+  job->plan = PlanBands(job->image, cinfo);
+  return 1;
+}
+
+int Plan(JpegJob* job) {
+  jpeg_compress_struct cinfo;
+  JpegErrorManager manager;
+  memset(&cinfo, 0, sizeof cinfo);
+  cinfo.err = jpeg_std_error(&manager.pub);
+  manager.pub.error_exit = ReturnToCodec;
+  if (setjmp(manager.jump) != 0) {
+    jpeg_destroy_compress(&cinfo);
+    return 0;
+  }
+  const int ok = PlanGuarded(&cinfo, job);
+  jpeg_destroy_compress(&cinfo);
+  return ok;
+}
+
+} // namespace
+
+int WriteJpeg(const char* path, const ImageBuffer* image, int quality, const ImageMetadata* meta) {
+  if (path == nullptr || image == nullptr || image->pixels == nullptr ||
+      ImagePixelBytes(image->width, image->height) == 0 ||
+      static_cast<size_t>(image->width) > SIZE_MAX / 3)
+    return 0;
+  JpegJob* const job = static_cast<JpegJob*>(calloc(1, sizeof(JpegJob)));
+  if (job == nullptr)
+    return 0;
+  job->image = image;
+  job->quality = quality;
+  job->meta = meta;
+  job->fitted = true;
+  const size_t threads = CodecThreadCount();
+  Slot* slots = nullptr;
+  size_t slotCount = 0;
+  if (Plan(job) != 0) {
+    slotCount = threads < job->plan.bands ? threads : job->plan.bands;
+    slots = static_cast<Slot*>(calloc(slotCount, sizeof(Slot)));
+  }
+  bool ready = slots != nullptr;
+  for (size_t i = 0; ready && i < slotCount; ++i)
+    ready = (slots[i].counter = NewJpegSymbolCounter()) != nullptr;
+  FILE* const file = ready ? fopen(path, "wb") : nullptr;
+  int result = 0;
+  if (file != nullptr) {
+    // Tables fitted to the picture, still baseline: with the standard tables files came out
+    // a fifth larger than other tools'.
+    Pass count = {job, slots, true, nullptr};
+    const OrderedWork counting = {job->plan.bands, slotCount, DoBand, TakeCount, &count};
+    result = DoInOrder(&counting, threads);
+    Pass write = {job, slots, false, file};
+    const OrderedWork writing = {job->plan.bands, slotCount, DoBand, TakeBand, &write};
+    result = result && DoInOrder(&writing, threads);
+    if (fclose(file) != 0)
+      result = 0;
+  }
+  FreeSlots(slots, slotCount);
+  free(job);
+  return result;
+}
