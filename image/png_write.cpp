@@ -21,13 +21,14 @@
 
 namespace {
 
-// Segments take libdeflate's levels 10, 7 and 6 in turn. Against zlib's level 9 (with
-// Z_FILTERED, as ImageMagick writes), level 10 alone gives 6 to 7 % less but needs half of
-// zlib's processor time on a photo; levels 6 and 7 alone are about 1 % smaller on a noisy
-// photo but 1 to 3 % larger on smooth content (a decoded JPEG), in a tenth of the time. With
-// each segment's filtering chosen on a sample, the mix gives about 3 % less on both in a
-// quarter of zlib's processor time, which two cores halve.
-const int kDeflateLevels[3] = {10, 7, 6};
+// Segments take libdeflate's levels 7, 7 and 6 in turn. Against zlib's level 9 (with
+// Z_FILTERED, as ImageMagick writes), level 10 gives 6 to 7 % less but needs half of zlib's
+// processor time on a photo; levels 6 and 7 are about 1 % smaller on a noisy photo, and a
+// little smaller still on smooth content (a decoded JPEG) once each segment's filtering is
+// chosen on a sample, in a tenth of the time, which two cores halve. Level 10 in every third
+// segment gave 2 % more on the benchmark's pictures for 60 % more time: what a user waits
+// for matters more here than the last percent.
+const int kDeflateLevels[3] = {7, 7, 6};
 // About 2 MB of filtered rows per segment: a segment's first 32 KB compress without history,
 // which costs well under 0.1 % at this size.
 const size_t kSegmentBytes = 2u << 20;

@@ -39,7 +39,7 @@ TEST(ConvertReport, SameResultsAndFilesWithEveryReportOnTheCallingThread) {
   const std::string png = dir.File("big.png");
   {
     Image picture;
-    FillPicture(&picture, 1600, 1000, 3);
+    FillPicture(&picture, 3200, 2000, 3);
     ASSERT_EQ(WritePng(png.c_str(), &picture.b), 1);
   }
   struct Case {
@@ -74,7 +74,7 @@ TEST(ConvertReport, SameResultsAndFilesWithEveryReportOnTheCallingThread) {
       EXPECT_FALSE(Exists(target));
       continue;
     }
-    // Compressing 1600 x 1000 pixels takes far longer than one report interval.
+    // Compressing 3200 x 2000 pixels takes far longer than one report interval.
     if (c.to == kImagePng) {
       EXPECT_GE(heard.shares.size(), 2u);
     } else { // a PNG holds the time it was written
