@@ -7,13 +7,21 @@
 namespace {
 
 const size_t kBufferBytes = 1 << 16;
-const int kPeekBits = 16; // the longest Huffman code
+const int kLongestCode = 16;
+// Codes up to this long are looked up in one step; a table this small stays in the nearest
+// cache, which the decoding's speed hangs on. Longer codes are rare: found by length.
+const int kFastBits = 10;
 
 enum Phase { kMarker, kMarkerCode, kLengthHigh, kLengthLow, kSegment, kData, kDone };
 
-// Symbol and code length for every 16-bit prefix; length 0 where no code starts.
+// A table's canonical codes: symbol and code length for every kFastBits-bit prefix (length 0
+// where the code is longer); for each length, the largest code (-1: none) and where its
+// symbols start in values.
 struct Lookup {
-  uint16_t entry[1 << kPeekBits];
+  uint16_t fast[1 << kFastBits];
+  int32_t largest[kLongestCode + 1];
+  int32_t first[kLongestCode + 1]; // values index of the length's first code, less that code
+  uint8_t values[256];
 };
 
 } // namespace
@@ -52,22 +60,28 @@ namespace {
 
 // Canonical codes of a table in the file's form (counts per length, then the symbols).
 bool BuildLookup(const JHUFF_TBL* table, Lookup* lookup) {
-  memset(lookup->entry, 0, sizeof lookup->entry);
+  memset(lookup->fast, 0, sizeof lookup->fast);
   if (table == nullptr)
     return false;
   unsigned code = 0;
   int next = 0;
-  for (int length = 1; length <= kPeekBits; ++length) {
+  for (int length = 1; length <= kLongestCode; ++length) {
+    lookup->first[length] = next - static_cast<int32_t>(code);
     for (int i = 0; i < table->bits[length]; ++i) {
       if (next > 255 || code >= (1u << length))
         return false;
-      const unsigned first = code << (kPeekBits - length);
-      const unsigned last = (code + 1) << (kPeekBits - length);
-      const uint16_t entry = static_cast<uint16_t>((length << 8) | table->huffval[next++]);
-      for (unsigned prefix = first; prefix < last; ++prefix)
-        lookup->entry[prefix] = entry;
+      lookup->values[next] = table->huffval[next];
+      if (length <= kFastBits) {
+        const unsigned first = code << (kFastBits - length);
+        const unsigned last = (code + 1) << (kFastBits - length);
+        const uint16_t entry = static_cast<uint16_t>((length << 8) | table->huffval[next]);
+        for (unsigned prefix = first; prefix < last; ++prefix)
+          lookup->fast[prefix] = entry;
+      }
+      ++next;
       ++code;
     }
+    lookup->largest[length] = table->bits[length] > 0 ? static_cast<int32_t>(code) - 1 : -1;
     code <<= 1;
   }
   return true;
@@ -106,13 +120,23 @@ void DecodeSymbol(JpegSymbolCounter* c) {
   const bool dc = c->k == 0;
   const int table = dc ? c->dcTable[c->block] : c->acTable[c->block];
   const Lookup& lookup = dc ? c->dcLookup[table] : c->acLookup[table];
-  const uint16_t entry =
-      lookup.entry[(c->bits >> (c->bitCount - kPeekBits)) & ((1u << kPeekBits) - 1)];
-  const int length = entry >> 8;
-  const int symbol = entry & 0xFF;
+  const unsigned peek =
+      static_cast<unsigned>(c->bits >> (c->bitCount - kLongestCode)) & ((1u << kLongestCode) - 1);
+  const uint16_t entry = lookup.fast[peek >> (kLongestCode - kFastBits)];
+  int length = entry >> 8;
+  int symbol = entry & 0xFF;
   if (length == 0) {
-    c->broken = true;
-    return;
+    for (length = kFastBits + 1; length <= kLongestCode; ++length) {
+      const int32_t code = static_cast<int32_t>(peek >> (kLongestCode - length));
+      if (code <= lookup.largest[length]) {
+        symbol = lookup.values[lookup.first[length] + code];
+        break;
+      }
+    }
+    if (length > kLongestCode) {
+      c->broken = true;
+      return;
+    }
   }
   c->bitCount -= length;
   if (dc) {
