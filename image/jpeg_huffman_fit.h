@@ -1,8 +1,9 @@
 // Huffman tables fitted to one picture, as libjpeg's optimize_coding fits them, without its
 // buffer of all the picture's coefficients (three quarters of the pixel block at 4:2:0): a
 // first compression with the standard tables goes to a destination that keeps nothing but
-// reads back, as they are coded, the symbols each table codes. The tables built from those
-// counts are then used for the compression that goes to the file.
+// reads back, as they are coded, the symbols each table codes. The counts of a picture
+// compressed in parts are summed; the tables built from them are then used for the
+// compression that goes to the file.
 #pragma once
 
 #include <cstddef>

@@ -253,7 +253,7 @@ TEST(ConvertImage, AFailedWriteKeepsTheOldTargetAndLeavesNothing) {
   Image picture;
   FillGentle(&picture, 40, 30, false);
   const Bytes old = {'o', 'l', 'd'};
-  // A PNG source into a BMP is written while it is read; the rest after reading.
+  // Every target, from a BMP and from a PNG source.
   const int directions[][2] = {{kImageBmp, kImageBmp},
                                {kImagePng, kImageBmp},
                                {kImageBmp, kImagePng},

@@ -300,51 +300,60 @@ void FillSpeckled(Image* image, int width, int height, int channels) {
     }
 }
 
-// The writer compresses bands of the picture on several threads, each band one restart
-// interval, and fits its tables from their counts: the very file libjpeg writes with its own
-// fitted tables and that restart interval, for pictures of every kind, size and quality. The
-// widest gray picture makes many bands (a restart interval holds at most 65535 MCUs), more
-// than the eight restart marker numbers.
-TEST(JpegCodec, FittedTablesAreLibjpegsOwn) {
+struct FitCase {
+  int width, height, channels;
+  bool speckled;
+};
+
+// Our file for the case at quality q: the very file libjpeg writes with its own fitted tables
+// and our restart interval (the standard tables make it larger); that interval.
+unsigned ExpectLibjpegsOwnFile(const FitCase& c, int q) {
   TempDir dir;
-  struct Case {
-    int width, height, channels;
-    bool speckled;
-  };
-  const Case cases[] = {{1, 1, 3, false},      {1, 1, 1, false},      {17, 9, 3, false},
-                        {640, 480, 3, false},  {640, 480, 1, false},  {333, 1001, 4, false},
-                        {1500, 1200, 3, true}, {1500, 1200, 1, true}, {4000, 3000, 3, false},
-                        {65000, 600, 1, false}};
-  for (const Case& c : cases)
-    for (int q : {1, 80, 100}) {
-      if (c.width * c.height > 4000 * 3000 && q != 80)
-        continue;
-      Image image;
-      if (c.speckled)
-        FillSpeckled(&image, c.width, c.height, c.channels);
-      else
-        FillPicture(&image, c.width, c.height, c.channels, 3);
-      // Opaque, since a picture with alpha is laid over white first.
-      if (c.channels == 4)
-        for (size_t i = 3; i < ImagePixelBytes(image.b.width, image.b.height); i += 4)
-          image.b.pixels[i] = 255;
-      const std::string path = dir.File("ours.jpg");
-      ASSERT_EQ(WriteJpeg(path.c_str(), &image.b, q), 1);
-      const Bytes ours = ReadFile(path);
-      const std::string what = std::to_string(c.width) + "x" + std::to_string(c.height) + "x" +
-                               std::to_string(c.channels) + " q" + std::to_string(q);
-      const Markers m = ScanMarkers(ours);
-      EXPECT_EQ(ours, PlainLibjpegFile(image.b, q, dir.File("plain.jpg"), true, m.restartInterval))
-          << what;
-      EXPECT_EQ(m.sofTypes, std::vector<int>{0xC0}) << what;
-      if (c.width == 65000 && CodecThreadCount() > 1) {
-        EXPECT_EQ(m.restartInterval, 8u * 8125u) << what << ": 8 MCU rows of 8125 MCUs";
-      }
-      if (c.width >= 640) {
-        EXPECT_LT(ours.size(), PlainLibjpegFile(image.b, q, dir.File("standard.jpg"), false).size())
-            << what << ": no smaller than with the standard tables";
-      }
-    }
+  Image image;
+  if (c.speckled)
+    FillSpeckled(&image, c.width, c.height, c.channels);
+  else
+    FillPicture(&image, c.width, c.height, c.channels, 3);
+  // Opaque, since a picture with alpha is laid over white first.
+  if (c.channels == 4)
+    for (size_t i = 3; i < ImagePixelBytes(image.b.width, image.b.height); i += 4)
+      image.b.pixels[i] = 255;
+  const std::string path = dir.File("ours.jpg");
+  EXPECT_EQ(WriteJpeg(path.c_str(), &image.b, q), 1);
+  const Bytes ours = ReadFile(path);
+  const std::string what = std::to_string(c.width) + "x" + std::to_string(c.height) + "x" +
+                           std::to_string(c.channels) + " q" + std::to_string(q);
+  const Markers m = ScanMarkers(ours);
+  EXPECT_EQ(ours, PlainLibjpegFile(image.b, q, dir.File("plain.jpg"), true, m.restartInterval))
+      << what;
+  EXPECT_EQ(m.sofTypes, std::vector<int>{0xC0}) << what;
+  if (c.width >= 640) {
+    EXPECT_LT(ours.size(), PlainLibjpegFile(image.b, q, dir.File("standard.jpg"), false).size())
+        << what << ": no smaller than with the standard tables";
+  }
+  return m.restartInterval;
+}
+
+// The writer compresses bands of the picture on several threads, each band one restart
+// interval, and fits its tables from their counts: for pictures of every kind, size and
+// quality, one band or several, libjpeg's own file.
+TEST(JpegCodec, FittedTablesAreLibjpegsOwn) {
+  const FitCase cases[] = {{1, 1, 3, false},      {1, 1, 1, false},     {17, 9, 3, false},
+                           {640, 480, 3, false},  {640, 480, 1, false}, {333, 1001, 4, false},
+                           {1500, 1200, 3, true}, {1500, 1200, 1, true}};
+  for (const FitCase& c : cases)
+    for (int q : {1, 80, 100})
+      ExpectLibjpegsOwnFile(c, q);
+}
+
+// A photo's size, and the widest gray picture: a restart interval holds at most 65535 MCUs,
+// so it makes many bands, more than the eight restart marker numbers.
+TEST(JpegCodec, LargePicturesInManyBandsAreLibjpegsOwn) {
+  ExpectLibjpegsOwnFile({4000, 3000, 3, false}, 80);
+  const unsigned interval = ExpectLibjpegsOwnFile({65000, 600, 1, false}, 80);
+  if (CodecThreadCount() > 1) {
+    EXPECT_EQ(interval, 8u * 8125u) << "8 MCU rows of 8125 MCUs";
+  }
 }
 
 TEST(JpegCodec, WriteFailuresReturnZero) {
