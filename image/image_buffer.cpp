@@ -5,65 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstring>
-#endif
-
-namespace {
-
-#ifndef _WIN32
-// The number after key on the first line of file that begins with it, times unit; UINT64_MAX
-// when there is none.
-uint64_t ReadBytes(const char* file, const char* key, uint64_t unit) {
-  FILE* in = fopen(file, "r");
-  if (in == nullptr)
-    return UINT64_MAX;
-  char line[256];
-  uint64_t value = UINT64_MAX;
-  const size_t keyLength = strlen(key);
-  while (fgets(line, sizeof line, in) != nullptr) {
-    if (strncmp(line, key, keyLength) != 0)
-      continue;
-    char* end = nullptr;
-    const unsigned long long n = strtoull(line + keyLength, &end, 10);
-    if (end != line + keyLength && n <= UINT64_MAX / unit)
-      value = n * unit;
-    break;
-  }
-  fclose(in);
-  return value;
-}
-#endif
-
-// Physical memory free for use now, in bytes (at most SIZE_MAX); SIZE_MAX when unknown.
-// Natively what the kernel could hand out without swapping, page cache included (free pages
-// alone would refuse pictures on a machine whose memory holds cached files).
-size_t AvailablePhysicalBytes() {
-  uint64_t available = UINT64_MAX;
-#ifdef _WIN32
-  MEMORYSTATUSEX status;
-  status.dwLength = sizeof status;
-  if (GlobalMemoryStatusEx(&status))
-    available = status.ullAvailPhys;
-#else
-  available = ReadBytes("/proc/meminfo", "MemAvailable:", 1024);
-  if (available == UINT64_MAX) {
-    const long pages = sysconf(_SC_AVPHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0)
-      available = static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
-  }
-#endif
-  return available > SIZE_MAX ? SIZE_MAX : static_cast<size_t>(available);
-}
-
-} // namespace
-
 void InitImageBuffer(ImageBuffer* image) {
   if (image == nullptr)
     return;

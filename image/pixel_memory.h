@@ -1,4 +1,4 @@
-// Hints for the picture's memory; one file per system carries them out.
+// The picture's memory as the system sees it; one file per system.
 #pragma once
 
 #include <cstddef>
@@ -12,3 +12,6 @@ void AdviseLargePages(void* block, size_t bytes);
 // taken by the calling thread. The contents stay as they are, even where another thread is
 // writing the same pages meanwhile.
 void PopulatePages(void* begin, size_t bytes);
+
+// Physical memory free for use now, in bytes (at most SIZE_MAX); SIZE_MAX when unknown.
+size_t AvailablePhysicalBytes();

@@ -23,3 +23,11 @@ void PopulatePages(void* begin, size_t bytes) {
   for (uintptr_t p = reinterpret_cast<uintptr_t>(begin); p < end; p = (p | (page - 1)) + 1)
     __atomic_fetch_add(reinterpret_cast<unsigned char*>(p), 0, __ATOMIC_RELAXED);
 }
+
+size_t AvailablePhysicalBytes() {
+  MEMORYSTATUSEX status;
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status))
+    return SIZE_MAX;
+  return status.ullAvailPhys > SIZE_MAX ? SIZE_MAX : static_cast<size_t>(status.ullAvailPhys);
+}

@@ -1,3 +1,4 @@
+#include "base/file_offset.h"
 #include "image/metadata_readers.h"
 
 #include <cstdint>
@@ -159,11 +160,8 @@ bool Wanted(const unsigned char* type) {
 }
 
 bool Skip(FILE* file, uint64_t bytes) {
-#if defined(_WIN32)
-  return _fseeki64(file, static_cast<__int64>(bytes), SEEK_CUR) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(bytes), SEEK_CUR) == 0;
-#endif
+  return bytes <= static_cast<uint64_t>(INT64_MAX) &&
+         SeekFile(file, static_cast<int64_t>(bytes), SEEK_CUR) == 1;
 }
 
 // An older writer's copy of the EXIF in a text chunk would contradict the upright picture.

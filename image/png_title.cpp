@@ -1,5 +1,6 @@
 #include "image/png_title.h"
 
+#include "base/ansi_text.h"
 #include "base/cp932.h"
 
 #include <cstdint>
@@ -8,58 +9,9 @@
 #include <new>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-#endif
-
 namespace {
 
 const char kKeyword[] = "Title";
-
-// The name's characters as code points; false when they cannot be decoded.
-bool Decode(const char* name, std::vector<uint32_t>* out) {
-  const size_t length = strlen(name);
-  if (length == 0)
-    return true;
-#ifdef _WIN32
-  // Paths reach the program in the ANSI code page.
-  const int n = MultiByteToWideChar(CP_ACP, 0, name, static_cast<int>(length), nullptr, 0);
-  if (n <= 0)
-    return false;
-  std::vector<wchar_t> wide(static_cast<size_t>(n));
-  MultiByteToWideChar(CP_ACP, 0, name, static_cast<int>(length), wide.data(), n);
-  for (size_t i = 0; i < wide.size(); ++i) {
-    uint32_t c = static_cast<uint16_t>(wide[i]);
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size()) {
-      const uint32_t low = static_cast<uint16_t>(wide[i + 1]);
-      if (low >= 0xDC00 && low <= 0xDFFF)
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), ++i;
-    }
-    out->push_back(c);
-  }
-  return true;
-#else
-  iconv_t cd = iconv_open("UTF-32LE", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1))
-    return false;
-  std::vector<char> in(name, name + length);
-  std::vector<char> wide(length * 4);
-  char* src = in.data();
-  char* dst = wide.data();
-  size_t inLeft = length, outLeft = wide.size();
-  const size_t done = iconv(cd, &src, &inLeft, &dst, &outLeft);
-  iconv_close(cd);
-  if (done == static_cast<size_t>(-1))
-    return false;
-  for (size_t i = 0; i + 4 <= wide.size() - outLeft; i += 4)
-    out->push_back(static_cast<unsigned char>(wide[i]) |
-                   (static_cast<uint32_t>(static_cast<unsigned char>(wide[i + 1])) << 8) |
-                   (static_cast<uint32_t>(static_cast<unsigned char>(wide[i + 2])) << 16));
-  return true;
-#endif
-}
 
 void PutUtf8(uint32_t c, std::vector<unsigned char>* out) {
   if (c < 0x80) {
@@ -107,7 +59,7 @@ int BuildTitle(const char* target, PngTextChunk* chunk) {
   std::vector<uint32_t> text;
   std::vector<unsigned char> data(kKeyword, kKeyword + sizeof kKeyword); // with its zero
   const char* const name = FileNameOf(target);
-  bool latin1 = Decode(name, &text);
+  bool latin1 = AnsiCodePoints(name, &text);
   if (!latin1) {
     // Undecodable bytes: the printable ASCII of the name only.
     text.clear();
