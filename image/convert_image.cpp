@@ -164,7 +164,8 @@ int ShareDone(RowProgress* rows, int readShare) {
   if (rows->picture == nullptr || rows->picture->height <= 0)
     return 0;
   const size_t height = static_cast<size_t>(rows->picture->height);
-  const size_t read = rows->rowsFromTop < height ? rows->rowsFromTop : height;
+  const size_t final = rows->rowsFromTop.load();
+  const size_t read = final < height ? final : height;
   return static_cast<int>(read * static_cast<size_t>(readShare) / height);
 }
 

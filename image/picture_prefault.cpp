@@ -12,8 +12,7 @@ namespace {
 const size_t kStepBytes = size_t{256} << 10;
 
 bool ReadingEnded(RowProgress* progress) {
-  std::lock_guard<std::mutex> hold(progress->lock);
-  return progress->ended != 0;
+  return progress->ended.load(std::memory_order_relaxed) != 0;
 }
 } // namespace
 

@@ -11,8 +11,7 @@ void ShowPicture(RowProgress* progress, const ImageBuffer* picture) {
 void ShowRowsFromTop(RowProgress* progress, size_t rows) {
   if (progress == nullptr)
     return;
-  std::lock_guard<std::mutex> hold(progress->lock);
-  progress->rowsFromTop = rows;
+  progress->rowsFromTop.store(rows, std::memory_order_relaxed);
 }
 
 void EndRows(RowProgress* progress, int ok) {

@@ -4,16 +4,20 @@
 
 #include "image/image_buffer.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
 
+// The rows and the end are read without the lock: the reader tells of every row, and a lock
+// it had to wait for would cost a system call each time (under Wine a round trip to its
+// server).
 struct RowProgress {
   std::mutex lock;
   std::condition_variable changed;
-  const ImageBuffer* picture = nullptr; // set once the pixel block is there
-  size_t rowsFromTop = 0;               // rows final, counted from the top row
-  int ended = 0;                        // 1: every row is final; -1: reading failed
+  const ImageBuffer* picture = nullptr; // under lock; set once the pixel block is there
+  std::atomic<size_t> rowsFromTop{0};   // rows final, counted from the top row
+  std::atomic<int> ended{0};            // 1: every row is final; -1: reading failed
 };
 
 // Reader's side; each accepts nullptr. The picture's block, width and height are set and
