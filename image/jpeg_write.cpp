@@ -426,6 +426,13 @@ int WriteJpeg(const char* path, const ImageBuffer* image, int quality, const Ima
     Pass count = {job, slots, true, nullptr};
     const OrderedWork counting = {job->plan.bands, slotCount, DoBand, TakeCount, &count};
     result = DoInOrder(&counting, threads);
+    // Room for a band at a byte per pixel, more than a photo takes even at quality 100: a
+    // growing buffer would leave each of its smaller copies in the process's memory. Only
+    // the pages written to are the process's; without the room the buffer grows.
+    const size_t room = job->plan.bandRows * static_cast<size_t>(image->width);
+    for (size_t i = 0; i < slotCount; ++i)
+      if ((slots[i].output.data = static_cast<unsigned char*>(malloc(room))) != nullptr)
+        slots[i].output.capacity = room;
     Pass write = {job, slots, false, file};
     const OrderedWork writing = {job->plan.bands, slotCount, DoBand, TakeBand, &write};
     result = result && DoInOrder(&writing, threads);
