@@ -14,6 +14,9 @@
 
 namespace {
 
+const bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+const size_t kReadBytes = size_t{256} << 10;
+
 // ----- row conversion: one tight loop per depth, no per-pixel branch on the format
 
 // bits 1, 2, 4 or 8: the leftmost pixel in the highest bits of its byte.
@@ -32,8 +35,21 @@ void ConvertPaletteRow(const unsigned char* src, unsigned char* dst, size_t widt
   }
 }
 
+// Each pixel's three bytes are loaded as one little-endian word with the next pixel's first
+// byte (so not for the last pixel, whose word would reach past the row) and stored as one:
+// a third of the work of moving them byte by byte.
 void ConvertRow24(const unsigned char* src, unsigned char* dst, size_t width) {
-  for (size_t x = 0; x < width; ++x, src += 3, dst += 4) {
+  size_t x = 0;
+  if (kLittleEndian) {
+    for (; x + 1 < width; ++x, src += 3, dst += 4) {
+      uint32_t bgr;
+      memcpy(&bgr, src, 4);
+      const uint32_t rgba =
+          ((bgr >> 16) & 0xFFu) | (bgr & 0xFF00u) | ((bgr & 0xFFu) << 16) | 0xFF000000u;
+      memcpy(dst, &rgba, 4);
+    }
+  }
+  for (; x < width; ++x, src += 3, dst += 4) {
     dst[0] = src[2];
     dst[1] = src[1];
     dst[2] = src[0];
@@ -50,10 +66,11 @@ void ConvertRow32(const unsigned char* src, unsigned char* dst, size_t width) {
   }
 }
 
-// Reads height rows of stride bytes in file order and converts them; false on a short read
-// or a bad mask. Sets channels: 4 only when an alpha mask brought some non-zero alpha.
-bool ReadRows(FILE* file, const BmpHeader& h, unsigned char* row, size_t stride,
-              ImageBuffer* image) {
+// Reads height rows of stride bytes in file order, rowsPerRead at a time into block, and
+// converts them; false on a short read or a bad mask. Sets channels: 4 only when an alpha mask
+// brought some non-zero alpha.
+bool ReadRows(FILE* file, const BmpHeader& h, unsigned char* block, size_t stride,
+              size_t rowsPerRead, ImageBuffer* image) {
   const size_t width = static_cast<size_t>(image->width);
   const size_t height = static_cast<size_t>(image->height);
   const size_t rowBytes = width * 4;
@@ -63,8 +80,13 @@ bool ReadRows(FILE* file, const BmpHeader& h, unsigned char* row, size_t stride,
     return false;
   unsigned alpha = 0;
   for (size_t n = 0; n < height; ++n) {
-    if (fread(row, 1, stride, file) != stride)
-      return false;
+    const size_t inBlock = n % rowsPerRead;
+    if (inBlock == 0) {
+      const size_t rows = height - n < rowsPerRead ? height - n : rowsPerRead;
+      if (fread(block, 1, rows * stride, file) != rows * stride)
+        return false;
+    }
+    const unsigned char* const row = block + inBlock * stride;
     unsigned char* dst = image->pixels + (h.topDown ? height - 1 - n : n) * rowBytes;
     if (masked)
       alpha |= ConvertMaskedRow(masks, row, dst, width);
@@ -122,11 +144,14 @@ int ReadBmpFile(FILE* file, ImageBuffer* image, RowProgress* progress) {
     ReadRlePixels(file, h, image);
     return 1;
   }
-  unsigned char* row = static_cast<unsigned char*>(calloc(static_cast<size_t>(stride64), 1));
-  if (row == nullptr)
+  // Rows are read about 256 KB at a time: each read is a system call, and under Wine more.
+  const size_t stride = static_cast<size_t>(stride64);
+  const size_t rowsPerRead = kReadBytes / stride > 1 ? kReadBytes / stride : 1;
+  unsigned char* block = static_cast<unsigned char*>(calloc(rowsPerRead, stride));
+  if (block == nullptr)
     return 0;
-  const bool ok = ReadRows(file, h, row, static_cast<size_t>(stride64), image);
-  free(row);
+  const bool ok = ReadRows(file, h, block, stride, rowsPerRead, image);
+  free(block);
   return ok ? 1 : 0;
 }
 
