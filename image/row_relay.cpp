@@ -9,12 +9,13 @@
 #include <thread>
 
 namespace {
-// 32 rows let the decoder run well ahead of a storing thread that meets page faults; the
-// storing thread wakes for 16 rows at a time, as each wake-up costs a system call: under
-// wine64 a 3000-row PNG made a thousand of them with 16 rows and wakes for 8, a third as
-// many with 64 and 32, and read 0.02 s sooner.
-const size_t kSlots = 32;
-const size_t kBatch = 16;
+// Up to 32 rows, in at most 1 MB, let the decoder run well ahead of a storing thread that
+// meets page faults; the storing thread wakes for half of them at a time, as each wake-up
+// costs a system call: under wine64 a 3000-row PNG made a thousand of them with 16 rows and
+// wakes for 8, a third as many with 64 and 32, and read 0.02 s sooner.
+const size_t kMaxSlots = 32;
+const size_t kMinSlots = 4;
+const size_t kRingBytes = size_t{1} << 20;
 } // namespace
 
 // The counts are atomic so that neither thread takes the lock while the other keeps up: the
@@ -28,10 +29,12 @@ struct RowRelay {
   std::condition_variable changed;
   unsigned char* ring = nullptr;
   size_t rowBytes = 0;
+  size_t slots = 0;
+  size_t batch = 0;              // rows the storing thread wakes for
   std::atomic<size_t> passed{0}; // rows given to the relay
   std::atomic<size_t> stored{0}; // rows stored
   std::atomic<bool> closing{false};
-  std::atomic<bool> storerWaits{false};  // until kBatch rows are pending, or closing
+  std::atomic<bool> storerWaits{false};  // until batch rows are pending, or closing
   std::atomic<bool> decoderWaits{false}; // until a slot is free
   RowSink sink = nullptr;
   void* context = nullptr;
@@ -48,11 +51,11 @@ void StoreRows(RowRelay* relay) {
   for (;;) {
     const size_t first = relay->stored.load();
     size_t last = relay->passed.load();
-    if (last - first < kBatch && !relay->closing.load()) {
+    if (last - first < relay->batch && !relay->closing.load()) {
       std::unique_lock<std::mutex> hold(relay->lock);
       relay->storerWaits.store(true);
       relay->changed.wait(hold, [relay, first] {
-        return relay->passed.load() - first >= kBatch || relay->closing.load();
+        return relay->passed.load() - first >= relay->batch || relay->closing.load();
       });
       relay->storerWaits.store(false);
       last = relay->passed.load();
@@ -64,7 +67,7 @@ void StoreRows(RowRelay* relay) {
     }
     // The decoder writes only slots outside [first, last) while these are stored.
     for (size_t i = first; i < last; ++i)
-      relay->sink(relay->context, i, relay->ring + (i % kSlots) * relay->rowBytes);
+      relay->sink(relay->context, i, relay->ring + (i % relay->slots) * relay->rowBytes);
     relay->stored.store(last);
     if (relay->decoderWaits.load())
       Wake(relay);
@@ -74,12 +77,15 @@ void StoreRows(RowRelay* relay) {
 } // namespace
 
 RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context) {
-  if (rowBytes == 0 || rowBytes > static_cast<size_t>(-1) / kSlots)
+  if (rowBytes == 0 || rowBytes > static_cast<size_t>(-1) / kMinSlots)
     return nullptr;
   RowRelay* const relay = new (std::nothrow) RowRelay;
   if (relay == nullptr)
     return nullptr;
-  relay->ring = static_cast<unsigned char*>(malloc(rowBytes * kSlots));
+  const size_t fit = kRingBytes / rowBytes;
+  relay->slots = fit > kMaxSlots ? kMaxSlots : fit < kMinSlots ? kMinSlots : fit;
+  relay->batch = relay->slots / 2;
+  relay->ring = static_cast<unsigned char*>(malloc(rowBytes * relay->slots));
   relay->rowBytes = rowBytes;
   relay->sink = sink;
   relay->context = context;
@@ -99,18 +105,19 @@ RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context) {
 
 unsigned char* NextRowSlot(RowRelay* relay) {
   const size_t passed = relay->passed.load();
-  if (passed - relay->stored.load() >= kSlots) {
+  if (passed - relay->stored.load() >= relay->slots) {
     std::unique_lock<std::mutex> hold(relay->lock);
     relay->decoderWaits.store(true);
-    relay->changed.wait(hold, [relay, passed] { return passed - relay->stored.load() < kSlots; });
+    relay->changed.wait(hold,
+                        [relay, passed] { return passed - relay->stored.load() < relay->slots; });
     relay->decoderWaits.store(false);
   }
-  return relay->ring + (passed % kSlots) * relay->rowBytes;
+  return relay->ring + (passed % relay->slots) * relay->rowBytes;
 }
 
 void PassRow(RowRelay* relay) {
   const size_t passed = relay->passed.fetch_add(1) + 1;
-  if (relay->storerWaits.load() && passed - relay->stored.load() >= kBatch)
+  if (relay->storerWaits.load() && passed - relay->stored.load() >= relay->batch)
     Wake(relay);
 }
 
