@@ -170,6 +170,33 @@ void CompressRows(j_compress_ptr cinfo, const ImageBuffer* image, unsigned char*
   }
 }
 
+uint16_t BigEndian16(const unsigned char* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// Where the scan header (SOS) starts in a band's first length bytes, and where the frame
+// header's height is; false until they hold the whole scan header.
+bool FindHeaders(const unsigned char* data, size_t length, size_t* sos, size_t* height) {
+  size_t at = 2; // after SOI
+  *height = 0;
+  while (at + 4 <= length && data[at] == 0xFF) {
+    const unsigned marker = data[at + 1];
+    const size_t segment = BigEndian16(data + at + 2);
+    if (marker == 0xDA) {
+      *sos = at;
+      return *height != 0 && at + 2 + segment <= length;
+    }
+    if (marker == 0xC0 && segment >= 7)
+      *height = at + 5; // FF C0, length, precision, then the height
+    at += 2 + segment;
+  }
+  return false;
+}
+
+// libjpeg's error for a write the file refused: back to the writer through its error manager.
+void FailWrite(j_compress_ptr cinfo) {
+  cinfo->err->msg_code = JERR_FILE_WRITE;
+  (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+}
+
 // ----- a band's compressed bytes, kept in memory until the file takes them in order
 
 struct BandOutput {
@@ -221,6 +248,92 @@ void EndOutput(j_compress_ptr cinfo) {
   out->length = out->capacity - out->pub.free_in_buffer;
 }
 
+// ----- the first band's bytes, straight to the file: its headers wait until the scan header
+// is in, to give the frame the picture's height and put the restart interval before the
+// scan; its last two bytes always wait, as they may be the band's end marker, which the file
+// does not take (the next band, or the file's own end marker, follows).
+
+struct HeadOutput {
+  jpeg_destination_mgr pub; // first, so libjpeg's pointer to it is a pointer to the output
+  FILE* file;
+  const JpegJob* job;
+  unsigned char* data;
+  size_t capacity;
+  bool headersOut;
+};
+
+void Put(j_compress_ptr cinfo, FILE* file, const unsigned char* bytes, size_t n) {
+  if (n > 0 && fwrite(bytes, 1, n, file) != n)
+    FailWrite(cinfo);
+}
+
+// The first valid bytes but the last two go to the file, which move to the buffer's start;
+// false while the headers are not all in.
+bool Flush(j_compress_ptr cinfo, HeadOutput* out, size_t valid) {
+  size_t from = 0;
+  if (!out->headersOut) {
+    size_t sos = 0, height = 0;
+    if (!FindHeaders(out->data, valid, &sos, &height))
+      return false;
+    const int32_t pictureHeight = out->job->image->height;
+    out->data[height] = static_cast<unsigned char>(pictureHeight >> 8);
+    out->data[height + 1] = static_cast<unsigned char>(pictureHeight & 0xFF);
+    Put(cinfo, out->file, out->data, sos);
+    if (out->job->plan.bands > 1) {
+      const unsigned interval = out->job->plan.restartInterval;
+      const unsigned char dri[6] = {0xFF,
+                                    0xDD,
+                                    0x00,
+                                    0x04,
+                                    static_cast<unsigned char>(interval >> 8),
+                                    static_cast<unsigned char>(interval & 0xFF)};
+      Put(cinfo, out->file, dri, sizeof dri);
+    }
+    out->headersOut = true;
+    from = sos;
+  }
+  Put(cinfo, out->file, out->data + from, valid - 2 - from);
+  memmove(out->data, out->data + valid - 2, 2);
+  return true;
+}
+
+void StartHead(j_compress_ptr cinfo) {
+  HeadOutput* const out = reinterpret_cast<HeadOutput*>(cinfo->dest);
+  out->headersOut = false;
+  out->pub.next_output_byte = out->data;
+  out->pub.free_in_buffer = out->capacity;
+}
+
+// A full buffer: to the file, or grown while the headers are not all in (metadata may make
+// them longer than the buffer).
+boolean PassHead(j_compress_ptr cinfo) {
+  HeadOutput* const out = reinterpret_cast<HeadOutput*>(cinfo->dest);
+  if (Flush(cinfo, out, out->capacity)) {
+    out->pub.next_output_byte = out->data + 2;
+    out->pub.free_in_buffer = out->capacity - 2;
+    return TRUE;
+  }
+  unsigned char* const data = static_cast<unsigned char*>(realloc(out->data, out->capacity * 2));
+  if (data == nullptr) {
+    cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
+    (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+    return FALSE; // not reached
+  }
+  out->data = data;
+  out->pub.next_output_byte = data + out->capacity;
+  out->pub.free_in_buffer = out->capacity;
+  out->capacity *= 2;
+  return TRUE;
+}
+
+// The band's end marker stays behind.
+void EndHead(j_compress_ptr cinfo) {
+  HeadOutput* const out = reinterpret_cast<HeadOutput*>(cinfo->dest);
+  const size_t valid = out->capacity - out->pub.free_in_buffer;
+  if (valid < 4 || !Flush(cinfo, out, valid) || BigEndian16(out->data) != 0xFFD9)
+    FailWrite(cinfo);
+}
+
 // ----- the two passes over the bands
 
 // One per slot: a band's counter, or its compressed bytes.
@@ -235,6 +348,7 @@ struct Pass {
   Slot* slots;
   bool counting;
   FILE* file;
+  HeadOutput* head; // the first band's destination
 };
 
 // Everything that may raise a libjpeg error for band k, in a frame of its own.
@@ -250,10 +364,17 @@ QUILLET_NOINLINE int CompressBand(j_compress_ptr cinfo, const Pass& pass, size_t
   } else {
     if (job.fitted)
       FitJpegHuffmanTables(cinfo, &job.totals);
-    slot->output.pub.init_destination = StartOutput;
-    slot->output.pub.empty_output_buffer = GrowOutput;
-    slot->output.pub.term_destination = EndOutput;
-    cinfo->dest = &slot->output.pub;
+    if (k == 0) {
+      pass.head->pub.init_destination = StartHead;
+      pass.head->pub.empty_output_buffer = PassHead;
+      pass.head->pub.term_destination = EndHead;
+      cinfo->dest = &pass.head->pub;
+    } else {
+      slot->output.pub.init_destination = StartOutput;
+      slot->output.pub.empty_output_buffer = GrowOutput;
+      slot->output.pub.term_destination = EndOutput;
+      cinfo->dest = &slot->output.pub;
+    }
   }
   jpeg_start_compress(cinfo, TRUE);
   if (!pass.counting && k == 0)
@@ -298,67 +419,25 @@ int TakeCount(void* context, size_t, size_t slotIndex) {
   return 1;
 }
 
-uint16_t BigEndian16(const unsigned char* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-
-// Where the scan header (SOS) starts in a band's bytes, and where the frame header's height
-// is; 0 when the bytes are not the markers libjpeg writes.
-bool FindHeaders(const BandOutput& out, size_t* sos, size_t* height) {
-  size_t at = 2; // after SOI
-  *height = 0;
-  while (at + 4 <= out.length && out.data[at] == 0xFF) {
-    const unsigned marker = out.data[at + 1];
-    const size_t length = BigEndian16(out.data + at + 2);
-    if (marker == 0xDA) {
-      *sos = at;
-      return *height != 0 && at + 2 + length <= out.length;
-    }
-    if (marker == 0xC0 && length >= 7)
-      *height = at + 5; // FF C0, length, precision, then the height
-    at += 2 + length;
-  }
-  return false;
-}
-
-// Band k's bytes in the file: the first band's headers (the height the picture's, a restart
-// interval when there are bands after it), each later band's coded data after a restart
-// marker, and the end marker after the last.
+// Band k's bytes in the file after the first band's (written as it was compressed): its
+// coded data after a restart marker; the end marker after the last band.
 int TakeBand(void* context, size_t k, size_t slotIndex) {
   const Pass& pass = *static_cast<const Pass*>(context);
   const JpegJob& job = *pass.job;
-  BandOutput& out = pass.slots[slotIndex].output;
-  size_t sos = 0, height = 0;
-  if (!FindHeaders(out, &sos, &height) || out.length < sos + 4 ||
-      BigEndian16(out.data + out.length - 2) != 0xFFD9)
-    return 0;
-  const size_t data = sos + 2 + BigEndian16(out.data + sos + 2);
-  const size_t end = out.length - 2; // before the band's end marker
-  if (data > end)
-    return 0;
   FILE* const file = pass.file;
-  if (k == 0) {
-    out.data[height] = static_cast<unsigned char>(job.image->height >> 8);
-    out.data[height + 1] = static_cast<unsigned char>(job.image->height & 0xFF);
-    if (fwrite(out.data, 1, sos, file) != sos)
+  if (k > 0) {
+    const BandOutput& out = pass.slots[slotIndex].output;
+    size_t sos = 0, height = 0;
+    if (!FindHeaders(out.data, out.length, &sos, &height) || out.length < sos + 4 ||
+        BigEndian16(out.data + out.length - 2) != 0xFFD9)
       return 0;
-    if (job.plan.bands > 1) {
-      const unsigned char dri[6] = {0xFF,
-                                    0xDD,
-                                    0x00,
-                                    0x04,
-                                    static_cast<unsigned char>(job.plan.restartInterval >> 8),
-                                    static_cast<unsigned char>(job.plan.restartInterval & 0xFF)};
-      if (fwrite(dri, 1, sizeof dri, file) != sizeof dri)
-        return 0;
-    }
-    if (fwrite(out.data + sos, 1, data - sos, file) != data - sos)
-      return 0;
-  } else {
+    const size_t data = sos + 2 + BigEndian16(out.data + sos + 2);
+    const size_t end = out.length - 2; // before the band's end marker
     const unsigned char rst[2] = {0xFF, static_cast<unsigned char>(0xD0 + ((k - 1) & 7))};
-    if (fwrite(rst, 1, 2, file) != 2)
+    if (data > end || fwrite(rst, 1, 2, file) != 2 ||
+        fwrite(out.data + data, 1, end - data, file) != end - data)
       return 0;
   }
-  if (fwrite(out.data + data, 1, end - data, file) != end - data)
-    return 0;
   const unsigned char eoi[2] = {0xFF, 0xD9};
   return k + 1 < job.plan.bands || fwrite(eoi, 1, 2, file) == 2;
 }
@@ -415,31 +494,38 @@ int WriteJpeg(const char* path, const ImageBuffer* image, int quality, const Ima
     slotCount = threads < job->plan.bands ? threads : job->plan.bands;
     slots = static_cast<Slot*>(calloc(slotCount, sizeof(Slot)));
   }
-  bool ready = slots != nullptr;
+  HeadOutput head = {};
+  head.job = job;
+  head.capacity = kFirstOutputBytes;
+  head.data = static_cast<unsigned char*>(malloc(head.capacity));
+  bool ready = slots != nullptr && head.data != nullptr;
   for (size_t i = 0; ready && i < slotCount; ++i)
     ready = (slots[i].counter = NewJpegSymbolCounter()) != nullptr;
   FILE* const file = ready ? fopen(path, "wb") : nullptr;
+  head.file = file;
   int result = 0;
   if (file != nullptr) {
     // Tables fitted to the picture, still baseline: with the standard tables files came out
     // a fifth larger than other tools'.
-    Pass count = {job, slots, true, nullptr};
+    Pass count = {job, slots, true, nullptr, nullptr};
     const OrderedWork counting = {job->plan.bands, slotCount, DoBand, TakeCount, &count};
     result = DoInOrder(&counting, threads);
-    // Room for a band at a byte per pixel, more than a photo takes even at quality 100: a
-    // growing buffer would leave each of its smaller copies in the process's memory. Only
-    // the pages written to are the process's; without the room the buffer grows.
+    // The bands after the first wait in memory: room for one at a byte per pixel, more than a
+    // photo takes even at quality 100, as a growing buffer would leave each of its smaller
+    // copies in the process's memory. Only the pages written to are the process's; without
+    // the room the buffer grows.
     const size_t room = job->plan.bandRows * static_cast<size_t>(image->width);
-    for (size_t i = 0; i < slotCount; ++i)
+    for (size_t i = 0; job->plan.bands > 1 && i < slotCount; ++i)
       if ((slots[i].output.data = static_cast<unsigned char*>(malloc(room))) != nullptr)
         slots[i].output.capacity = room;
-    Pass write = {job, slots, false, file};
+    Pass write = {job, slots, false, file, &head};
     const OrderedWork writing = {job->plan.bands, slotCount, DoBand, TakeBand, &write};
     result = result && DoInOrder(&writing, threads);
     if (fclose(file) != 0)
       result = 0;
   }
   FreeSlots(slots, slotCount);
+  free(head.data);
   free(job);
   return result;
 }

@@ -1,11 +1,15 @@
 // JPEG reader and writer, checked against libjpeg-turbo's test images and
 // ImageMagick as the independent decoder.
 #include "image/codec_threads.h"
+#include "image/convert_image.h"
+#include "image/image_metadata.h"
 #include "image/jpeg_codec.h"
 
 #include "tests/unit/image_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <cmath>
 #include <cstdio>
@@ -354,6 +358,38 @@ TEST(JpegCodec, LargePicturesInManyBandsAreLibjpegsOwn) {
   if (CodecThreadCount() > 1) {
     EXPECT_EQ(interval, 8u * 8125u) << "8 MCU rows of 8125 MCUs";
   }
+}
+
+// The first band goes to the file as it is compressed, its headers held until the scan's is
+// in: headers longer than its first buffer (a 200 KB profile in four segments) come out
+// whole, and the picture decodes as it does without them.
+TEST(JpegCodec, LongHeadersBeforeBandsComeOutWhole) {
+  TempDir dir;
+  Image image;
+  FillPicture(&image, 1500, 1200, 3, 3);
+  ImageMetadata meta;
+  InitImageMetadata(&meta);
+  Bytes profile(200000);
+  for (size_t i = 0; i < profile.size(); ++i)
+    profile[i] = static_cast<unsigned char>(i * 7 + (i >> 9));
+  ASSERT_EQ(SetMetadataBlock(&meta.icc, profile.data(), profile.size()), 1);
+  const std::string with = dir.File("with.jpg"), without = dir.File("without.jpg");
+  ASSERT_EQ(WriteJpeg(with.c_str(), &image.b, 80, &meta), 1);
+  ASSERT_EQ(WriteJpeg(without.c_str(), &image.b, 80), 1);
+  FreeImageMetadata(&meta);
+
+  ImageMetadata back;
+  InitImageMetadata(&back);
+  ReadImageMetadata(with.c_str(), kImageJpeg, &back);
+  EXPECT_EQ(Bytes(back.icc.data, back.icc.data + back.icc.size), profile);
+  FreeImageMetadata(&back);
+  const Markers m = ScanMarkers(ReadFile(with));
+  EXPECT_EQ(m.height, 1200);
+  EXPECT_EQ(m.restartInterval, ScanMarkers(ReadFile(without)).restartInterval);
+  Image a, b;
+  ASSERT_EQ(ReadJpeg(with.c_str(), &a.b), 1);
+  ASSERT_EQ(ReadJpeg(without.c_str(), &b.b), 1);
+  EXPECT_TRUE(std::equal(a.b.pixels, a.b.pixels + ImagePixelBytes(1500, 1200), b.b.pixels));
 }
 
 TEST(JpegCodec, WriteFailuresReturnZero) {
