@@ -201,8 +201,7 @@ int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress, int or
   jpeg_decompress_struct cinfo;
   JpegErrorManager manager;
   memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = jpeg_std_error(&manager.pub);
-  manager.pub.error_exit = ReturnToCodec;
+  cinfo.err = ReturningErrors(&manager);
   // A damaged or hostile file is refused through the same way back as a fatal error.
   JpegGuard guard;
   guard.jump = &manager.jump;

@@ -395,8 +395,7 @@ int DoBand(void* context, size_t, size_t k, size_t slotIndex) {
   jpeg_compress_struct cinfo;
   JpegErrorManager manager;
   memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = jpeg_std_error(&manager.pub);
-  manager.pub.error_exit = ReturnToCodec;
+  cinfo.err = ReturningErrors(&manager);
   if (setjmp(manager.jump) != 0) {
     jpeg_destroy_compress(&cinfo);
     free(row);
@@ -462,8 +461,7 @@ int Plan(JpegJob* job) {
   jpeg_compress_struct cinfo;
   JpegErrorManager manager;
   memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = jpeg_std_error(&manager.pub);
-  manager.pub.error_exit = ReturnToCodec;
+  cinfo.err = ReturningErrors(&manager);
   if (setjmp(manager.jump) != 0) {
     jpeg_destroy_compress(&cinfo);
     return 0;
