@@ -47,8 +47,8 @@ class OwnedMetadata {
 };
 
 // Reads the source; orientation, when not 1, turns it upright (a JPEG while it decodes).
-int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress = nullptr,
-               int orientation = 1) {
+int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress,
+               int orientation) {
   switch (type) {
   case kImageBmp:
     return ReadBmp(source, image, progress);

@@ -4,7 +4,6 @@
 #include "image/jpeg_errors.h"
 #include "image/jpeg_huffman_fit.h"
 #include "image/jpeg_meta_write.h"
-#include "image/no_inline.h"
 #include "image/ordered_work.h"
 #include "image/over_white.h"
 
@@ -334,6 +333,23 @@ void EndHead(j_compress_ptr cinfo) {
     FailWrite(cinfo);
 }
 
+// Runs body on a fresh compressor, in a frame of body's own; a libjpeg error there comes back
+// here as 0. The compressor is destroyed on every path.
+int WithCompressor(int (*body)(j_compress_ptr cinfo, void* context), void* context) {
+  jpeg_compress_struct cinfo;
+  JpegErrorManager manager;
+  memset(&cinfo, 0, sizeof cinfo);
+  cinfo.err = ReturningErrors(&manager);
+  if (setjmp(manager.jump) != 0) {
+    jpeg_destroy_compress(&cinfo);
+    return 0;
+  }
+  jpeg_create_compress(&cinfo);
+  const int ok = body(&cinfo, context);
+  jpeg_destroy_compress(&cinfo);
+  return ok;
+}
+
 // ----- the two passes over the bands
 
 // One per slot: a band's counter, or its compressed bytes.
@@ -351,12 +367,21 @@ struct Pass {
   HeadOutput* head; // the first band's destination
 };
 
-// Everything that may raise a libjpeg error for band k, in a frame of its own.
-QUILLET_NOINLINE int CompressBand(j_compress_ptr cinfo, const Pass& pass, size_t k, Slot* slot,
-                                  unsigned char* row) {
+// Band k, through either pass.
+struct BandWork {
+  const Pass* pass;
+  size_t k;
+  Slot* slot;
+  unsigned char* row; // a packed row, for pictures not given to libjpeg as they are
+};
+
+int CompressBand(j_compress_ptr cinfo, void* context) {
+  const BandWork& work = *static_cast<const BandWork*>(context);
+  const Pass& pass = *work.pass;
+  const size_t k = work.k;
+  Slot* const slot = work.slot;
   const JpegJob& job = *pass.job;
   const ImageBuffer band = BandView(job, k);
-  jpeg_create_compress(cinfo);
   LimitLibraryMemory(reinterpret_cast<j_common_ptr>(cinfo));
   SetUp(cinfo, job, static_cast<size_t>(band.height));
   if (pass.counting) {
@@ -379,7 +404,7 @@ QUILLET_NOINLINE int CompressBand(j_compress_ptr cinfo, const Pass& pass, size_t
   jpeg_start_compress(cinfo, TRUE);
   if (!pass.counting && k == 0)
     WriteJpegMetadata(cinfo, job.meta);
-  CompressRows(cinfo, &band, row);
+  CompressRows(cinfo, &band, work.row);
   jpeg_finish_compress(cinfo);
   if (pass.counting)
     slot->whole = EndJpegSymbolCount(cinfo, slot->counter) != 0;
@@ -392,17 +417,8 @@ int DoBand(void* context, size_t, size_t k, size_t slotIndex) {
       static_cast<unsigned char*>(calloc(static_cast<size_t>(pass.job->image->width) * 3, 1));
   if (row == nullptr)
     return 0;
-  jpeg_compress_struct cinfo;
-  JpegErrorManager manager;
-  memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = ReturningErrors(&manager);
-  if (setjmp(manager.jump) != 0) {
-    jpeg_destroy_compress(&cinfo);
-    free(row);
-    return 0;
-  }
-  const int ok = CompressBand(&cinfo, pass, k, &pass.slots[slotIndex], row);
-  jpeg_destroy_compress(&cinfo);
+  BandWork work = {&pass, k, &pass.slots[slotIndex], row};
+  const int ok = WithCompressor(CompressBand, &work);
   free(row);
   return ok;
 }
@@ -449,26 +465,12 @@ void FreeSlots(Slot* slots, size_t count) {
   free(slots);
 }
 
-// The plan, from the settings every band shares; 0 when libjpeg refuses them.
-QUILLET_NOINLINE int PlanGuarded(j_compress_ptr cinfo, JpegJob* job) {
-  jpeg_create_compress(cinfo);
+// The plan, from the settings every band shares.
+int PlanFromSettings(j_compress_ptr cinfo, void* context) {
+  JpegJob* const job = static_cast<JpegJob*>(context);
   SetUp(cinfo, *job, static_cast<size_t>(job->image->height));
   job->plan = PlanBands(job->image, cinfo);
   return 1;
-}
-
-int Plan(JpegJob* job) {
-  jpeg_compress_struct cinfo;
-  JpegErrorManager manager;
-  memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = ReturningErrors(&manager);
-  if (setjmp(manager.jump) != 0) {
-    jpeg_destroy_compress(&cinfo);
-    return 0;
-  }
-  const int ok = PlanGuarded(&cinfo, job);
-  jpeg_destroy_compress(&cinfo);
-  return ok;
 }
 
 } // namespace
@@ -488,7 +490,7 @@ int WriteJpeg(const char* path, const ImageBuffer* image, int quality, const Ima
   const size_t threads = CodecThreadCount();
   Slot* slots = nullptr;
   size_t slotCount = 0;
-  if (Plan(job) != 0) {
+  if (WithCompressor(PlanFromSettings, job) != 0) {
     slotCount = threads < job->plan.bands ? threads : job->plan.bands;
     slots = static_cast<Slot*>(calloc(slotCount, sizeof(Slot)));
   }
