@@ -10,6 +10,7 @@
 #include "image/orient_image.h"
 #include "image/picture_prefault.h"
 #include "image/png_codec.h"
+#include "image/pooled_thread.h"
 #include "image/row_progress.h"
 #include "image/xmp_orientation.h"
 
@@ -46,6 +47,15 @@ class OwnedMetadata {
   ImageMetadata meta;
 };
 
+// The helpers' threads, kept from one to the next while a conversion lasts.
+class KeptThreads {
+ public:
+  KeptThreads() { KeepThreads(); }
+  ~KeptThreads() { EndKeepingThreads(); }
+  KeptThreads(const KeptThreads&) = delete;
+  KeptThreads& operator=(const KeptThreads&) = delete;
+};
+
 // Reads the source; orientation, when not 1, turns it upright (a JPEG while it decodes).
 int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress,
                int orientation) {
@@ -58,6 +68,22 @@ int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* pr
     return ReadJpeg(source, image, progress, orientation);
   default:
     return 0; // unknown source type: a read failure
+  }
+}
+
+// The picture's page faults, taken off its reader; not while a turned picture may trade its
+// block for a second one. The PNG reader keeps two threads busy and takes them in its spare
+// time; the BMP and JPEG readers keep one.
+PicturePrefault* StartPrefault(RowProgress* progress, int sourceType, int orientation) {
+  if (orientation != 1)
+    return nullptr;
+  switch (sourceType) {
+  case kImageBmp:
+    return StartPicturePrefault(progress, kFillsFromStart, kOnItsOwnThread);
+  case kImagePng:
+    return StartPicturePrefault(progress, kFillsFromEnd, kInReadersSpareTime);
+  default:
+    return StartPicturePrefault(progress, kFillsFromEnd, kOnItsOwnThread);
   }
 }
 
@@ -109,6 +135,7 @@ void FitMetadata(ImageMetadata* meta, ImageBuffer* image, int targetType, int or
 // The conversion itself; rows, when given, hears of the source's rows as they are read.
 int Convert(const char* source, const char* target, int sourceType, int targetType, int jpegQuality,
             RowProgress* rows) {
+  KeptThreads threads;
   OwnedMetadata kept;
   ImageMetadata* const meta = &kept.meta;
   ReadImageMetadata(source, sourceType, meta);
@@ -121,11 +148,7 @@ int Convert(const char* source, const char* target, int sourceType, int targetTy
   OwnedPicture picture;
   RowProgress own;
   RowProgress* const progress = rows != nullptr ? rows : &own;
-  // Not while a turned picture may trade its block for a second one.
-  PicturePrefault* const prefault =
-      orientation == 1 ? StartPicturePrefault(progress, sourceType == kImageBmp ? kFillsFromStart
-                                                                                : kFillsFromEnd)
-                       : nullptr;
+  PicturePrefault* const prefault = StartPrefault(progress, sourceType, orientation);
   // No room for a turned picture's second block is a refusal like a picture too large.
   const int read = ReadSource(source, sourceType, &picture.image, progress, orientation);
   EndRows(progress, read);

@@ -1,10 +1,10 @@
 #include "image/ordered_work.h"
 
+#include "image/pooled_thread.h"
+
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -25,27 +25,40 @@ struct Run {
   bool stop = false;
 };
 
-void Work(Run* run, size_t worker) {
+// Whether the next piece may be handed out: its slot is free once the piece it held was taken.
+// Under lock.
+bool CanHandOut(const Run* run) {
+  return !run->stop && run->next < run->work->pieces && run->next < run->taken + run->work->slots;
+}
+
+// Does the next piece, which the caller has just made sure of under hold, then marks it.
+void DoNext(Run* run, size_t worker, std::unique_lock<std::mutex>* hold) {
   const OrderedWork& w = *run->work;
+  const size_t k = run->next++;
+  run->marks[k % w.slots] = {k, kBusy};
+  hold->unlock();
+  const int ok = w.work(w.context, worker, k, k % w.slots);
+  hold->lock();
+  run->marks[k % w.slots].state = ok ? kDone : kFailed;
+  run->changed.notify_all();
+}
+
+// A started thread's share: a worker number and the run.
+struct Worker {
+  Run* run;
+  size_t number;
+};
+
+void Work(void* context) {
+  Run* const run = static_cast<Worker*>(context)->run;
+  const size_t worker = static_cast<Worker*>(context)->number;
+  std::unique_lock<std::mutex> hold(run->lock);
   for (;;) {
-    size_t k = 0;
-    {
-      std::unique_lock<std::mutex> hold(run->lock);
-      // A slot is free once the piece it held was taken.
-      run->changed.wait(hold, [run, &w] {
-        return run->stop || run->next >= w.pieces || run->next < run->taken + w.slots;
-      });
-      if (run->stop || run->next >= w.pieces)
-        return;
-      k = run->next++;
-      run->marks[k % w.slots] = {k, kBusy};
-    }
-    const int ok = w.work(w.context, worker, k, k % w.slots);
-    {
-      std::lock_guard<std::mutex> hold(run->lock);
-      run->marks[k % w.slots].state = ok ? kDone : kFailed;
-    }
-    run->changed.notify_all();
+    run->changed.wait(
+        hold, [run] { return run->stop || run->next >= run->work->pieces || CanHandOut(run); });
+    if (run->stop || run->next >= run->work->pieces)
+      return;
+    DoNext(run, worker, &hold);
   }
 }
 
@@ -67,38 +80,36 @@ int DoInOrder(const OrderedWork* work, size_t threads) {
   run.marks = static_cast<SlotMark*>(calloc(w.slots, sizeof(SlotMark)));
   if (run.marks == nullptr)
     return 0;
-  std::thread workers[kMaxThreads];
+  // The calling thread works too, as the last worker: under Wine each thread started costs
+  // milliseconds.
+  Worker workers[kMaxThreads];
+  PooledThread* threadsStarted[kMaxThreads];
   size_t started = 0;
-  if (threads > 1) {
-    for (; started < threads; ++started) {
-      try {
-        workers[started] = std::thread(Work, &run, started);
-      } catch (const std::system_error&) {
-        break; // go on with the threads that did start
-      }
-    }
+  for (; started + 1 < threads; ++started) {
+    workers[started] = {&run, started};
+    threadsStarted[started] = StartPooledThread(Work, &workers[started]);
+    if (threadsStarted[started] == nullptr)
+      break; // go on with the threads that did start
   }
 
   int result = 1;
   for (size_t k = 0; result && k < w.pieces; ++k) {
     SlotMark* const mark = &run.marks[k % w.slots];
-    int state = kFailed;
-    if (started == 0) {
-      state = w.work(w.context, 0, k, k % w.slots) ? kDone : kFailed;
-    } else {
-      std::unique_lock<std::mutex> hold(run.lock);
-      run.changed.wait(hold, [mark, k] {
-        return mark->piece == k && (mark->state == kDone || mark->state == kFailed);
-      });
-      state = mark->state;
+    std::unique_lock<std::mutex> hold(run.lock);
+    // Until piece k is done, the caller does pieces of its own when any may be handed out.
+    while (!(mark->piece == k && (mark->state == kDone || mark->state == kFailed))) {
+      if (CanHandOut(&run))
+        DoNext(&run, started, &hold);
+      else
+        run.changed.wait(hold);
     }
+    const int state = mark->state;
+    hold.unlock();
     if (state != kDone || !w.take(w.context, k, k % w.slots))
       result = 0;
-    {
-      std::lock_guard<std::mutex> hold(run.lock);
-      mark->state = kFree;
-      ++run.taken;
-    }
+    hold.lock();
+    mark->state = kFree;
+    ++run.taken;
     run.changed.notify_all();
   }
 
@@ -108,7 +119,7 @@ int DoInOrder(const OrderedWork* work, size_t threads) {
   }
   run.changed.notify_all();
   for (size_t i = 0; i < started; ++i)
-    workers[i].join();
+    JoinPooledThread(threadsStarted[i]);
   free(run.marks);
   return result;
 }

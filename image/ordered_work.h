@@ -18,8 +18,8 @@ struct OrderedWork {
   void* context;
 };
 
-// Starts up to threads worker threads (when threads > 1 and pieces > 1; the work goes on
-// with those the system gives); with none, the calling thread does each piece itself as
-// worker 0. 1 when every piece was done and taken. The threads are joined before this
-// returns, on every path.
+// Does the pieces on up to threads threads: the calling thread, which also takes them, and up
+// to threads - 1 it starts (the work goes on with those the system gives). The calling
+// thread is the worker numbered after the started ones. 1 when every piece was done and
+// taken. The threads are joined before this returns, on every path.
 int DoInOrder(const OrderedWork* work, size_t threads);

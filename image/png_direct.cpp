@@ -2,6 +2,7 @@
 
 #include "base/file_offset.h"
 #include "image/inflater.h"
+#include "image/picture_prefault.h"
 #include "image/png_filters.h"
 #include "image/png_widen.h"
 #include "image/row_progress.h"
@@ -108,7 +109,8 @@ int Decode(Inflater* inflater, RowStore* store, size_t height) {
   const size_t line = 1 + store->width * store->samples;
   // Rows go to a second thread that undoes the filters and widens them; without that thread
   // this one does it through a row of its own.
-  RowRelay* const relay = StartRowRelay(line + kUnfilterSlack, StoreRow, store);
+  RowRelay* const relay =
+      StartRowRelay(line + kUnfilterSlack, StoreRow, store, PrefaultInSpareTime, store->progress);
   unsigned char* own = nullptr;
   if (relay == nullptr) {
     own = static_cast<unsigned char*>(malloc(line + kUnfilterSlack));

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <mutex>
 
+struct PicturePrefault;
+
 // The rows and the end are read without the lock: the reader tells of every row, and a lock
 // it had to wait for would cost a system call each time (under Wine a round trip to its
 // server).
@@ -18,6 +20,9 @@ struct RowProgress {
   const ImageBuffer* picture = nullptr; // under lock; set once the pixel block is there
   std::atomic<size_t> rowsFromTop{0};   // rows final, counted from the top row
   std::atomic<int> ended{0};            // 1: every row is final; -1: reading failed
+  // What the reader's threads may do when they would wait for each other: set before reading
+  // starts, cleared after it has ended.
+  PicturePrefault* spareWork = nullptr;
 };
 
 // Reader's side; each accepts nullptr. The picture's block, width and height are set and

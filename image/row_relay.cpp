@@ -1,19 +1,20 @@
 #include "image/row_relay.h"
 
+#include "image/pooled_thread.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
 namespace {
-// Up to 32 rows, in at most 1 MB, let the decoder run well ahead of a storing thread that
-// meets page faults; the storing thread wakes for half of them at a time, as each wake-up
-// costs a system call: under wine64 a 3000-row PNG made a thousand of them with 16 rows and
-// wakes for 8, a third as many with 64 and 32, and read 0.02 s sooner.
-const size_t kMaxSlots = 32;
+// Up to 64 rows, in at most 1 MB, let the decoder run well ahead of a storing thread that
+// meets page faults, and leave either side time for a piece of spare work; the storing
+// thread wakes for half of them at a time, as each wake-up costs a system call: under wine64
+// a 3000-row PNG made a thousand of them with 16 rows and wakes for 8, a third as many with
+// 64 and 32, and read 0.02 s sooner.
+const size_t kMaxSlots = 64;
 const size_t kMinSlots = 4;
 const size_t kRingBytes = size_t{1} << 20;
 } // namespace
@@ -24,7 +25,7 @@ const size_t kRingBytes = size_t{1} << 20;
 // sets its flag and checks the counts again under the lock; the other side, having moved its
 // count, looks at the flag and wakes it under the lock, so no waking is lost.
 struct RowRelay {
-  std::thread thread;
+  PooledThread* thread = nullptr;
   std::mutex lock;
   std::condition_variable changed;
   unsigned char* ring = nullptr;
@@ -38,6 +39,8 @@ struct RowRelay {
   std::atomic<bool> decoderWaits{false}; // until a slot is free
   RowSink sink = nullptr;
   void* context = nullptr;
+  SpareWork spare = nullptr;
+  void* spareContext = nullptr;
 };
 
 namespace {
@@ -47,16 +50,28 @@ void Wake(RowRelay* relay) {
   relay->changed.notify_all();
 }
 
-void StoreRows(RowRelay* relay) {
+// What each side waits for. Before it sleeps, a side does spare work, a piece at a time, for
+// as long as both the wait and the work last.
+bool StorerShouldWait(RowRelay* relay, size_t first) {
+  return relay->passed.load() - first < relay->batch && !relay->closing.load();
+}
+
+bool DecoderShouldWait(RowRelay* relay, size_t passed) {
+  return passed - relay->stored.load() >= relay->slots;
+}
+
+void StoreRows(void* context) {
+  RowRelay* const relay = static_cast<RowRelay*>(context);
   for (;;) {
     const size_t first = relay->stored.load();
+    while (relay->spare != nullptr && StorerShouldWait(relay, first) &&
+           relay->spare(relay->spareContext) != 0) {
+    }
     size_t last = relay->passed.load();
-    if (last - first < relay->batch && !relay->closing.load()) {
+    if (StorerShouldWait(relay, first)) {
       std::unique_lock<std::mutex> hold(relay->lock);
       relay->storerWaits.store(true);
-      relay->changed.wait(hold, [relay, first] {
-        return relay->passed.load() - first >= relay->batch || relay->closing.load();
-      });
+      relay->changed.wait(hold, [relay, first] { return !StorerShouldWait(relay, first); });
       relay->storerWaits.store(false);
       last = relay->passed.load();
     }
@@ -76,7 +91,8 @@ void StoreRows(RowRelay* relay) {
 
 } // namespace
 
-RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context) {
+RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context, SpareWork spare,
+                        void* spareContext) {
   if (rowBytes == 0 || rowBytes > static_cast<size_t>(-1) / kMinSlots)
     return nullptr;
   RowRelay* const relay = new (std::nothrow) RowRelay;
@@ -89,13 +105,14 @@ RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context) {
   relay->rowBytes = rowBytes;
   relay->sink = sink;
   relay->context = context;
+  relay->spare = spare;
+  relay->spareContext = spareContext;
   if (relay->ring == nullptr) {
     delete relay;
     return nullptr;
   }
-  try {
-    relay->thread = std::thread(StoreRows, relay);
-  } catch (const std::system_error&) {
+  relay->thread = StartPooledThread(StoreRows, relay);
+  if (relay->thread == nullptr) {
     free(relay->ring);
     delete relay;
     return nullptr;
@@ -105,11 +122,13 @@ RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context) {
 
 unsigned char* NextRowSlot(RowRelay* relay) {
   const size_t passed = relay->passed.load();
-  if (passed - relay->stored.load() >= relay->slots) {
+  while (relay->spare != nullptr && DecoderShouldWait(relay, passed) &&
+         relay->spare(relay->spareContext) != 0) {
+  }
+  if (DecoderShouldWait(relay, passed)) {
     std::unique_lock<std::mutex> hold(relay->lock);
     relay->decoderWaits.store(true);
-    relay->changed.wait(hold,
-                        [relay, passed] { return passed - relay->stored.load() < relay->slots; });
+    relay->changed.wait(hold, [relay, passed] { return !DecoderShouldWait(relay, passed); });
     relay->decoderWaits.store(false);
   }
   return relay->ring + (passed % relay->slots) * relay->rowBytes;
@@ -126,7 +145,7 @@ void EndRowRelay(RowRelay* relay) {
     return;
   relay->closing.store(true);
   Wake(relay);
-  relay->thread.join();
+  JoinPooledThread(relay->thread);
   free(relay->ring);
   delete relay;
 }

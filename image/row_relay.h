@@ -10,9 +10,15 @@ struct RowRelay;
 // Stores row number index (0 = first decoded) from a ring slot of the relay's row size.
 typedef void (*RowSink)(void* context, size_t index, const unsigned char* row);
 
+// Work either thread may do in small pieces instead of waiting for the other: 1 when it did a
+// piece, 0 when there is none left for now.
+typedef int (*SpareWork)(void* context);
+
 // Starts the storing thread. nullptr when no thread or memory can be had: the caller then
-// stores its rows itself.
-RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context);
+// stores its rows itself. spare, when given, is called with spareContext by a thread about to
+// wait, until it has none or the wait is over.
+RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context, SpareWork spare = nullptr,
+                        void* spareContext = nullptr);
 
 // The slot for the next row, once the storing thread has freed one.
 unsigned char* NextRowSlot(RowRelay* relay);
