@@ -1,9 +1,9 @@
 // Huffman tables fitted to one picture, as libjpeg's optimize_coding fits them, without its
-// buffer of all the picture's coefficients (three quarters of the pixel block at 4:2:0): a
-// first compression with the standard tables goes to a destination that keeps nothing but
-// reads back, as they are coded, the symbols each table codes. The counts of a picture
-// compressed in parts are summed; the tables built from them are then used for the
-// compression that goes to the file.
+// buffer of all the picture's coefficients (three quarters of the pixel block at 4:2:0): in
+// a first compression, which keeps no bytes, the counter takes over the step of libjpeg's
+// entropy coder that codes each MCU and counts the symbols each table would code, as
+// libjpeg's own gathering pass does. The counts of a picture compressed in parts are summed;
+// the tables built from them are then used for the compression that goes to the file.
 #pragma once
 
 #include <cstddef>
@@ -21,15 +21,20 @@ struct JpegSymbolCounts {
   int64_t ac[NUM_HUFF_TBLS][256];
 };
 
-// A counter of its own (about 1 MB, nothing of it shared); nullptr when out of memory.
+// A counter of its own (about 20 KB, nothing of it shared); nullptr when out of memory.
 JpegSymbolCounter* NewJpegSymbolCounter();
 void FreeJpegSymbolCounter(JpegSymbolCounter* counter);
 
 // Before jpeg_start_compress: counter becomes cinfo's destination, its counts start at zero.
 void CountJpegSymbols(j_compress_ptr cinfo, JpegSymbolCounter* counter);
 
+// After jpeg_start_compress, before the first row: the counting starts. A compression with
+// restarts is not counted (its count does not come out whole).
+void StartJpegSymbolCount(j_compress_ptr cinfo);
+
 // After jpeg_finish_compress of the counted compression: the counter is taken off cinfo (its
-// destination is null again). 1 when the coded data read back whole: its counts are whole.
+// destination is null again). 1 when every MCU was counted, each within baseline's
+// magnitudes: its counts are whole.
 int EndJpegSymbolCount(j_compress_ptr cinfo, JpegSymbolCounter* counter);
 
 // Adds a whole count's counts to totals.

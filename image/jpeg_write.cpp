@@ -402,7 +402,9 @@ int CompressBand(j_compress_ptr cinfo, void* context) {
     }
   }
   jpeg_start_compress(cinfo, TRUE);
-  if (!pass.counting && k == 0)
+  if (pass.counting)
+    StartJpegSymbolCount(cinfo);
+  else if (k == 0)
     WriteJpegMetadata(cinfo, job.meta);
   CompressRows(cinfo, &band, work.row);
   jpeg_finish_compress(cinfo);
