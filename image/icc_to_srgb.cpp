@@ -1,10 +1,9 @@
 #include "image/icc_to_srgb.h"
 
 #include "image/codec_threads.h"
+#include "image/pooled_thread.h"
 
 #include <cstdint>
-#include <system_error>
-#include <thread>
 
 #include <lcms2.h>
 
@@ -20,6 +19,18 @@ void TransformRows(cmsHTRANSFORM transform, unsigned char* pixels, size_t width,
   }
 }
 
+// The rows a helper thread converts.
+struct RowsToTransform {
+  cmsHTRANSFORM transform;
+  unsigned char* pixels;
+  size_t width, first, last;
+};
+
+void TransformOnHelper(void* context) {
+  const RowsToTransform& rows = *static_cast<const RowsToTransform*>(context);
+  TransformRows(rows.transform, rows.pixels, rows.width, rows.first, rows.last);
+}
+
 int ConvertRgb(ImageBuffer* image, cmsHPROFILE source, cmsHPROFILE srgb) {
   // The same layout in and out, so the rows convert in place; alpha is carried over.
   cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_RGBA_8, srgb, TYPE_RGBA_8, kIntent,
@@ -28,17 +39,11 @@ int ConvertRgb(ImageBuffer* image, cmsHPROFILE source, cmsHPROFILE srgb) {
     return 0;
   const size_t w = static_cast<size_t>(image->width), h = static_cast<size_t>(image->height);
   // The transform is shared by two threads: without its one-pixel cache it holds no state.
-  std::thread helper;
   const size_t half = CodecThreadCount() > 1 && h >= 64 ? h / 2 : 0;
-  if (half > 0) {
-    try {
-      helper = std::thread(TransformRows, transform, image->pixels, w, half, h);
-    } catch (const std::system_error&) {
-    }
-  }
-  TransformRows(transform, image->pixels, w, 0, helper.joinable() ? half : h);
-  if (helper.joinable())
-    helper.join();
+  RowsToTransform lower = {transform, image->pixels, w, half, h};
+  PooledThread* const helper = half > 0 ? StartPooledThread(TransformOnHelper, &lower) : nullptr;
+  TransformRows(transform, image->pixels, w, 0, helper != nullptr ? half : h);
+  JoinPooledThread(helper);
   cmsDeleteTransform(transform);
   return 1;
 }

@@ -1,11 +1,10 @@
 #include "image/orient_image.h"
 
 #include "image/codec_threads.h"
+#include "image/pooled_thread.h"
 
 #include <cstdint>
 #include <cstring>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -62,20 +61,28 @@ void TurnRows(const unsigned char* in, size_t w, size_t h, int orientation, unsi
   }
 }
 
+// The rows a helper thread turns.
+struct RowsToTurn {
+  const unsigned char* in;
+  size_t w, h;
+  int orientation;
+  unsigned char* out;
+  size_t first, last;
+};
+
+void TurnOnHelper(void* context) {
+  const RowsToTurn& rows = *static_cast<const RowsToTurn*>(context);
+  TurnRows(rows.in, rows.w, rows.h, rows.orientation, rows.out, rows.first, rows.last);
+}
+
 void TurnQuarter(const ImageBuffer* image, int orientation, unsigned char* out) {
   const size_t w = static_cast<size_t>(image->width), h = static_cast<size_t>(image->height);
   // Two halves of the rows on two threads when a second one can be had.
   const size_t half = CodecThreadCount() > 1 && w >= 2 * kTile ? w / 2 / kTile * kTile : 0;
-  std::thread helper;
-  if (half > 0) {
-    try {
-      helper = std::thread(TurnRows, image->pixels, w, h, orientation, out, half, w);
-    } catch (const std::system_error&) {
-    }
-  }
-  TurnRows(image->pixels, w, h, orientation, out, 0, helper.joinable() ? half : w);
-  if (helper.joinable())
-    helper.join();
+  RowsToTurn upper = {image->pixels, w, h, orientation, out, half, w};
+  PooledThread* const helper = half > 0 ? StartPooledThread(TurnOnHelper, &upper) : nullptr;
+  TurnRows(image->pixels, w, h, orientation, out, 0, helper != nullptr ? half : w);
+  JoinPooledThread(helper);
 }
 
 } // namespace
