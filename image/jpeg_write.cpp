@@ -190,9 +190,10 @@ bool FindHeaders(const unsigned char* data, size_t length, size_t* sos, size_t* 
   return false;
 }
 
-// libjpeg's error for a write the file refused: back to the writer through its error manager.
-void FailWrite(j_compress_ptr cinfo) {
-  cinfo->err->msg_code = JERR_FILE_WRITE;
+// libjpeg's error code (a write the file refused, no memory): back to the writer through
+// its error manager; does not return.
+void Fail(j_compress_ptr cinfo, int code) {
+  cinfo->err->msg_code = code;
   (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
 }
 
@@ -215,8 +216,7 @@ void Grow(j_compress_ptr cinfo, BandOutput* out, size_t written) {
                                   ? static_cast<unsigned char*>(realloc(out->data, capacity))
                                   : nullptr;
   if (data == nullptr) {
-    cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
-    (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+    Fail(cinfo, JERR_OUT_OF_MEMORY);
     return; // not reached
   }
   out->data = data;
@@ -263,7 +263,7 @@ struct HeadOutput {
 
 void Put(j_compress_ptr cinfo, FILE* file, const unsigned char* bytes, size_t n) {
   if (n > 0 && fwrite(bytes, 1, n, file) != n)
-    FailWrite(cinfo);
+    Fail(cinfo, JERR_FILE_WRITE);
 }
 
 // The first valid bytes but the last two go to the file, which move to the buffer's start;
@@ -314,8 +314,7 @@ boolean PassHead(j_compress_ptr cinfo) {
   }
   unsigned char* const data = static_cast<unsigned char*>(realloc(out->data, out->capacity * 2));
   if (data == nullptr) {
-    cinfo->err->msg_code = JERR_OUT_OF_MEMORY;
-    (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
+    Fail(cinfo, JERR_OUT_OF_MEMORY);
     return FALSE; // not reached
   }
   out->data = data;
@@ -330,7 +329,7 @@ void EndHead(j_compress_ptr cinfo) {
   HeadOutput* const out = reinterpret_cast<HeadOutput*>(cinfo->dest);
   const size_t valid = out->capacity - out->pub.free_in_buffer;
   if (valid < 4 || !Flush(cinfo, out, valid) || BigEndian16(out->data) != 0xFFD9)
-    FailWrite(cinfo);
+    Fail(cinfo, JERR_FILE_WRITE);
 }
 
 // Runs body on a fresh compressor, in a frame of body's own; a libjpeg error there comes back

@@ -15,9 +15,8 @@ struct PooledThread {
   std::thread thread;
   std::mutex lock;
   std::condition_variable changed;
-  void (*body)(void*) = nullptr; // under lock: set while there is work to do
+  void (*body)(void*) = nullptr; // under lock: set from Start until body returns
   void* context = nullptr;
-  bool busy = false;                // under lock: from Start until body returns
   bool leave = false;               // under lock
   PooledThread* nextFree = nullptr; // under the pool's lock
 };
@@ -49,7 +48,6 @@ void Serve(PooledThread* t) {
     body(context);
     hold.lock();
     t->body = nullptr;
-    t->busy = false;
     t->changed.notify_all();
   }
 }
@@ -122,7 +120,6 @@ PooledThread* StartPooledThread(void (*body)(void* context), void* context) {
   std::lock_guard<std::mutex> hold(t->lock);
   t->body = body;
   t->context = context;
-  t->busy = true;
   t->changed.notify_all();
   return t;
 }
@@ -132,7 +129,7 @@ void JoinPooledThread(PooledThread* t) {
     return;
   {
     std::unique_lock<std::mutex> hold(t->lock);
-    t->changed.wait(hold, [t] { return !t->busy; });
+    t->changed.wait(hold, [t] { return t->body == nullptr; });
   }
   Pool* const pool = ThePool();
   {
