@@ -98,13 +98,13 @@ size_t FilterRows(const RowSource& s, size_t first, size_t last, int filter, uns
   const size_t bytes = s.width * s.samples;
   unsigned char* packed[2] = {scratch, scratch + bytes};
   unsigned char* const candidates = scratch + 2 * bytes;
-  const unsigned char* prior = nullptr;
-  if (first == 0) {
-    memset(packed[1], 0, bytes);
-    prior = packed[1];
-  } else {
-    prior = PackRow(s, first - 1, packed[1]);
-  }
+  // The row above is packed where row first will not be: row i is packed into packed[i & 1].
+  unsigned char* const above = packed[(first + 1) & 1];
+  const unsigned char* prior = above;
+  if (first == 0)
+    memset(above, 0, bytes);
+  else
+    prior = PackRow(s, first - 1, above);
   unsigned char* at = out;
   for (size_t i = first; i < last; ++i) {
     const unsigned char* row = PackRow(s, i, packed[i & 1]);

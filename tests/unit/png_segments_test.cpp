@@ -140,11 +140,13 @@ TEST(PngSegments, PicturesAtTheSegmentBoundariesReadBackExactly) {
   const bool pngcheck = RunShell("command -v pngcheck >/dev/null 2>&1") == 0;
   TempDir dir;
   // 1000 x 1500 RGB: 698 rows of 3001 bytes per 2 MB segment, the last segment 104 rows;
-  // 777 x 1400 RGBA: 674 rows, then 52.
+  // 777 x 1400 RGBA: 674 rows, then 52. An odd number of rows per segment (349 of 6001 bytes)
+  // starts every other segment on an odd row, whose row above is packed elsewhere.
   const struct Case {
     int width, height, channels;
-  } cases[] = {{1, 1, 3},   {1, 1, 4},   {5000, 1, 3},    {64, 64, 4},
-               {64, 48, 1}, {33, 20, 2}, {1000, 1500, 3}, {777, 1400, 4}};
+  } cases[] = {{1, 1, 3},      {1, 1, 4},      {5000, 1, 3},    {64, 64, 4},
+               {64, 48, 1},    {33, 20, 2},    {1000, 1500, 3}, {777, 1400, 4},
+               {2000, 800, 3}, {3000, 750, 2}, {6000, 720, 1}};
   for (const Case& c : cases) {
     Image image;
     FillPicture(&image, c.width, c.height, c.channels);
