@@ -7,6 +7,7 @@
 #include "image/image_buffer.h"
 #include "image/image_metadata.h"
 #include "image/jpeg_codec.h"
+#include "image/jpeg_count.h"
 #include "image/orient_image.h"
 #include "image/picture_prefault.h"
 #include "image/png_codec.h"
@@ -56,6 +57,17 @@ class KeptThreads {
   KeptThreads& operator=(const KeptThreads&) = delete;
 };
 
+// What a PNG reader's spare time counted of a JPEG target, released on every way out.
+class OwnedCountAhead {
+ public:
+  OwnedCountAhead() = default;
+  ~OwnedCountAhead() { FreeJpegCountAhead(ahead); }
+  OwnedCountAhead(const OwnedCountAhead&) = delete;
+  OwnedCountAhead& operator=(const OwnedCountAhead&) = delete;
+
+  JpegCountAhead* ahead = nullptr;
+};
+
 // Reads the source; orientation, when not 1, turns it upright (a JPEG while it decodes).
 int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress,
                int orientation) {
@@ -87,16 +99,17 @@ PicturePrefault* StartPrefault(RowProgress* progress, int sourceType, int orient
   }
 }
 
-// Writes into path; a PNG's Title names target, the file the user will see.
+// Writes into path; a PNG's Title names target, the file the user will see. counted: what was
+// counted of a JPEG target while its source was read, or null.
 int WriteTarget(const char* path, const char* target, int type, const ImageBuffer* image,
-                int jpegQuality, const ImageMetadata* meta) {
+                int jpegQuality, const ImageMetadata* meta, const JpegCountAhead* counted) {
   switch (type) {
   case kImageBmp:
     return WriteBmp(path, image, meta);
   case kImagePng:
     return WritePngTitled(path, target, image, meta);
   case kImageJpeg:
-    return WriteJpeg(path, image, jpegQuality, meta);
+    return WriteJpeg(path, image, jpegQuality, meta, counted);
   default:
     return 0;
   }
@@ -149,10 +162,16 @@ int Convert(const char* source, const char* target, int sourceType, int targetTy
   RowProgress own;
   RowProgress* const progress = rows != nullptr ? rows : &own;
   PicturePrefault* const prefault = StartPrefault(progress, sourceType, orientation);
+  // A PNG reader's spare time, once the faults are taken, counts a JPEG target's symbols;
+  // not for a picture that is turned after reading.
+  OwnedCountAhead counted;
+  if (sourceType == kImagePng && targetType == kImageJpeg && orientation == 1)
+    counted.ahead = StartJpegCountAhead(progress, jpegQuality);
   // No room for a turned picture's second block is a refusal like a picture too large.
   const int read = ReadSource(source, sourceType, &picture.image, progress, orientation);
   EndRows(progress, read);
   EndPicturePrefault(prefault); // both before the picture can go
+  StopJpegCountAhead(counted.ahead);
   if (read == 0)
     return 1;
   if (targetType != kImageBmp && targetType != kImagePng && targetType != kImageJpeg)
@@ -164,8 +183,9 @@ int Convert(const char* source, const char* target, int sourceType, int targetTy
   char temp[kTempPathSize];
   if (CreateTempBeside(target, temp, sizeof temp) == 0)
     return 2;
-  return PutInPlace(temp, target,
-                    WriteTarget(temp, target, targetType, &picture.image, jpegQuality, meta));
+  return PutInPlace(
+      temp, target,
+      WriteTarget(temp, target, targetType, &picture.image, jpegQuality, meta, counted.ahead));
 }
 
 // One conversion on a thread of its own, and what its caller may see of it.

@@ -5,6 +5,7 @@
 #include "image/image_buffer.h"
 #include "image/image_metadata.h"
 
+struct JpegCountAhead;
 struct RowProgress;
 
 // 1 when the file opens for binary reading and begins with 0xFF 0xD8.
@@ -29,6 +30,7 @@ int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress = nullp
 // Writes a baseline JPEG at quality (passed unchanged to jpeg_set_quality): one gray component
 // from R when channels is 1, else three components R, G, B; with alpha (channels 2 or 4)
 // laid over white. A fatal library error (e.g. a failed write) returns 0. meta, when given,
-// brings the density, EXIF, XMP and colour profile (see jpeg_meta_write.h).
+// brings the density, EXIF, XMP and colour profile (see jpeg_meta_write.h). counted, when
+// given, holds what was counted of the picture while it was read (see jpeg_count.h).
 int WriteJpeg(const char* path, const ImageBuffer* image, int quality,
-              const ImageMetadata* meta = nullptr);
+              const ImageMetadata* meta = nullptr, const JpegCountAhead* counted = nullptr);

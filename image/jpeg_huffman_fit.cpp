@@ -35,7 +35,8 @@ struct JpegSymbolCounter {
   bool started;
   bool broken;
   uint64_t mcusLeft;
-  int lastDc[MAX_COMPS_IN_SCAN];
+  bool firstMcu;
+  JpegDcEnds ends; // ends.last is the DC prediction as the count goes
   int64_t dcCount[NUM_HUFF_TBLS][256];
   int64_t acCount[NUM_HUFF_TBLS][256];
 };
@@ -92,9 +93,12 @@ boolean CountMcu(j_compress_ptr cinfo, JBLOCKROW* mcu) {
   for (int b = 0; b < cinfo->blocks_in_MCU; ++b) {
     const int ci = cinfo->MCU_membership[b];
     const jpeg_component_info* const component = cinfo->cur_comp_info[ci];
-    CountBlock(c, mcu[b][0], &c->lastDc[ci], c->dcCount[component->dc_tbl_no],
+    if (c->firstMcu && (b == 0 || cinfo->MCU_membership[b - 1] != ci))
+      c->ends.first[ci] = mcu[b][0][0];
+    CountBlock(c, mcu[b][0], &c->ends.last[ci], c->dcCount[component->dc_tbl_no],
                c->acCount[component->ac_tbl_no]);
   }
+  c->firstMcu = false;
   if (c->mcusLeft == 0)
     c->broken = true;
   else
@@ -197,7 +201,8 @@ void CountJpegSymbols(j_compress_ptr cinfo, JpegSymbolCounter* counter) {
   c->started = false;
   c->broken = false;
   c->mcusLeft = 0;
-  memset(c->lastDc, 0, sizeof c->lastDc);
+  c->firstMcu = true;
+  memset(&c->ends, 0, sizeof c->ends);
   memset(c->dcCount, 0, sizeof c->dcCount);
   memset(c->acCount, 0, sizeof c->acCount);
   cinfo->dest = &c->pub;
@@ -214,6 +219,9 @@ void StartJpegSymbolCount(j_compress_ptr cinfo) {
     return;
   }
   c->mcusLeft = static_cast<uint64_t>(cinfo->MCUs_per_row) * cinfo->MCU_rows_in_scan;
+  c->ends.components = cinfo->comps_in_scan;
+  for (int ci = 0; ci < cinfo->comps_in_scan; ++ci)
+    c->ends.table[ci] = cinfo->cur_comp_info[ci]->dc_tbl_no;
   cinfo->entropy->encode_mcu = CountMcu;
 }
 
@@ -228,6 +236,24 @@ void AddJpegSymbolCounts(const JpegSymbolCounter* counter, JpegSymbolCounts* tot
       totals->dc[t][i] += counter->dcCount[t][i];
       totals->ac[t][i] += counter->acCount[t][i];
     }
+}
+
+void GetJpegDcEnds(const JpegSymbolCounter* counter, JpegDcEnds* ends) { *ends = counter->ends; }
+
+int JoinJpegDcEnds(const JpegDcEnds* before, const JpegDcEnds* after, JpegSymbolCounts* totals) {
+  if (before->components != after->components)
+    return 0;
+  for (int ci = 0; ci < after->components; ++ci) {
+    const int table = after->table[ci];
+    const int counted = Magnitude(after->first[ci]);
+    const int coded = Magnitude(after->first[ci] - before->last[ci]);
+    if (table != before->table[ci] || table < 0 || table >= NUM_HUFF_TBLS || coded > kDcBits ||
+        totals->dc[table][counted] == 0)
+      return 0;
+    --totals->dc[table][counted];
+    ++totals->dc[table][coded];
+  }
+  return 1;
 }
 
 int FitJpegHuffmanTables(j_compress_ptr cinfo, const JpegSymbolCounts* totals) {

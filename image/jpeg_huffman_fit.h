@@ -40,6 +40,24 @@ int EndJpegSymbolCount(j_compress_ptr cinfo, JpegSymbolCounter* counter);
 // Adds a whole count's counts to totals.
 void AddJpegSymbolCounts(const JpegSymbolCounter* counter, JpegSymbolCounts* totals);
 
+// The DC values at the two ends of a counted part, per component of its scan. A part is
+// counted as if a restart interval began with it; one that goes on another part's interval
+// codes its first DC differences from that part's last values instead of from 0.
+struct JpegDcEnds {
+  int components;
+  int table[MAX_COMPS_IN_SCAN]; // the DC table each component codes with
+  int first[MAX_COMPS_IN_SCAN];
+  int last[MAX_COMPS_IN_SCAN];
+};
+
+// The ends of a whole count.
+void GetJpegDcEnds(const JpegSymbolCounter* counter, JpegDcEnds* ends);
+
+// totals hold after's counts as counted; after follows before in one restart interval: its
+// first DC differences are counted again from before's last values. 0 when the parts do not
+// match or a difference is beyond baseline's magnitudes (totals then are no longer whole).
+int JoinJpegDcEnds(const JpegDcEnds* before, const JpegDcEnds* after, JpegSymbolCounts* totals);
+
 // After jpeg_set_defaults: cinfo's Huffman tables are replaced by ones fitted to totals: 1.
 // 0 when a counted table is not one cinfo has; its tables then stay as they were.
 int FitJpegHuffmanTables(j_compress_ptr cinfo, const JpegSymbolCounts* totals);

@@ -93,8 +93,10 @@ PicturePrefault* StartPicturePrefault(RowProgress* progress, FillOrder order, Pr
   prefault->progress = progress;
   prefault->order = order;
   if (way == kInReadersSpareTime) {
-    progress->spareWork = prefault;
-    return prefault;
+    if (AddSpareWork(progress, PrefaultInSpareTime, prefault))
+      return prefault;
+    delete prefault;
+    return nullptr;
   }
   prefault->thread = StartPooledThread(PrefaultOnThread, prefault);
   if (prefault->thread == nullptr) {
@@ -104,19 +106,15 @@ PicturePrefault* StartPicturePrefault(RowProgress* progress, FillOrder order, Pr
   return prefault;
 }
 
-int PrefaultInSpareTime(void* rows) {
-  RowProgress* const progress = static_cast<RowProgress*>(rows);
-  if (progress == nullptr || progress->spareWork == nullptr)
-    return 0;
-  PicturePrefault* const prefault = progress->spareWork;
+int PrefaultInSpareTime(void* context) {
+  PicturePrefault* const prefault = static_cast<PicturePrefault*>(context);
   return KnowBlockNow(prefault) ? TakeStep(prefault) : 0;
 }
 
 void EndPicturePrefault(PicturePrefault* prefault) {
   if (prefault == nullptr)
     return;
-  if (prefault->progress->spareWork == prefault)
-    prefault->progress->spareWork = nullptr;
+  RemoveSpareWork(prefault->progress, prefault);
   JoinPooledThread(prefault->thread);
   delete prefault;
 }

@@ -22,9 +22,8 @@ enum FillOrder { kFillsFromEnd, kFillsFromStart };
 enum PrefaultWay { kOnItsOwnThread, kInReadersSpareTime };
 
 // Starts taking the faults of the picture that progress shows, until reading ends. For
-// kInReadersSpareTime it attaches itself to progress, whose reader then calls
-// PrefaultInSpareTime. nullptr when no thread or memory can be had: the reader then meets
-// its own faults.
+// kInReadersSpareTime it adds PrefaultInSpareTime to progress's spare work. nullptr when no
+// thread or memory can be had: the reader then meets its own faults.
 PicturePrefault* StartPicturePrefault(RowProgress* progress, FillOrder order, PrefaultWay way);
 
 // The bytes of one step: small enough that a thread stops soon after reading ends, or is back
@@ -32,12 +31,12 @@ PicturePrefault* StartPicturePrefault(RowProgress* progress, FillOrder order, Pr
 // costs nothing.
 const size_t kPrefaultStepBytes = size_t{128} << 10;
 
-// Takes one step of the faults of the prefault attached to
-// progress, a RowProgress (untyped, to serve as a row relay's spare work). 1 when it did, 0
-// when there is none to take (none attached, the picture not shown yet, every page taken or
-// reached by the reader, or reading ended). Any of the reader's threads may call it, at once.
-int PrefaultInSpareTime(void* progress);
+// Takes one step of the faults of prefault (a PicturePrefault, untyped to serve as spare
+// work). 1 when it did, 0 when there is none to take (the picture not shown yet, every page
+// taken or reached by the reader, or reading ended). Any of the reader's threads may call
+// it, at once.
+int PrefaultInSpareTime(void* prefault);
 
-// Detaches it from progress, waits for its thread and frees it; accepts nullptr. Called
-// after EndRows and after the reader's threads have ended, before the picture can go.
+// Takes it off progress's spare work, waits for its thread and frees it; accepts nullptr.
+// Called after EndRows and after the reader's threads have ended, before the picture can go.
 void EndPicturePrefault(PicturePrefault* prefault);

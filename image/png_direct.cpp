@@ -2,7 +2,6 @@
 
 #include "base/file_offset.h"
 #include "image/inflater.h"
-#include "image/picture_prefault.h"
 #include "image/png_filters.h"
 #include "image/png_widen.h"
 #include "image/row_progress.h"
@@ -111,7 +110,7 @@ int Decode(Inflater* inflater, RowStore* store, size_t height) {
   // Rows go to a second thread that undoes the filters and widens them; without that thread
   // this one does it through a row of its own.
   RowRelay* const relay =
-      StartRowRelay(line + kUnfilterSlack, StoreRow, store, PrefaultInSpareTime, store->progress);
+      StartRowRelay(line + kUnfilterSlack, StoreRow, store, DoSpareWork, store->progress);
   unsigned char* own = nullptr;
   if (relay == nullptr) {
     own = static_cast<unsigned char*>(malloc(line + kUnfilterSlack));

@@ -2,7 +2,6 @@
 
 #include "image/file_signature.h"
 #include "image/no_inline.h"
-#include "image/picture_prefault.h"
 #include "image/png_data_floor.h"
 #include "image/png_direct.h"
 #include "image/png_widen.h"
@@ -102,8 +101,7 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
     return ReadPngRowsDirectly(file, w, h, samples, image->pixels, target->progress);
 
   if (passes <= 1)
-    *relay =
-        StartRowRelay(w * samples, StoreDecodedRow, target, PrefaultInSpareTime, target->progress);
+    *relay = StartRowRelay(w * samples, StoreDecodedRow, target, DoSpareWork, target->progress);
   if (*relay != nullptr) {
     for (size_t i = 0; i < h; ++i) {
       png_read_row(png, NextRowSlot(*relay), nullptr);

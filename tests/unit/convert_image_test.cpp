@@ -361,6 +361,39 @@ TEST(ConvertImage, ABmpFromADecodedSourceIsWhatWriteBmpWrites) {
   EXPECT_EQ(Names(dir), (std::set<std::string>{"cut.png", "t.bmp"}));
 }
 
+// A JPEG from a PNG, its symbols partly counted in the reader's spare time: byte for byte what
+// WriteJpeg writes of the decoded picture, with or without alpha; a PNG cut short leaves no
+// target.
+TEST(ConvertImage, AJpegFromAPngIsWhatWriteJpegWrites) {
+  struct Case {
+    int width, height, channels;
+    bool cut;
+  };
+  const Case cases[] = {{2000, 1500, 3, false}, {1200, 900, 4, false}, {5, 7, 3, false},
+                        {1200, 900, 3, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "x" << c.channels
+                                    << (c.cut ? " cut" : ""));
+    TempDir dir;
+    Image picture;
+    FillPicture(&picture, c.width, c.height, c.channels, 9);
+    const std::string src = dir.File("src.png"), target = dir.File("t.jpg");
+    ASSERT_EQ(WritePng(src.c_str(), &picture.b), 1);
+    if (c.cut) {
+      Bytes png = ReadFile(src);
+      png.resize(png.size() * 2 / 3);
+      WriteFile(src, png);
+      EXPECT_EQ(ConvertImage(src.c_str(), target.c_str(), kImagePng, kImageJpeg, 80), 1);
+      EXPECT_EQ(Names(dir), (std::set<std::string>{"src.png"}));
+      continue;
+    }
+    const std::string expected = dir.File("expected.jpg");
+    ASSERT_EQ(WriteJpeg(expected.c_str(), &picture.b, 80), 1);
+    EXPECT_EQ(ConvertImage(src.c_str(), target.c_str(), kImagePng, kImageJpeg, 80), 0);
+    EXPECT_EQ(ReadFile(target), ReadFile(expected));
+  }
+}
+
 TEST(ConvertImage, ReplacesAnExistingTargetWhole) {
   TempDir dir;
   Image picture;

@@ -185,22 +185,22 @@ TEST(HelperThreads, SpareTimePrefaultStopsAtTheFinalRows) {
     for (size_t i = 0; i < bytes; ++i)
       picture.pixels[i] = static_cast<unsigned char>(i * 7);
     RowProgress progress;
-    EXPECT_EQ(PrefaultInSpareTime(&progress), 0); // none attached
+    EXPECT_EQ(DoSpareWork(&progress), 0); // none added
     PicturePrefault* const prefault =
         StartPicturePrefault(&progress, kFillsFromEnd, kInReadersSpareTime);
     ASSERT_NE(prefault, nullptr);
-    EXPECT_EQ(PrefaultInSpareTime(&progress), 0); // no picture shown yet
+    EXPECT_EQ(DoSpareWork(&progress), 0); // no picture shown yet
     ShowPicture(&progress, &picture);
     ShowRowsFromTop(&progress, c.finalRows);
     const size_t open = bytes - c.finalRows * static_cast<size_t>(c.width) * 4;
     int steps = 0;
-    while (PrefaultInSpareTime(&progress) != 0)
+    while (DoSpareWork(&progress) != 0)
       ++steps;
     EXPECT_EQ(static_cast<size_t>(steps), (open + kPrefaultStepBytes - 1) / kPrefaultStepBytes);
     EndRows(&progress, 1);
-    EXPECT_EQ(PrefaultInSpareTime(&progress), 0);
+    EXPECT_EQ(DoSpareWork(&progress), 0);
     EndPicturePrefault(prefault);
-    EXPECT_EQ(progress.spareWork, nullptr);
+    EXPECT_EQ(progress.spare[0].work, nullptr);
     bool same = true;
     for (size_t i = 0; i < bytes && same; ++i)
       same = picture.pixels[i] == static_cast<unsigned char>(i * 7);
