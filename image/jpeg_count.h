@@ -1,5 +1,6 @@
 // The JPEG writer's first pass: every section of the picture (jpeg_bands.h) compressed
 // without keeping bytes, its symbols counted, so that the Huffman tables fit the picture.
+// The writer counts runs of sections on one compressor each, about one run per thread.
 //
 // A PNG reader keeps two threads busy, but in the last part of a large picture the thread
 // that stores rows waits for the one that inflates them: there the sections whose rows are
