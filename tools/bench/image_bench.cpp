@@ -3,9 +3,9 @@
 // process (bench_convert: native, and the Windows builds under Wine), and with ImageMagick,
 // GraphicsMagick and libvips run natively at equal settings (JPEG quality 80 with 4:2:0
 // subsampling; PNG at zlib level 9 with adaptive filtering, i.e. ImageMagick's "-quality 95";
-// 24-bit BMP). Every time is the best of N fresh processes; a peer's start-up, measured on a
-// 1 x 1 picture in the same direction (2 x 2 where a tool refuses that), is subtracted from
-// its time.
+// 24-bit BMP). Every time is the best of N fresh processes, each run of a direction timing
+// every peer and every build in turn; a peer's start-up, measured on a 1 x 1 picture in the
+// same direction (2 x 2 where a tool refuses that), is subtracted from its time.
 //
 // The limits apply to one build: i686 when it runs, else x86_64, else the native one (the
 // others are shown as references). Against ImageMagick's time: PNG->BMP and JPEG->BMP 0.30,
@@ -153,30 +153,27 @@ long long Baseline(const Build& build, const std::string& wine, int n) {
   return least;
 }
 
-// Fastest of n conversions, each writing its target anew (replacing a file waits for the disk,
-// a first conversion does not); the peak of that run.
-Measure Ours(const Build& build, const std::string& wine, int n, const std::string& source,
-             const std::string& target, int from, int to) {
-  Measure best;
-  for (int i = 0; i < n; ++i) {
-    std::remove(target.c_str());
-    const Output o =
-        Run(Command(build, wine,
-                    {ChildPath(build, source), ChildPath(build, target), std::to_string(from),
-                     std::to_string(to), std::to_string(kQuality)}));
-    int result = -1;
-    double seconds = 0;
-    long long kb = -1;
-    if (!ParseChild(o, &result, &seconds, &kb) || result != 0)
-      return Measure();
-    if (!best.ok || seconds < best.seconds) {
-      best.ok = true;
-      best.seconds = seconds;
-      best.peakKb = kb;
-    }
+// One conversion, writing its target anew (replacing a file waits for the disk, a first
+// conversion does not), kept in best when it is the fastest so far; false when it failed.
+bool OursOnce(const Build& build, const std::string& wine, const std::string& source,
+              const std::string& target, int from, int to, Measure* best) {
+  std::remove(target.c_str());
+  const Output o =
+      Run(Command(build, wine,
+                  {ChildPath(build, source), ChildPath(build, target), std::to_string(from),
+                   std::to_string(to), std::to_string(kQuality)}));
+  int result = -1;
+  double seconds = 0;
+  long long kb = -1;
+  if (!ParseChild(o, &result, &seconds, &kb) || result != 0)
+    return false;
+  if (!best->ok || seconds < best->seconds) {
+    best->ok = true;
+    best->seconds = seconds;
+    best->peakKb = kb;
   }
-  best.bytes = FileSize(target);
-  return best;
+  best->bytes = FileSize(target);
+  return true;
 }
 
 // ----- the peers, run natively
@@ -222,47 +219,62 @@ struct PeerMeasure {
   long long bytes = -1;
 };
 
-double Fastest(const std::vector<std::string>& command, int n, const std::string& target,
-               bool* ok) {
-  double best = 0;
-  *ok = true;
-  for (int i = 0; i < n; ++i) {
-    std::remove(target.c_str());
-    const Output o = Run(command);
-    if (o.status != 0 || FileSize(target) <= 0) {
-      *ok = false;
-      return 0;
-    }
-    if (i == 0 || o.seconds < best)
-      best = o.seconds;
-  }
-  return best;
+// Seconds of one run of command that writes target; false when it failed.
+bool TimeOnce(const std::vector<std::string>& command, const std::string& target, double* seconds) {
+  std::remove(target.c_str());
+  const Output o = Run(command);
+  *seconds = o.seconds;
+  return o.status == 0 && FileSize(target) > 0;
 }
 
-PeerMeasure Theirs(const Peer& peer, int n, const std::string& dir, int from, int to) {
-  PeerMeasure m;
-  if (!peer.present)
-    return m;
+// A peer's fastest start-up and fastest whole conversion so far.
+struct PeerRuns {
+  bool ok = true;
+  bool startupOnTwo = false; // measured on 2 x 2: the peer refuses the 1 x 1 source
+  int runs = 0;
+  double startup = 0;
+  double whole = 0;
+};
+
+// One run of the peer: its start-up, then the whole picture.
+void TheirsOnce(const Peer& peer, const std::string& dir, int from, int to, PeerRuns* r) {
+  if (!peer.present || !r->ok)
+    return;
   const std::string tag = peer.name + "-from-" + kTypeName[from];
   const std::string tinyTarget = dir + "/tiny-" + tag + kExt[to];
   const std::string target = dir + "/" + tag + kExt[to];
+  double startup = 0, whole = 0;
   bool ok = false;
-  m.startup = Fastest(peer.command(peer.program, dir + "/tiny" + kExt[from], tinyTarget, to), n,
-                      tinyTarget, &ok);
-  if (!ok) { // GraphicsMagick reads no BMP of one row or one column
-    m.startupOnTwo = true;
-    m.startup = Fastest(peer.command(peer.program, dir + "/small" + kExt[from], tinyTarget, to), n,
-                        tinyTarget, &ok);
+  if (!r->startupOnTwo)
+    ok = TimeOnce(peer.command(peer.program, dir + "/tiny" + kExt[from], tinyTarget, to),
+                  tinyTarget, &startup);
+  if (!ok && r->runs == 0) // GraphicsMagick reads no BMP of one row or one column
+    r->startupOnTwo = true;
+  if (r->startupOnTwo)
+    ok = TimeOnce(peer.command(peer.program, dir + "/small" + kExt[from], tinyTarget, to),
+                  tinyTarget, &startup);
+  ok = ok && TimeOnce(peer.command(peer.program, dir + "/source" + kExt[from], target, to), target,
+                      &whole);
+  if (!ok) {
+    r->ok = false;
+    return;
   }
-  if (!ok)
-    return m;
-  const double whole =
-      Fastest(peer.command(peer.program, dir + "/source" + kExt[from], target, to), n, target, &ok);
-  if (!ok)
+  if (r->runs == 0 || startup < r->startup)
+    r->startup = startup;
+  if (r->runs == 0 || whole < r->whole)
+    r->whole = whole;
+  ++r->runs;
+}
+
+PeerMeasure Theirs(const Peer& peer, const PeerRuns& r, const std::string& dir, int from, int to) {
+  PeerMeasure m;
+  if (!peer.present || !r.ok || r.runs == 0)
     return m;
   m.ok = true;
-  m.seconds = whole > m.startup ? whole - m.startup : 0;
-  m.bytes = FileSize(target);
+  m.startup = r.startup;
+  m.startupOnTwo = r.startupOnTwo;
+  m.seconds = r.whole > r.startup ? r.whole - r.startup : 0;
+  m.bytes = FileSize(dir + "/" + peer.name + "-from-" + kTypeName[from] + kExt[to]);
   return m;
 }
 
@@ -394,26 +406,48 @@ int main(int argc, char** argv) {
   struct Direction {
     int from, to;
     std::string name;
-    PeerMeasure peers[3]; // ImageMagick, GraphicsMagick, libvips
+    PeerMeasure peers[3];      // ImageMagick, GraphicsMagick, libvips
+    std::vector<Measure> ours; // per build
   };
   std::vector<Direction> directions;
   for (int from = 0; from < 3; ++from)
     for (int to = 0; to < 3; ++to) {
       const std::string name = std::string(kTypeName[from]) + "->" + kTypeName[to];
       if (from != to && (only.empty() || only.find("," + name + ",") != std::string::npos))
-        directions.push_back({from, to, name, {}});
+        directions.push_back({from, to, name, {}, {}});
     }
 
-  // The peers first, each direction in turn.
+  for (Build& build : builds)
+    build.baselineKb = Baseline(build, wine, runs);
+  const auto target = [&dir](size_t b, const Direction& d) {
+    return dir + "/ours-" + std::to_string(b) + "-from-" + kTypeName[d.from] + kExt[d.to];
+  };
+
+  // Each run of a direction times every peer and every build once, in turn, so that a machine
+  // whose speed drifts (a virtual machine's host, say) tilts none of them against the others.
   printf("\npeers, run natively; s = best time less the start-up (best on a 1 x 1 picture)\n");
   printf("%-10s %8s %8s %11s  %8s %8s %11s  %8s %8s %11s\n", "direction", "IM s", "start",
          "IM bytes", "GM s", "start", "GM bytes", "vips s", "start", "vips bytes");
   int failures = 0;
   for (Direction& d : directions) {
     const Peer* peers[3] = {&im, &gm, &vips};
+    PeerRuns peerRuns[3];
+    const std::string source = dir + "/source" + kExt[d.from];
+    d.ours.assign(builds.size(), Measure());
+    std::vector<bool> failed(builds.size(), false);
+    for (int i = 0; i < runs; ++i) {
+      for (int p = 0; p < 3; ++p)
+        TheirsOnce(*peers[p], dir, d.from, d.to, &peerRuns[p]);
+      for (size_t b = 0; b < builds.size(); ++b)
+        if (!failed[b] && builds[b].baselineKb > 0)
+          failed[b] = !OursOnce(builds[b], wine, source, target(b, d), d.from, d.to, &d.ours[b]);
+    }
+    for (size_t b = 0; b < builds.size(); ++b)
+      if (failed[b])
+        d.ours[b].ok = false;
     printf("%-10s", d.name.c_str());
     for (int p = 0; p < 3; ++p) {
-      d.peers[p] = Theirs(*peers[p], runs, dir, d.from, d.to);
+      d.peers[p] = Theirs(*peers[p], peerRuns[p], dir, d.from, d.to);
       if (d.peers[p].ok)
         printf(" %8.3f %7.3f%s %11lld ", d.peers[p].seconds, d.peers[p].startup,
                d.peers[p].startupOnTwo ? "*" : " ", d.peers[p].bytes);
@@ -438,7 +472,6 @@ int main(int argc, char** argv) {
   for (size_t b = 0; b < builds.size(); ++b) {
     Build& build = builds[b];
     const bool limits = b == limited;
-    build.baselineKb = Baseline(build, wine, runs);
     printf("\n%s: ConvertImage timed inside the process; peak less %.1f MB (the program idle)\n",
            build.name.c_str(), build.baselineKb / 1024.0 * 1.024);
     printf("%-10s %7s %6s %5s %6s %5s  %7s %6s %5s  %10s %7s %5s%s\n", "direction", "ours s", "/IM",
@@ -451,10 +484,7 @@ int main(int argc, char** argv) {
       continue;
     }
     for (const Direction& d : directions) {
-      const std::string source = dir + "/source" + kExt[d.from];
-      const std::string target =
-          dir + "/ours-" + std::to_string(b) + "-from-" + kTypeName[d.from] + kExt[d.to];
-      const Measure m = Ours(build, wine, runs, source, target, d.from, d.to);
+      const Measure& m = d.ours[b];
       if (!m.ok) {
         printf("%-10s failed\n", d.name.c_str());
         ++failures;
