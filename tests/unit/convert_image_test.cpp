@@ -369,11 +369,11 @@ TEST(ConvertImage, AJpegFromAPngIsWhatWriteJpegWrites) {
     int width, height, channels;
     bool cut;
   };
-  const Case cases[] = {{2000, 1500, 3, false}, {1200, 900, 4, false}, {5, 7, 3, false},
-                        {1200, 900, 3, true}};
+  const Case cases[] = {
+      {2000, 1500, 3, false}, {1200, 900, 4, false}, {5, 7, 3, false}, {1200, 900, 3, true}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << "x" << c.channels
-                                    << (c.cut ? " cut" : ""));
+    SCOPED_TRACE(testing::Message()
+                 << c.width << "x" << c.height << "x" << c.channels << (c.cut ? " cut" : ""));
     TempDir dir;
     Image picture;
     FillPicture(&picture, c.width, c.height, c.channels, 9);
