@@ -33,8 +33,13 @@ struct JpegCountAhead {
 
 namespace {
 
-bool ReadingEnded(const RowProgress* progress) {
-  return progress->ended.load(std::memory_order_relaxed) != 0;
+// Starts cinfo counting a part of rows rows of settings' picture into counter.
+void StartCounting(j_compress_ptr cinfo, const JpegSettings& settings, size_t rows,
+                   JpegSymbolCounter* counter) {
+  SetUpJpeg(cinfo, settings, rows);
+  CountJpegSymbols(cinfo, counter);
+  jpeg_start_compress(cinfo, TRUE);
+  StartJpegSymbolCount(cinfo);
 }
 
 // Takes the picture, once shown, and what counting it needs; false while there is none.
@@ -87,10 +92,7 @@ int Step(JpegCountAhead* a) {
     return 0;
   j_compress_ptr const cinfo = &a->cinfo;
   if (!a->started) {
-    SetUpJpeg(cinfo, a->settings, rows);
-    CountJpegSymbols(cinfo, a->counter);
-    jpeg_start_compress(cinfo, TRUE);
-    StartJpegSymbolCount(cinfo);
+    StartCounting(cinfo, a->settings, rows, a->counter);
     a->started = true;
   }
   FeedJpegRows(cinfo, &view, until, a->row);
@@ -153,10 +155,7 @@ int CountPart(j_compress_ptr cinfo, void* context) {
   const JpegPart last = JpegSection(*count.plan, count.partFirst[work.part + 1] - 1);
   const JpegPart part = {first.first, last.first + last.rows - first.first, first.startsBand};
   const ImageBuffer view = JpegPartView(count.settings->image, part);
-  SetUpJpeg(cinfo, *count.settings, static_cast<size_t>(view.height));
-  CountJpegSymbols(cinfo, work.slot->counter);
-  jpeg_start_compress(cinfo, TRUE);
-  StartJpegSymbolCount(cinfo);
+  StartCounting(cinfo, *count.settings, static_cast<size_t>(view.height), work.slot->counter);
   FeedJpegRows(cinfo, &view, static_cast<size_t>(view.height), work.row);
   jpeg_finish_compress(cinfo);
   work.slot->whole = EndJpegSymbolCount(cinfo, work.slot->counter) != 0;
@@ -206,13 +205,8 @@ size_t CutParts(const JpegPlan& plan, size_t counted, size_t threads, size_t* pa
   return parts;
 }
 
-bool SamePlan(const JpegPlan& a, const JpegPlan& b) {
-  return a.mcuRows == b.mcuRows && a.bands == b.bands && a.bandRows == b.bandRows &&
-         a.restartInterval == b.restartInterval && a.sectionRows == b.sectionRows &&
-         a.sectionsPerBand == b.sectionsPerBand && a.sections == b.sections;
-}
-
-// The sections ahead counted of this very picture, cut this very way.
+// The sections ahead counted of this very picture at this quality (the same settings give
+// the same plan).
 size_t UsableAhead(const JpegCountAhead* ahead, const JpegSettings& settings,
                    const JpegPlan& plan) {
   if (ahead == nullptr || !ahead->known)
@@ -221,7 +215,7 @@ size_t UsableAhead(const JpegCountAhead* ahead, const JpegSettings& settings,
   const ImageBuffer* const image = settings.image;
   if (seen.pixels != image->pixels || seen.width != image->width || seen.height != image->height ||
       seen.channels != image->channels || ahead->quality != settings.quality ||
-      !SamePlan(ahead->plan, plan))
+      ahead->counted > plan.sections)
     return 0;
   return ahead->counted;
 }

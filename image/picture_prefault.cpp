@@ -20,10 +20,6 @@ struct PicturePrefault {
 
 namespace {
 
-bool ReadingEnded(const RowProgress* progress) {
-  return progress->ended.load(std::memory_order_relaxed) != 0;
-}
-
 // Takes the block's place from the shown picture; false while there is none. Under the
 // progress's lock.
 bool KnowBlock(PicturePrefault* prefault) {

@@ -22,6 +22,10 @@ void EndRows(RowProgress* progress, int ok) {
   progress->changed.notify_all();
 }
 
+bool ReadingEnded(const RowProgress* progress) {
+  return progress->ended.load(std::memory_order_relaxed) != 0;
+}
+
 const ImageBuffer* WaitForPicture(RowProgress* progress) {
   std::unique_lock<std::mutex> hold(progress->lock);
   progress->changed.wait(

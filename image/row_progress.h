@@ -40,6 +40,8 @@ void ShowPicture(RowProgress* progress, const ImageBuffer* picture);
 void ShowRowsFromTop(RowProgress* progress, size_t rows);
 // Reading ended: ok 1 (every row final) or 0.
 void EndRows(RowProgress* progress, int ok);
+// Whether it has, read without the lock.
+bool ReadingEnded(const RowProgress* progress);
 
 // The spare work of progress (a RowProgress, untyped to serve as a row relay's spare work): a
 // piece of the first task that has one. 1 when one was done.

@@ -234,6 +234,7 @@ struct PeerRuns {
   int runs = 0;
   double startup = 0;
   double whole = 0;
+  long long bytes = -1; // of the last whole conversion's file
 };
 
 // One run of the peer: its start-up, then the whole picture.
@@ -263,10 +264,11 @@ void TheirsOnce(const Peer& peer, const std::string& dir, int from, int to, Peer
     r->startup = startup;
   if (r->runs == 0 || whole < r->whole)
     r->whole = whole;
+  r->bytes = FileSize(target);
   ++r->runs;
 }
 
-PeerMeasure Theirs(const Peer& peer, const PeerRuns& r, const std::string& dir, int from, int to) {
+PeerMeasure Theirs(const Peer& peer, const PeerRuns& r) {
   PeerMeasure m;
   if (!peer.present || !r.ok || r.runs == 0)
     return m;
@@ -274,7 +276,7 @@ PeerMeasure Theirs(const Peer& peer, const PeerRuns& r, const std::string& dir, 
   m.startup = r.startup;
   m.startupOnTwo = r.startupOnTwo;
   m.seconds = r.whole > r.startup ? r.whole - r.startup : 0;
-  m.bytes = FileSize(dir + "/" + peer.name + "-from-" + kTypeName[from] + kExt[to]);
+  m.bytes = r.bytes;
   return m;
 }
 
@@ -447,7 +449,7 @@ int main(int argc, char** argv) {
         d.ours[b].ok = false;
     printf("%-10s", d.name.c_str());
     for (int p = 0; p < 3; ++p) {
-      d.peers[p] = Theirs(*peers[p], peerRuns[p], dir, d.from, d.to);
+      d.peers[p] = Theirs(*peers[p], peerRuns[p]);
       if (d.peers[p].ok)
         printf(" %8.3f %7.3f%s %11lld ", d.peers[p].seconds, d.peers[p].startup,
                d.peers[p].startupOnTwo ? "*" : " ", d.peers[p].bytes);
