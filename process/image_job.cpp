@@ -4,7 +4,7 @@
 #include "app/batch_progress.h"
 #include "base/limits.h"
 #include "base/path_pieces.h"
-#include "image/convert_image.h"
+#include "image/convert/convert_image.h"
 #include "win/messages.h"
 #include "win/resolve_long_path.h"
 

@@ -1,9 +1,9 @@
 // Images dropped on the program or named on its command line: output names, the
 // questions before overwriting, and the messages when reading or writing fails.
-#include "image/bmp_codec.h"
-#include "image/image_buffer.h"
-#include "image/jpeg_codec.h"
-#include "image/png_codec.h"
+#include "image/bmp/bmp_codec.h"
+#include "image/jpeg/jpeg_codec.h"
+#include "image/picture/image_buffer.h"
+#include "image/png/png_codec.h"
 #include "res/resource.h"
 #include "tests/e2e/driver/ui_driver.h"
 #include "tests/support/wait_until.h"

@@ -1,7 +1,7 @@
 // A long batch: the progress window appears, names the item at work, and 中止 stops the
 // batch after that item, while the main window keeps answering and takes no second drop.
-#include "image/image_buffer.h"
-#include "image/jpeg_codec.h"
+#include "image/jpeg/jpeg_codec.h"
+#include "image/picture/image_buffer.h"
 #include "res/resource.h"
 #include "tests/e2e/driver/ui_driver.h"
 

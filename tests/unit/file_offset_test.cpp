@@ -1,7 +1,7 @@
 // Seeking and telling beyond 4 GB, in a sparse file (no disk space is taken).
 #include "base/file_offset.h"
 
-#include "tests/unit/image_test_support.h"
+#include "tests/unit/image/image_test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -12,11 +12,11 @@
 // FROM and TO are image types: 0 BMP, 1 PNG, 2 JPEG. Exit status 0, or 2 on bad arguments,
 // 1 when the sources cannot be written.
 
-#include "image/bmp_codec.h"
-#include "image/convert_image.h"
-#include "image/image_buffer.h"
-#include "image/jpeg_codec.h"
-#include "image/png_codec.h"
+#include "image/bmp/bmp_codec.h"
+#include "image/convert/convert_image.h"
+#include "image/jpeg/jpeg_codec.h"
+#include "image/picture/image_buffer.h"
+#include "image/png/png_codec.h"
 #include "tools/bench/bench_picture.h"
 #include "tools/bench/peak_memory.h"
 

@@ -1,7 +1,7 @@
 // The image benchmark's picture: deterministic photo-like content.
 #pragma once
 
-#include "image/image_buffer.h"
+#include "image/picture/image_buffer.h"
 
 // Fills an empty record with a width x height picture (channels 3): smooth lighting, a few
 // soft-edged objects, fine texture and sensor-like noise, so that lossless coders face

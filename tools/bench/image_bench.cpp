@@ -22,7 +22,7 @@
 //   --no-win32: why the i686 build is not run (printed on one line).
 // Exit status 0 when the limited build met every limit, 3 when it missed one, 1 on failure.
 
-#include "image/convert_image.h"
+#include "image/convert/convert_image.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -3,11 +3,11 @@
 // to each format; prints the fastest of N runs of each and the ratio 6 : 1. A program of its
 // own, never a test.
 // Usage: turn_bench [--runs N] [--dir FOLDER]
-#include "image/convert_image.h"
-#include "image/image_buffer.h"
-#include "image/image_metadata.h"
-#include "image/jpeg_codec.h"
-#include "image/png_codec.h"
+#include "image/convert/convert_image.h"
+#include "image/jpeg/jpeg_codec.h"
+#include "image/meta/image_metadata.h"
+#include "image/picture/image_buffer.h"
+#include "image/png/png_codec.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,7 +1,7 @@
 // libFuzzer target for the PNG reader's inflater, checked against zlib on every input: a
 // stream zlib reads to its end gives the same bytes, and from one that zlib refuses or finds
 // cut, no byte comes beyond what zlib could read.
-#include "image/inflater.h"
+#include "image/deflate/inflater.h"
 
 #include <zlib.h>
 

@@ -1,10 +1,10 @@
 // libFuzzer target for the metadata parsers alone, much faster than the readers' targets: the
 // input is read as a JPEG's segments, as a PNG's chunks and as an EXIF block, and every block
 // found is mended as a conversion would.
-#include "image/convert_image.h"
-#include "image/exif_block.h"
-#include "image/image_metadata.h"
-#include "image/xmp_orientation.h"
+#include "image/convert/convert_image.h"
+#include "image/meta/exif_block.h"
+#include "image/meta/image_metadata.h"
+#include "image/meta/xmp_orientation.h"
 
 #include <unistd.h> // getpid: the fuzz targets are native only
 

@@ -2,14 +2,14 @@
 // readers take a path, so every input is written to a temporary file first. The metadata of
 // every input is read and mended as a conversion would; a picture that reads and is small is
 // also written back through all three writers and converted to one format, metadata and all.
-#include "image/bmp_codec.h"
-#include "image/convert_image.h"
-#include "image/exif_block.h"
-#include "image/image_buffer.h"
-#include "image/image_metadata.h"
-#include "image/jpeg_codec.h"
-#include "image/png_codec.h"
-#include "image/xmp_orientation.h"
+#include "image/bmp/bmp_codec.h"
+#include "image/convert/convert_image.h"
+#include "image/jpeg/jpeg_codec.h"
+#include "image/meta/exif_block.h"
+#include "image/meta/image_metadata.h"
+#include "image/meta/xmp_orientation.h"
+#include "image/picture/image_buffer.h"
+#include "image/png/png_codec.h"
 
 #include <unistd.h> // getpid: the fuzz targets are native only
 

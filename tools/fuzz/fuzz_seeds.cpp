@@ -5,11 +5,11 @@
 // every block kind for the inflater, and JPEGs and PNGs carrying metadata of every kind (EXIF
 // with an orientation and a thumbnail directory, XMP, a profile in one or several segments,
 // iCCP, pHYs, text chunks, eXIf before and after the image data).
-#include "image/bmp_codec.h"
-#include "image/image_buffer.h"
-#include "image/image_metadata.h"
-#include "image/jpeg_codec.h"
-#include "image/png_codec.h"
+#include "image/bmp/bmp_codec.h"
+#include "image/jpeg/jpeg_codec.h"
+#include "image/meta/image_metadata.h"
+#include "image/picture/image_buffer.h"
+#include "image/png/png_codec.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,0 +1,163 @@
+#include "image/bmp/bmp_codec.h"
+
+#include "image/picture/over_white.h"
+#include "image/work/row_relay.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const uint16_t kBmpType = 0x4D42; // "BM"
+const uint32_t kHeaderBytes = 54; // file header 14 + info header 40
+const int32_t kPelsPerMeter = 2834;
+
+// ----- little-endian fields, one at a time
+
+bool WriteU16(FILE* file, uint16_t value) {
+  const unsigned char b[2] = {static_cast<unsigned char>(value & 0xFF),
+                              static_cast<unsigned char>(value >> 8)};
+  return fwrite(b, 1, 2, file) == 2;
+}
+
+bool WriteU32(FILE* file, uint32_t value) {
+  const unsigned char b[4] = {
+      static_cast<unsigned char>(value & 0xFF), static_cast<unsigned char>((value >> 8) & 0xFF),
+      static_cast<unsigned char>((value >> 16) & 0xFF), static_cast<unsigned char>(value >> 24)};
+  return fwrite(b, 1, 4, file) == 4;
+}
+
+bool WriteS32(FILE* file, int32_t value) { return WriteU32(file, static_cast<uint32_t>(value)); }
+
+// Rows go out in blocks of about 64 KB (fewer, larger writes); a second thread writes each
+// block while this one converts the next, so converting overlaps the system's copying.
+const size_t kBlockBytes = 65536;
+
+struct BlockOutput {
+  FILE* file;
+  size_t stride;
+  size_t rowsPerBlock;
+  size_t height;
+  int failed;
+};
+
+size_t BlockLength(const BlockOutput& out, size_t index) {
+  const size_t first = index * out.rowsPerBlock;
+  const size_t rows = out.height - first < out.rowsPerBlock ? out.height - first : out.rowsPerBlock;
+  return rows * out.stride;
+}
+
+void WriteBlock(void* context, size_t index, const unsigned char* block) {
+  BlockOutput& out = *static_cast<BlockOutput*>(context);
+  const size_t length = BlockLength(out, index);
+  if (out.failed == 0 && fwrite(block, 1, length, out.file) != length)
+    out.failed = 1;
+}
+
+// ImageBuffer rows first .. first + count as B, G, R with zero padding to the stride; a
+// picture with alpha laid over white.
+void ConvertRows(const ImageBuffer* image, size_t first, size_t count, size_t stride,
+                 unsigned char* out) {
+  const size_t width = static_cast<size_t>(image->width);
+  const unsigned char* src = image->pixels + first * width * 4;
+  if (HasAlpha(image) != 0) {
+    for (size_t n = 0; n < count; ++n, out += stride, src += width * 4) {
+      RgbaOverWhiteToBgr(src, width, out);
+      memset(out + width * 3, 0, stride - width * 3);
+    }
+    return;
+  }
+  for (size_t n = 0; n < count; ++n, out += stride) {
+    unsigned char* dst = out;
+    for (size_t x = 0; x < width; ++x, src += 4, dst += 3) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+    }
+    memset(dst, 0, stride - width * 3);
+  }
+}
+
+const unsigned char kTrailer[2] = {0, 0};
+
+// stride = 3 x width rounded up to whole 4-byte words; the file is stride x height + 56 bytes
+// long, which bfSize states: a picture whose length does not fit the field is refused.
+bool PlanBmp(const ImageBuffer* image, size_t* stride, uint32_t* fileSize) {
+  if (image == nullptr || image->pixels == nullptr ||
+      ImagePixelBytes(image->width, image->height) == 0)
+    return false;
+  const uint64_t stride64 = (static_cast<uint64_t>(image->width) * 3 + 3) / 4 * 4;
+  const uint64_t fileSize64 = stride64 * static_cast<uint64_t>(image->height) + 56;
+  if (stride64 > SIZE_MAX || fileSize64 > UINT32_MAX)
+    return false;
+  *stride = static_cast<size_t>(stride64);
+  *fileSize = static_cast<uint32_t>(fileSize64);
+  return true;
+}
+
+// The source's resolution when it had one, else what was always written.
+int32_t PelsPerMeter(uint32_t known) {
+  return known != 0 ? static_cast<int32_t>(known) : kPelsPerMeter;
+}
+
+bool WriteHeaders(FILE* file, const ImageBuffer* image, uint32_t fileSize,
+                  const ImageMetadata* meta) {
+  const int32_t x = PelsPerMeter(meta != nullptr ? PixelsPerMetreX(meta) : 0);
+  const int32_t y = PelsPerMeter(meta != nullptr ? PixelsPerMetreY(meta) : 0);
+  return WriteU16(file, kBmpType) && WriteU32(file, fileSize) && WriteU16(file, 0) &&
+         WriteU16(file, 0) && WriteU32(file, kHeaderBytes) && WriteU32(file, 40) &&
+         WriteS32(file, image->width) && WriteS32(file, image->height) && WriteU16(file, 1) &&
+         WriteU16(file, 24) && WriteU32(file, 0) && WriteU32(file, 0) && WriteS32(file, x) &&
+         WriteS32(file, y) && WriteU32(file, 0) && WriteU32(file, 0);
+}
+
+int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize,
+                 const ImageMetadata* meta) {
+  if (!WriteHeaders(file, image, fileSize, meta))
+    return 0;
+
+  BlockOutput out = {file, stride, kBlockBytes / stride > 0 ? kBlockBytes / stride : 1,
+                     static_cast<size_t>(image->height), 0};
+  const size_t blockBytes = out.rowsPerBlock * stride;
+  const size_t blocks = (out.height + out.rowsPerBlock - 1) / out.rowsPerBlock;
+  RowRelay* const relay = StartRowRelay(blockBytes, WriteBlock, &out);
+  unsigned char* own = nullptr;
+  if (relay == nullptr) {
+    own = static_cast<unsigned char*>(malloc(blockBytes));
+    if (own == nullptr)
+      return 0;
+  }
+  for (size_t k = 0; k < blocks && out.failed == 0; ++k) {
+    unsigned char* const block = relay != nullptr ? NextRowSlot(relay) : own;
+    const size_t first = k * out.rowsPerBlock;
+    ConvertRows(image, first, BlockLength(out, k) / stride, stride, block);
+    if (relay != nullptr)
+      PassRow(relay);
+    else
+      WriteBlock(&out, k, block);
+  }
+  EndRowRelay(relay); // every block passed is written before this returns
+  free(own);
+  if (out.failed != 0)
+    return 0;
+  return fwrite(kTrailer, 1, 2, file) == 2 ? 1 : 0;
+}
+
+} // namespace
+
+int WriteBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta) {
+  size_t stride = 0;
+  uint32_t fileSize = 0;
+  if (path == nullptr || !PlanBmp(image, &stride, &fileSize))
+    return 0;
+  FILE* file = fopen(path, "wb");
+  if (file == nullptr)
+    return 0;
+  int result = WriteBmpFile(file, image, stride, fileSize, meta);
+  // A full disk may only show when the buffered bytes reach the file.
+  if (fclose(file) != 0)
+    result = 0;
+  return result;
+}

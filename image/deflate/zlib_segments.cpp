@@ -1,0 +1,224 @@
+#include "image/deflate/zlib_segments.h"
+
+#include "image/work/codec_threads.h"
+#include "image/work/ordered_work.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include <libdeflate.h>
+#include <zlib.h>
+
+namespace {
+
+// Deflate with a 32 KB window, "maximum compression" in the level field; a multiple of 31.
+const unsigned char kZlibHeader[2] = {0x78, 0xDA};
+const size_t kHeaderRoom = 2;
+const size_t kTailRoom = 5; // an empty stored block, or the Adler-32
+
+// One segment in flight: its data and its compressed form.
+struct Slot {
+  unsigned char* input;
+  unsigned char* scratch;
+  unsigned char* output; // kHeaderRoom + deflate bound + kTailRoom
+  size_t inputBytes;
+  size_t outputBytes; // deflate data at output + kHeaderRoom
+  uint32_t adler;     // of this segment's data alone
+};
+
+const size_t kMaxLevels = 3;
+const size_t kMaxThreads = 16;
+
+// A thread's compressors, one per level.
+struct Compressors {
+  libdeflate_compressor* at[kMaxLevels];
+};
+
+struct Job {
+  const SegmentedInput* input;
+  size_t levelCount;
+  size_t outputRoom;
+  Slot* slots;
+  Compressors* compressors; // one set per worker
+  uLong adler;              // of the segments handed to the sink so far
+  StreamSink sink;
+  void* sinkContext;
+};
+
+// Fills, compresses and prepares segment k in its slot; runs without the lock.
+int CompressSegment(const Job& job, const Compressors& compressors, size_t k, Slot* slot) {
+  const SegmentedInput& in = *job.input;
+  slot->inputBytes = in.fill(in.context, k, slot->input, slot->scratch);
+  if (slot->inputBytes == 0 || slot->inputBytes > in.maxSegmentBytes)
+    return 0;
+  slot->adler = libdeflate_adler32(1, slot->input, slot->inputBytes);
+  unsigned char* const deflated = slot->output + kHeaderRoom;
+  slot->outputBytes = libdeflate_deflate_compress(compressors.at[k % job.levelCount], slot->input,
+                                                  slot->inputBytes, deflated, job.outputRoom);
+  if (slot->outputBytes == 0)
+    return 0;
+  return k + 1 == in.segments ? 1 : UnfinishDeflateStream(deflated, &slot->outputBytes);
+}
+
+int DoSegment(void* context, size_t worker, size_t k, size_t slot) {
+  const Job& job = *static_cast<const Job*>(context);
+  return CompressSegment(job, job.compressors[worker], k, &job.slots[slot]);
+}
+
+void PutBigEndian32(unsigned char* out, uint32_t v) {
+  out[0] = static_cast<unsigned char>(v >> 24);
+  out[1] = static_cast<unsigned char>(v >> 16);
+  out[2] = static_cast<unsigned char>(v >> 8);
+  out[3] = static_cast<unsigned char>(v);
+}
+
+// Hands segment k (done, in its slot) to the sink with the stream's header or trailer.
+int Emit(void* context, size_t k, size_t slotIndex) {
+  Job& job = *static_cast<Job*>(context);
+  Slot* const slot = &job.slots[slotIndex];
+  uLong* const adler = &job.adler;
+  *adler = adler32_combine(*adler, slot->adler, static_cast<z_off_t>(slot->inputBytes));
+  unsigned char* begin = slot->output + kHeaderRoom;
+  size_t length = slot->outputBytes;
+  if (k == 0) {
+    begin = slot->output;
+    memcpy(begin, kZlibHeader, kHeaderRoom);
+    length += kHeaderRoom;
+  }
+  if (k + 1 == job.input->segments) {
+    PutBigEndian32(begin + length, static_cast<uint32_t>(*adler));
+    length += 4;
+  }
+  return job.sink(job.sinkContext, begin, length);
+}
+
+void FreeSlots(Slot* slots, size_t count) {
+  if (slots == nullptr)
+    return;
+  for (size_t i = 0; i < count; ++i) {
+    free(slots[i].input);
+    free(slots[i].scratch);
+    free(slots[i].output);
+  }
+  free(slots);
+}
+
+// All or nothing: nullptr when any block is missing.
+Slot* AllocSlots(size_t count, const SegmentedInput& in, size_t outputRoom) {
+  Slot* const slots = static_cast<Slot*>(calloc(count, sizeof(Slot)));
+  if (slots == nullptr)
+    return nullptr;
+  for (size_t i = 0; i < count; ++i) {
+    slots[i].input = static_cast<unsigned char*>(malloc(in.maxSegmentBytes));
+    slots[i].scratch =
+        static_cast<unsigned char*>(malloc(in.scratchBytes > 0 ? in.scratchBytes : 1));
+    slots[i].output = static_cast<unsigned char*>(malloc(outputRoom));
+    if (slots[i].input == nullptr || slots[i].scratch == nullptr || slots[i].output == nullptr) {
+      FreeSlots(slots, count);
+      return nullptr;
+    }
+  }
+  return slots;
+}
+
+} // namespace
+
+int UnfinishDeflateStream(unsigned char* data, size_t* length) {
+  z_stream z;
+  memset(&z, 0, sizeof z);
+  if (inflateInit2(&z, -15) != Z_OK)
+    return 0;
+  z.next_in = data;
+  z.avail_in = static_cast<uInt>(*length);
+  // Where the current block's header begins: its first bit is the final-block bit.
+  size_t headerByte = 0;
+  int headerBit = 0;
+  int endUnused = -1; // unused bits in the last byte, seen right after the final block
+  unsigned char sink[32768];
+  int status = Z_OK;
+  while (status == Z_OK) {
+    z.next_out = sink;
+    z.avail_out = sizeof sink;
+    status = inflate(&z, Z_BLOCK);
+    if (status != Z_OK || (z.data_type & 128) == 0)
+      continue;
+    // At a block boundary; the next header would follow the bits used so far.
+    const size_t used = static_cast<size_t>(z.next_in - data);
+    const int unused = z.data_type & 7;
+    if ((z.data_type & 64) != 0) {
+      endUnused = unused;
+    } else {
+      headerByte = unused != 0 ? used - 1 : used;
+      headerBit = unused != 0 ? 8 - unused : 0;
+    }
+  }
+  const bool whole = status == Z_STREAM_END && z.avail_in == 0 && endUnused >= 0;
+  inflateEnd(&z);
+  if (!whole || headerByte >= *length)
+    return 0;
+  const int unused = endUnused;
+  data[headerByte] &= static_cast<unsigned char>(~(1u << headerBit));
+  // The stored block's 3 header bits (all 0) go into the last byte's padding when they fit.
+  size_t n = *length;
+  if (unused != 0)
+    data[n - 1] &= static_cast<unsigned char>((1u << (8 - unused)) - 1u);
+  if (unused < 3)
+    data[n++] = 0;
+  data[n++] = 0x00;
+  data[n++] = 0x00;
+  data[n++] = 0xFF;
+  data[n++] = 0xFF;
+  *length = n;
+  return 1;
+}
+
+int WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t levelCount,
+                        StreamSink sink, void* sinkContext) {
+  if (input == nullptr || input->segments == 0 || input->maxSegmentBytes == 0 ||
+      levels == nullptr || levelCount == 0 || levelCount > kMaxLevels)
+    return 0;
+  const size_t bound = libdeflate_deflate_compress_bound(nullptr, input->maxSegmentBytes);
+  if (bound == 0 || bound > static_cast<size_t>(-1) - kHeaderRoom - kTailRoom)
+    return 0;
+  size_t threads = CodecThreadCount();
+  if (threads > input->segments)
+    threads = input->segments;
+  if (threads > kMaxThreads)
+    threads = kMaxThreads;
+
+  // One set of compressors per thread.
+  Compressors compressors[kMaxThreads] = {};
+  size_t have = 0;
+  for (; have < threads; ++have) {
+    bool all = true;
+    for (size_t i = 0; i < levelCount; ++i)
+      all = all && (compressors[have].at[i] = libdeflate_alloc_compressor(levels[i])) != nullptr;
+    if (!all) {
+      for (size_t i = 0; i < levelCount; ++i)
+        if (compressors[have].at[i] != nullptr)
+          libdeflate_free_compressor(compressors[have].at[i]);
+      break;
+    }
+  }
+  threads = have;
+  // Two slots per thread let a thread go on while the segment before its own is still being
+  // compressed.
+  const size_t slotCount = threads * 2 < input->segments ? threads * 2 : input->segments;
+  Job job;
+  job.input = input;
+  job.levelCount = levelCount;
+  job.outputRoom = bound;
+  job.slots =
+      threads > 0 ? AllocSlots(slotCount, *input, kHeaderRoom + bound + kTailRoom) : nullptr;
+  job.compressors = compressors;
+  job.adler = adler32(0, nullptr, 0);
+  job.sink = sink;
+  job.sinkContext = sinkContext;
+  const OrderedWork work = {input->segments, slotCount, DoSegment, Emit, &job};
+  const int result = job.slots != nullptr && DoInOrder(&work, threads) ? 1 : 0;
+  FreeSlots(job.slots, slotCount);
+  for (size_t t = 0; t < have; ++t)
+    for (size_t i = 0; i < levelCount; ++i)
+      libdeflate_free_compressor(compressors[t].at[i]);
+  return result;
+}

@@ -1,0 +1,172 @@
+#include "image/meta/exif_block.h"
+
+#include <cstdint>
+
+namespace {
+
+const uint16_t kTagOrientation = 0x0112;
+const uint16_t kTagXResolution = 0x011A;
+const uint16_t kTagYResolution = 0x011B;
+const uint16_t kTagResolutionUnit = 0x0128;
+const uint16_t kTagExifDirectory = 0x8769;
+const uint16_t kTagPixelWidth = 0xA002;
+const uint16_t kTagPixelHeight = 0xA003;
+const uint16_t kTypeShort = 3;
+const uint16_t kTypeLong = 4;
+const uint16_t kTypeRational = 5;
+
+struct Tiff {
+  unsigned char* b;
+  size_t size;
+  bool big; // Motorola byte order
+};
+
+uint32_t Get(const Tiff& t, size_t at, int bytes) {
+  uint32_t v = 0;
+  for (int i = 0; i < bytes; ++i) {
+    const uint32_t byte = t.b[at + (t.big ? i : bytes - 1 - i)];
+    v = (v << 8) | byte;
+  }
+  return v;
+}
+
+void Put(const Tiff& t, size_t at, uint32_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(v >> (8 * i));
+    t.b[at + (t.big ? bytes - 1 - i : i)] = byte;
+  }
+}
+
+// The directory at offset: where its entries start and how many there are, all inside.
+bool Directory(const Tiff& t, uint32_t offset, size_t* entries, size_t* count) {
+  if (offset < 8 || offset > t.size || t.size - offset < 2)
+    return false;
+  const size_t n = Get(t, offset, 2);
+  if ((t.size - offset - 2) / 12 < n || t.size - offset - 2 - 12 * n < 4)
+    return false; // the entries and the next directory's offset must fit
+  *entries = offset + 2;
+  *count = n;
+  return true;
+}
+
+bool Open(unsigned char* exif, size_t size, Tiff* t, size_t* entries, size_t* count) {
+  if (exif == nullptr || size < 8)
+    return false;
+  if (exif[0] == 'I' && exif[1] == 'I')
+    t->big = false;
+  else if (exif[0] == 'M' && exif[1] == 'M')
+    t->big = true;
+  else
+    return false;
+  t->b = exif;
+  t->size = size;
+  if (Get(*t, 2, 2) != 42)
+    return false;
+  return Directory(*t, Get(*t, 4, 4), entries, count);
+}
+
+// One unsigned number held in the entry itself (SHORT or LONG, count 1); false otherwise.
+bool InlineNumber(const Tiff& t, size_t entry, uint32_t* value) {
+  const uint32_t type = Get(t, entry + 2, 2);
+  if (Get(t, entry + 4, 4) != 1)
+    return false;
+  if (type == kTypeShort)
+    *value = Get(t, entry + 8, 2);
+  else if (type == kTypeLong)
+    *value = Get(t, entry + 8, 4);
+  else
+    return false;
+  return true;
+}
+
+double Rational(const Tiff& t, size_t entry) {
+  if (Get(t, entry + 2, 2) != kTypeRational || Get(t, entry + 4, 4) != 1)
+    return 0;
+  const uint32_t at = Get(t, entry + 8, 4);
+  if (at > t.size || t.size - at < 8)
+    return 0;
+  const uint32_t num = Get(t, at, 4), den = Get(t, at + 4, 4);
+  return den == 0 ? 0 : static_cast<double>(num) / den;
+}
+
+} // namespace
+
+int ReadExifFacts(const unsigned char* exif, size_t size, ExifFacts* facts) {
+  Tiff t;
+  size_t entries = 0, count = 0;
+  // Only read here: the cast lets the reader and the mender share their helpers.
+  if (facts == nullptr || !Open(const_cast<unsigned char*>(exif), size, &t, &entries, &count))
+    return 0;
+  facts->orientation = 0;
+  facts->resolutionUnit = 0;
+  facts->xResolution = 0;
+  facts->yResolution = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const size_t e = entries + 12 * i;
+    uint32_t value = 0;
+    switch (Get(t, e, 2)) {
+    case kTagOrientation:
+      if (Get(t, e + 2, 2) == kTypeShort && InlineNumber(t, e, &value) && value >= 1 && value <= 8)
+        facts->orientation = static_cast<int>(value);
+      break;
+    case kTagResolutionUnit:
+      if (InlineNumber(t, e, &value) && (value == 2 || value == 3))
+        facts->resolutionUnit = static_cast<int>(value);
+      break;
+    case kTagXResolution:
+      facts->xResolution = Rational(t, e);
+      break;
+    case kTagYResolution:
+      facts->yResolution = Rational(t, e);
+      break;
+    default:
+      break;
+    }
+  }
+  return 1;
+}
+
+int MakeExifUpright(unsigned char* exif, size_t size, int turnedQuarter) {
+  Tiff t;
+  size_t entries = 0, count = 0;
+  if (!Open(exif, size, &t, &entries, &count))
+    return 0;
+  uint32_t exifDirectory = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const size_t e = entries + 12 * i;
+    const uint32_t tag = Get(t, e, 2);
+    if (tag == kTagOrientation) {
+      // Whatever the entry held, it now says one SHORT, 1.
+      Put(t, e + 2, kTypeShort, 2);
+      Put(t, e + 4, 1, 4);
+      Put(t, e + 8, 0, 4);
+      Put(t, e + 8, 1, 2);
+    } else if (tag == kTagExifDirectory) {
+      InlineNumber(t, e, &exifDirectory);
+    }
+  }
+  Put(t, entries + 12 * count, 0, 4); // no thumbnail directory follows
+
+  size_t sub = 0, subCount = 0;
+  if (turnedQuarter == 0 || exifDirectory == 0 || !Directory(t, exifDirectory, &sub, &subCount))
+    return 1;
+  size_t width = 0, height = 0;
+  uint32_t w = 0, h = 0;
+  for (size_t i = 0; i < subCount; ++i) {
+    const size_t e = sub + 12 * i;
+    const uint32_t tag = Get(t, e, 2);
+    if (tag == kTagPixelWidth && InlineNumber(t, e, &w))
+      width = e;
+    else if (tag == kTagPixelHeight && InlineNumber(t, e, &h))
+      height = e;
+  }
+  if (width != 0 && height != 0) {
+    // The two entries trade their whole value fields, types included.
+    for (size_t k = 2; k < 12; ++k) {
+      const unsigned char c = t.b[width + k];
+      t.b[width + k] = t.b[height + k];
+      t.b[height + k] = c;
+    }
+  }
+  return 1;
+}

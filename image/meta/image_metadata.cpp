@@ -1,0 +1,140 @@
+#include "image/meta/image_metadata.h"
+
+#include "image/convert/convert_image.h"
+#include "image/meta/exif_block.h"
+#include "image/meta/metadata_readers.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const double kMetresPerInch = 0.0254;
+
+uint32_t PerMetre(int unit, double value) {
+  double perMetre = 0;
+  switch (unit) {
+  case kResolutionInch:
+    perMetre = value / kMetresPerInch;
+    break;
+  case kResolutionCm:
+    perMetre = value * 100;
+    break;
+  case kResolutionMetre:
+    perMetre = value;
+    break;
+  default:
+    return 0;
+  }
+  if (!(perMetre >= 1) || perMetre > 0x7FFFFFFF)
+    return 0;
+  return static_cast<uint32_t>(std::lround(perMetre));
+}
+
+uint32_t ReadU32Le(const unsigned char* b) {
+  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+}
+
+// A BMP states its resolution in pixels per metre, 0 when it does not know.
+void ReadBmpMetadata(FILE* file, ImageMetadata* meta) {
+  unsigned char header[46];
+  if (fread(header, 1, sizeof header, file) != sizeof header || ReadU32Le(header + 14) < 40)
+    return;
+  const uint32_t x = ReadU32Le(header + 38), y = ReadU32Le(header + 42);
+  if (x >= 1 && y >= 1 && x <= 0x7FFFFFFF && y <= 0x7FFFFFFF) {
+    meta->resolutionUnit = kResolutionMetre;
+    meta->xResolution = x;
+    meta->yResolution = y;
+  }
+}
+
+// What the EXIF block adds: the orientation, and the resolution when the file stated none.
+void TakeExifFacts(ImageMetadata* meta) {
+  ExifFacts facts;
+  if (meta->exif.data == nullptr || ReadExifFacts(meta->exif.data, meta->exif.size, &facts) == 0)
+    return;
+  if (facts.orientation != 0)
+    meta->orientation = facts.orientation;
+  const bool absolute = meta->resolutionUnit >= kResolutionInch;
+  if (!absolute && facts.resolutionUnit != 0 && facts.xResolution > 0 && facts.yResolution > 0) {
+    meta->resolutionUnit = facts.resolutionUnit == 2 ? kResolutionInch : kResolutionCm;
+    meta->xResolution = facts.xResolution;
+    meta->yResolution = facts.yResolution;
+  }
+}
+
+} // namespace
+
+void InitImageMetadata(ImageMetadata* meta) {
+  memset(meta, 0, sizeof *meta);
+  meta->orientation = 1;
+}
+
+void ClearMetadataBlock(MetadataBlock* block) {
+  free(block->data);
+  block->data = nullptr;
+  block->size = 0;
+}
+
+void FreeImageMetadata(ImageMetadata* meta) {
+  ClearMetadataBlock(&meta->exif);
+  ClearMetadataBlock(&meta->xmp);
+  ClearMetadataBlock(&meta->icc);
+  ClearMetadataBlock(&meta->pngTexts);
+  InitImageMetadata(meta);
+}
+
+int SetMetadataBlock(MetadataBlock* block, const unsigned char* data, size_t size) {
+  ClearMetadataBlock(block);
+  if (size == 0)
+    return 1;
+  block->data = static_cast<unsigned char*>(malloc(size));
+  if (block->data == nullptr)
+    return 0;
+  memcpy(block->data, data, size);
+  block->size = size;
+  return 1;
+}
+
+void ReadImageMetadata(const char* path, int type, ImageMetadata* meta) {
+  InitImageMetadata(meta);
+  FILE* const file = path != nullptr ? fopen(path, "rb") : nullptr;
+  if (file == nullptr)
+    return;
+  switch (type) {
+  case kImageJpeg:
+    ReadJpegMetadata(file, meta);
+    break;
+  case kImagePng:
+    ReadPngMetadata(file, meta);
+    break;
+  case kImageBmp:
+    ReadBmpMetadata(file, meta);
+    break;
+  default:
+    break;
+  }
+  fclose(file);
+  TakeExifFacts(meta);
+}
+
+uint32_t PixelsPerMetreX(const ImageMetadata* meta) {
+  return PerMetre(meta->resolutionUnit, meta->xResolution);
+}
+
+uint32_t PixelsPerMetreY(const ImageMetadata* meta) {
+  return PerMetre(meta->resolutionUnit, meta->yResolution);
+}
+
+int ProfileColourSpace(const MetadataBlock* icc) {
+  if (icc->data == nullptr || icc->size < 128)
+    return kProfileOther;
+  const unsigned char* s = icc->data + 16;
+  if (memcmp(s, "RGB ", 4) == 0)
+    return kProfileRgb;
+  if (memcmp(s, "GRAY", 4) == 0)
+    return kProfileGray;
+  return kProfileOther;
+}

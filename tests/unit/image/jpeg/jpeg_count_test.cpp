@@ -1,0 +1,92 @@
+// A JPEG target's symbols counted in a reader's spare time, as its rows become final: the
+// file is the one the writer makes counting alone, whatever was counted ahead.
+#include "image/jpeg/jpeg_bands.h"
+#include "image/jpeg/jpeg_codec.h"
+#include "image/jpeg/jpeg_count.h"
+#include "image/picture/row_progress.h"
+#include "tests/unit/image/image_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+using namespace imgtest;
+
+struct AheadCase {
+  int width, height, channels;
+  int aheadQuality, writeQuality;
+  size_t step;      // rows made final at a time
+  size_t finalRows; // when reading ends
+};
+
+// Sections wholly within the first rows of the picture.
+size_t SectionsWithin(const ImageBuffer& image, int quality, size_t rows) {
+  JpegPlan plan;
+  const JpegSettings settings = {&image, quality, nullptr};
+  EXPECT_TRUE(PlanJpeg(settings, &plan));
+  size_t n = 0;
+  while (n < plan.sections) {
+    const JpegPart part = JpegSection(plan, n);
+    const size_t end = part.first + static_cast<size_t>(JpegPartView(&image, part).height);
+    if (end > rows)
+      break;
+    ++n;
+  }
+  return n;
+}
+
+// Two reader threads would ask at once: both do spare work until there is none.
+void SpareWorkOnTwoThreads(RowProgress* progress) {
+  auto drain = [progress] {
+    while (DoSpareWork(progress) != 0) {
+    }
+  };
+  std::thread other(drain);
+  drain();
+  other.join();
+}
+
+TEST(JpegCount, CountingAheadGivesTheWritersOwnFile) {
+  const AheadCase cases[] = {
+      {1500, 1200, 3, 80, 80, 37, 1200}, // colour, every row before reading ends
+      {1500, 1200, 4, 80, 80, 100, 700}, // alpha, reading ends part way: the writer counts the rest
+      {640, 480, 1, 50, 50, 16, 480},    // gray
+      {333, 1001, 3, 95, 95, 1001, 1001}, // all rows at once
+      {1500, 1200, 3, 80, 90, 64, 1200},  // counted at another quality: not used
+  };
+  for (const AheadCase& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.width << "x" << c.height << "x" << c.channels << " q" << c.aheadQuality << "/"
+                 << c.writeQuality << " final " << c.finalRows);
+    TempDir dir;
+    Image image;
+    FillPicture(&image, c.width, c.height, c.channels, 5);
+
+    RowProgress progress;
+    JpegCountAhead* const ahead = StartJpegCountAhead(&progress, c.aheadQuality);
+    ASSERT_NE(ahead, nullptr);
+    EXPECT_EQ(DoSpareWork(&progress), 0); // no picture yet
+    ShowPicture(&progress, &image.b);
+    for (size_t rows = 0; rows < c.finalRows;) {
+      rows = rows + c.step < c.finalRows ? rows + c.step : c.finalRows;
+      ShowRowsFromTop(&progress, rows);
+      SpareWorkOnTwoThreads(&progress);
+    }
+    EndRows(&progress, 1);
+    EXPECT_EQ(DoSpareWork(&progress), 0); // reading ended
+    StopJpegCountAhead(ahead);
+    EXPECT_EQ(progress.spare[0].work, nullptr);
+    EXPECT_EQ(JpegSectionsCountedAhead(ahead),
+              SectionsWithin(image.b, c.aheadQuality, c.finalRows));
+
+    const std::string counted = dir.File("counted.jpg"), alone = dir.File("alone.jpg");
+    ASSERT_EQ(WriteJpeg(counted.c_str(), &image.b, c.writeQuality, nullptr, ahead), 1);
+    ASSERT_EQ(WriteJpeg(alone.c_str(), &image.b, c.writeQuality), 1);
+    EXPECT_EQ(ReadFile(counted), ReadFile(alone));
+    FreeJpegCountAhead(ahead);
+  }
+}
+
+} // namespace

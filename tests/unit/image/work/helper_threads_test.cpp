@@ -1,0 +1,212 @@
+// The codecs' helper threads: ordered work with the caller working too, the row relay's spare
+// work, kept threads, and a prefault taken in a reader's spare time.
+#include "image/picture/image_buffer.h"
+#include "image/picture/picture_prefault.h"
+#include "image/picture/row_progress.h"
+#include "image/work/ordered_work.h"
+#include "image/work/pooled_thread.h"
+#include "image/work/row_relay.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct Tally {
+  size_t threads = 0;
+  std::mutex lock;
+  std::vector<int> worked;        // per piece
+  std::vector<int> busyWorker;    // per worker number: pieces in hand now
+  std::vector<size_t> slotHolder; // per slot: the piece written there
+  std::vector<size_t> taken;      // in the order taken
+  bool clash = false;             // a worker number used twice at once, or beyond threads
+  size_t failAt = static_cast<size_t>(-1);
+};
+
+int WorkPiece(void* context, size_t worker, size_t k, size_t slot) {
+  Tally& t = *static_cast<Tally*>(context);
+  {
+    std::lock_guard<std::mutex> hold(t.lock);
+    if (worker >= t.threads) {
+      t.clash = true;
+      return 0;
+    }
+    if (t.busyWorker[worker]++ != 0)
+      t.clash = true;
+    ++t.worked[k];
+    t.slotHolder[slot] = k;
+  }
+  // Long enough for the other workers to be in hand at the same time.
+  volatile unsigned spin = 0;
+  for (unsigned i = 0; i < 20000; ++i)
+    spin = spin + i;
+  std::lock_guard<std::mutex> hold(t.lock);
+  --t.busyWorker[worker];
+  return k != t.failAt;
+}
+
+int TakePiece(void* context, size_t k, size_t slot) {
+  Tally& t = *static_cast<Tally*>(context);
+  std::lock_guard<std::mutex> hold(t.lock);
+  t.taken.push_back(t.slotHolder[slot] == k ? k : static_cast<size_t>(-1));
+  return 1;
+}
+
+TEST(HelperThreads, OrderedWorkTakesEveryPieceOnceInOrder) {
+  struct Case {
+    size_t pieces, slots, threads;
+  };
+  const Case cases[] = {{1, 1, 1},  {1, 4, 4},    {2, 2, 2}, {7, 2, 2},
+                        {50, 3, 4}, {200, 8, 16}, {9, 1, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.pieces << " pieces, " << c.slots << " slots, " << c.threads << " threads");
+    Tally t;
+    t.threads = c.threads < c.pieces ? c.threads : c.pieces;
+    t.worked.assign(c.pieces, 0);
+    t.busyWorker.assign(t.threads, 0);
+    t.slotHolder.assign(c.slots, 0);
+    const OrderedWork work = {c.pieces, c.slots, WorkPiece, TakePiece, &t};
+    EXPECT_EQ(DoInOrder(&work, c.threads), 1);
+    EXPECT_FALSE(t.clash);
+    ASSERT_EQ(t.taken.size(), c.pieces);
+    for (size_t k = 0; k < c.pieces; ++k) {
+      EXPECT_EQ(t.worked[k], 1) << "piece " << k;
+      EXPECT_EQ(t.taken[k], k);
+    }
+  }
+}
+
+TEST(HelperThreads, AFailedPieceStopsTheWork) {
+  Tally t;
+  t.threads = 2;
+  t.worked.assign(40, 0);
+  t.busyWorker.assign(2, 0);
+  t.slotHolder.assign(2, 0);
+  t.failAt = 5;
+  const OrderedWork work = {40, 2, WorkPiece, TakePiece, &t};
+  EXPECT_EQ(DoInOrder(&work, 2), 0);
+  ASSERT_EQ(t.taken.size(), 5u); // the pieces before the failed one
+  size_t worked = 0;
+  for (int n : t.worked)
+    worked += static_cast<size_t>(n);
+  EXPECT_LE(worked, 8u); // no piece handed out beyond the slots once it stopped
+}
+
+struct RelayRun {
+  std::vector<size_t> stored;
+  bool misplaced = false;
+  std::atomic<int> spareLeft{0};
+  std::atomic<int> spareDone{0};
+};
+
+void StoreRelayed(void* context, size_t index, const unsigned char* row) {
+  RelayRun& r = *static_cast<RelayRun*>(context);
+  size_t value = 0;
+  memcpy(&value, row, sizeof value);
+  if (value != index)
+    r.misplaced = true;
+  r.stored.push_back(index);
+}
+
+int SparePiece(void* context) {
+  RelayRun& r = *static_cast<RelayRun*>(context);
+  if (r.spareLeft.fetch_sub(1) <= 0)
+    return 0;
+  r.spareDone.fetch_add(1);
+  return 1;
+}
+
+TEST(HelperThreads, SpareWorkLeavesTheRowsWholeAndInOrder) {
+  const int spareCounts[] = {0, 3, 100000};
+  for (int spare : spareCounts) {
+    SCOPED_TRACE(spare);
+    RelayRun run;
+    run.spareLeft = spare;
+    RowRelay* const relay = StartRowRelay(64, StoreRelayed, &run, SparePiece, &run);
+    ASSERT_NE(relay, nullptr);
+    const size_t rows = 5000;
+    for (size_t i = 0; i < rows; ++i) {
+      unsigned char* const slot = NextRowSlot(relay);
+      memset(slot, 0xEE, 64);
+      memcpy(slot, &i, sizeof i);
+      PassRow(relay);
+    }
+    EndRowRelay(relay);
+    EXPECT_FALSE(run.misplaced);
+    ASSERT_EQ(run.stored.size(), rows);
+    for (size_t i = 0; i < rows; ++i)
+      ASSERT_EQ(run.stored[i], i);
+    EXPECT_LE(run.spareDone.load(), spare);
+  }
+}
+
+void AddOne(void* context) { static_cast<std::atomic<int>*>(context)->fetch_add(1); }
+
+TEST(HelperThreads, KeptThreadsRunEveryHelperOnce) {
+  std::atomic<int> runs{0};
+  KeepThreads();
+  for (int round = 0; round < 20; ++round) {
+    PooledThread* helpers[6];
+    for (PooledThread*& h : helpers)
+      h = StartPooledThread(AddOne, &runs);
+    for (PooledThread* h : helpers) {
+      ASSERT_NE(h, nullptr);
+      JoinPooledThread(h);
+    }
+  }
+  EndKeepingThreads();
+  EXPECT_EQ(runs.load(), 20 * 6);
+  // Without keeping, a helper still runs, on a thread of its own.
+  JoinPooledThread(StartPooledThread(AddOne, &runs));
+  EXPECT_EQ(runs.load(), 20 * 6 + 1);
+}
+
+// The prefault taken in spare time stops where the rows are final, leaves every byte as the
+// reader wrote it, and stops when reading ends.
+TEST(HelperThreads, SpareTimePrefaultStopsAtTheFinalRows) {
+  struct Case {
+    int32_t width, height;
+    size_t finalRows;
+  };
+  const Case cases[] = {{1, 1, 0}, {300, 200, 0}, {300, 200, 150}, {1000, 1000, 999}, {7, 5, 5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.finalRows);
+    ImageBuffer picture;
+    InitImageBuffer(&picture);
+    picture.width = c.width;
+    picture.height = c.height;
+    ASSERT_EQ(AllocImagePixels(&picture), 1);
+    const size_t bytes = ImagePixelBytes(c.width, c.height);
+    for (size_t i = 0; i < bytes; ++i)
+      picture.pixels[i] = static_cast<unsigned char>(i * 7);
+    RowProgress progress;
+    EXPECT_EQ(DoSpareWork(&progress), 0); // none added
+    PicturePrefault* const prefault =
+        StartPicturePrefault(&progress, kFillsFromEnd, kInReadersSpareTime);
+    ASSERT_NE(prefault, nullptr);
+    EXPECT_EQ(DoSpareWork(&progress), 0); // no picture shown yet
+    ShowPicture(&progress, &picture);
+    ShowRowsFromTop(&progress, c.finalRows);
+    const size_t open = bytes - c.finalRows * static_cast<size_t>(c.width) * 4;
+    int steps = 0;
+    while (DoSpareWork(&progress) != 0)
+      ++steps;
+    EXPECT_EQ(static_cast<size_t>(steps), (open + kPrefaultStepBytes - 1) / kPrefaultStepBytes);
+    EndRows(&progress, 1);
+    EXPECT_EQ(DoSpareWork(&progress), 0);
+    EndPicturePrefault(prefault);
+    EXPECT_EQ(progress.spare[0].work, nullptr);
+    bool same = true;
+    for (size_t i = 0; i < bytes && same; ++i)
+      same = picture.pixels[i] == static_cast<unsigned char>(i * 7);
+    EXPECT_TRUE(same);
+    FreeImagePixels(&picture);
+  }
+}
+
+} // namespace
