@@ -1,4 +1,5 @@
 #include "image/convert/convert_image.h"
+#include "image/convert/read_metadata.h"
 
 #include "base/temp_target.h"
 #include "image/bmp/bmp_codec.h"

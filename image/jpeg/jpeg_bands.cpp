@@ -1,7 +1,7 @@
 #include "image/jpeg/jpeg_bands.h"
 
 #include "image/jpeg/jpeg_errors.h"
-#include "image/jpeg/jpeg_meta_write.h"
+#include "image/jpeg/jpeg_metadata.h"
 #include "image/picture/over_white.h"
 #include "image/work/codec_threads.h"
 

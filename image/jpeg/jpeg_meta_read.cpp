@@ -1,4 +1,4 @@
-#include "image/meta/metadata_readers.h"
+#include "image/jpeg/jpeg_metadata.h"
 
 #include <cstdint>
 #include <cstdlib>

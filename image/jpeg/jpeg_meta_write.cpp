@@ -1,4 +1,4 @@
-#include "image/jpeg/jpeg_meta_write.h"
+#include "image/jpeg/jpeg_metadata.h"
 
 #include <cmath>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "image/jpeg/jpeg_bands.h"
 #include "image/jpeg/jpeg_count.h"
 #include "image/jpeg/jpeg_huffman_fit.h"
-#include "image/jpeg/jpeg_meta_write.h"
+#include "image/jpeg/jpeg_metadata.h"
 #include "image/work/codec_threads.h"
 #include "image/work/ordered_work.h"
 

@@ -1,11 +1,8 @@
 #include "image/meta/image_metadata.h"
 
-#include "image/convert/convert_image.h"
 #include "image/meta/exif_block.h"
-#include "image/meta/metadata_readers.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,24 +30,8 @@ uint32_t PerMetre(int unit, double value) {
   return static_cast<uint32_t>(std::lround(perMetre));
 }
 
-uint32_t ReadU32Le(const unsigned char* b) {
-  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
-}
+} // namespace
 
-// A BMP states its resolution in pixels per metre, 0 when it does not know.
-void ReadBmpMetadata(FILE* file, ImageMetadata* meta) {
-  unsigned char header[46];
-  if (fread(header, 1, sizeof header, file) != sizeof header || ReadU32Le(header + 14) < 40)
-    return;
-  const uint32_t x = ReadU32Le(header + 38), y = ReadU32Le(header + 42);
-  if (x >= 1 && y >= 1 && x <= 0x7FFFFFFF && y <= 0x7FFFFFFF) {
-    meta->resolutionUnit = kResolutionMetre;
-    meta->xResolution = x;
-    meta->yResolution = y;
-  }
-}
-
-// What the EXIF block adds: the orientation, and the resolution when the file stated none.
 void TakeExifFacts(ImageMetadata* meta) {
   ExifFacts facts;
   if (meta->exif.data == nullptr || ReadExifFacts(meta->exif.data, meta->exif.size, &facts) == 0)
@@ -64,8 +45,6 @@ void TakeExifFacts(ImageMetadata* meta) {
     meta->yResolution = facts.yResolution;
   }
 }
-
-} // namespace
 
 void InitImageMetadata(ImageMetadata* meta) {
   memset(meta, 0, sizeof *meta);
@@ -96,28 +75,6 @@ int SetMetadataBlock(MetadataBlock* block, const unsigned char* data, size_t siz
   memcpy(block->data, data, size);
   block->size = size;
   return 1;
-}
-
-void ReadImageMetadata(const char* path, int type, ImageMetadata* meta) {
-  InitImageMetadata(meta);
-  FILE* const file = path != nullptr ? fopen(path, "rb") : nullptr;
-  if (file == nullptr)
-    return;
-  switch (type) {
-  case kImageJpeg:
-    ReadJpegMetadata(file, meta);
-    break;
-  case kImagePng:
-    ReadPngMetadata(file, meta);
-    break;
-  case kImageBmp:
-    ReadBmpMetadata(file, meta);
-    break;
-  default:
-    break;
-  }
-  fclose(file);
-  TakeExifFacts(meta);
 }
 
 uint32_t PixelsPerMetreX(const ImageMetadata* meta) {

@@ -42,9 +42,12 @@ void FreeImageMetadata(ImageMetadata* meta);
 int SetMetadataBlock(MetadataBlock* block, const unsigned char* data, size_t size);
 void ClearMetadataBlock(MetadataBlock* block);
 
-// Fills meta from the file at path of the given ImageType. Never fails: whatever is missing,
-// damaged or unreadable is left out.
-void ReadImageMetadata(const char* path, int type, ImageMetadata* meta);
+// The largest block kept of any one kind: a JPEG's profile can be 255 segments long.
+const size_t kMaxMetadataBytes = size_t{16} << 20;
+
+// What the EXIF block adds once a file's own metadata is read: the orientation, and the
+// resolution when the file stated none.
+void TakeExifFacts(ImageMetadata* meta);
 
 // The resolution in pixels per metre, rounded; 0 when no absolute resolution is known.
 uint32_t PixelsPerMetreX(const ImageMetadata* meta);

@@ -1,5 +1,5 @@
 #include "base/file_offset.h"
-#include "image/meta/metadata_readers.h"
+#include "image/png/png_metadata.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "image/png/png_meta_write.h"
+#include "image/png/png_metadata.h"
 
 #include "image/png/png_title.h"
 

@@ -3,7 +3,7 @@
 #include "image/deflate/zlib_segments.h"
 #include "image/picture/no_inline.h"
 #include "image/png/png_filters.h"
-#include "image/png/png_meta_write.h"
+#include "image/png/png_metadata.h"
 
 #include <cstdio>
 #include <cstdlib>

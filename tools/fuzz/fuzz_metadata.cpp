@@ -2,6 +2,7 @@
 // input is read as a JPEG's segments, as a PNG's chunks and as an EXIF block, and every block
 // found is mended as a conversion would.
 #include "image/convert/convert_image.h"
+#include "image/convert/read_metadata.h"
 #include "image/meta/exif_block.h"
 #include "image/meta/image_metadata.h"
 #include "image/meta/xmp_orientation.h"

@@ -4,6 +4,7 @@
 // also written back through all three writers and converted to one format, metadata and all.
 #include "image/bmp/bmp_codec.h"
 #include "image/convert/convert_image.h"
+#include "image/convert/read_metadata.h"
 #include "image/jpeg/jpeg_codec.h"
 #include "image/meta/exif_block.h"
 #include "image/meta/image_metadata.h"

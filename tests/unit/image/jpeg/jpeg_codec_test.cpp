@@ -1,6 +1,7 @@
 // JPEG reader and writer, checked against libjpeg-turbo's test images and
 // ImageMagick as the independent decoder.
 #include "image/convert/convert_image.h"
+#include "image/convert/read_metadata.h"
 #include "image/jpeg/jpeg_codec.h"
 #include "image/meta/image_metadata.h"
 #include "image/work/codec_threads.h"

@@ -1,4 +1,5 @@
-// The metadata of a written JPEG: JFIF density, EXIF, XMP and the colour profile.
+// A JPEG's metadata: JFIF density, EXIF, XMP and the colour profile, read from a source and
+// written into a target.
 #pragma once
 
 #include "image/meta/image_metadata.h"
@@ -7,6 +8,10 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+
+// file stands at its start; JFIF density, EXIF, XMP, the ICC profile and the frame's size,
+// from the segments before the first scan. Never fails: what is damaged is left out.
+void ReadJpegMetadata(FILE* file, ImageMetadata* meta);
 
 // Sets the JFIF density from meta's resolution (after jpeg_set_defaults). meta may be null.
 void SetJpegDensity(j_compress_ptr cinfo, const ImageMetadata* meta);
