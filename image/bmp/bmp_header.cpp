@@ -1,5 +1,7 @@
 #include "image/bmp/bmp_header.h"
 
+#include "base/byte_order.h"
+
 #include <cstring>
 
 namespace {
@@ -10,16 +12,9 @@ const uint32_t kFileHeaderSize = 14;
 
 enum InfoKind { kCore, kOs2, kWindows };
 
-uint32_t U16(const unsigned char* b) { return static_cast<uint32_t>(b[0] | (b[1] << 8)); }
-
-uint32_t U32(const unsigned char* b) {
-  return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-         (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
-}
-
 // Two's complement without relying on implementation-defined conversions.
-int32_t S32(const unsigned char* b) {
-  const uint32_t u = U32(b);
+int32_t LoadSignedLittleEndian32(const unsigned char* b) {
+  const uint32_t u = LoadLittleEndian32(b);
   return u <= static_cast<uint32_t>(INT32_MAX) ? static_cast<int32_t>(u)
                                                : -static_cast<int32_t>(~u) - 1;
 }
@@ -71,12 +66,12 @@ bool ReadMasks(FILE* file, uint32_t infoSize, const unsigned char* info, BmpHead
       if (!ReadBytes(file, m, *maskBytes))
         return false;
       for (uint32_t i = 0; i < *maskBytes / 4; ++i)
-        h->masks[i] = U32(m + 4 * i);
+        h->masks[i] = LoadLittleEndian32(m + 4 * i);
     } else {
       for (int i = 0; i < 3; ++i)
-        h->masks[i] = U32(info + 40 + 4 * i);
+        h->masks[i] = LoadLittleEndian32(info + 40 + 4 * i);
       if (infoSize >= 56)
-        h->masks[3] = U32(info + 52);
+        h->masks[3] = LoadLittleEndian32(info + 52);
     }
   } else if (h->bitCount == 16) {
     h->masks[0] = 0x7C00, h->masks[1] = 0x03E0, h->masks[2] = 0x001F; // 5-5-5
@@ -120,30 +115,30 @@ bool ReadBmpHeader(FILE* file, BmpHeader* h) {
   unsigned char fileHeader[kFileHeaderSize];
   if (!ReadBytes(file, fileHeader, kFileHeaderSize) || fileHeader[0] != 'B' || fileHeader[1] != 'M')
     return false;
-  h->offBits = U32(fileHeader + 10);
+  h->offBits = LoadLittleEndian32(fileHeader + 10);
 
   // Fields a shorter header lacks read as 0.
   unsigned char info[kMaxInfoSize];
   memset(info, 0, sizeof info);
   InfoKind kind = kWindows;
-  if (!ReadBytes(file, info, 4) || !KindOfInfo(U32(info), &kind))
+  if (!ReadBytes(file, info, 4) || !KindOfInfo(LoadLittleEndian32(info), &kind))
     return false;
-  const uint32_t infoSize = U32(info);
+  const uint32_t infoSize = LoadLittleEndian32(info);
   if (!ReadBytes(file, info + 4, infoSize - 4))
     return false;
 
   int32_t height = 0;
   uint32_t clrUsed = 0;
   if (kind == kCore) {
-    h->width = static_cast<int32_t>(U16(info + 4));
-    height = static_cast<int32_t>(U16(info + 6));
-    h->bitCount = U16(info + 10);
+    h->width = static_cast<int32_t>(LoadLittleEndian16(info + 4));
+    height = static_cast<int32_t>(LoadLittleEndian16(info + 6));
+    h->bitCount = LoadLittleEndian16(info + 10);
   } else {
-    h->width = S32(info + 4);
-    height = S32(info + 8);
-    h->bitCount = U16(info + 14);
-    h->compression = U32(info + 16);
-    clrUsed = U32(info + 32);
+    h->width = LoadSignedLittleEndian32(info + 4);
+    height = LoadSignedLittleEndian32(info + 8);
+    h->bitCount = LoadLittleEndian16(info + 14);
+    h->compression = LoadLittleEndian32(info + 16);
+    clrUsed = LoadLittleEndian32(info + 32);
   }
   if (h->width <= 0 || height == 0 || height == INT32_MIN)
     return false;

@@ -1,5 +1,7 @@
 #include "image/bmp/bmp_masks.h"
 
+#include "base/byte_order.h"
+
 #include <cstring>
 
 namespace {
@@ -56,9 +58,8 @@ unsigned ConvertMaskedRow(const BmpMasks& masks, const unsigned char* src, unsig
   const BmpMaskChannel* c = masks.channel;
   unsigned alpha = 0;
   for (size_t x = 0; x < width; ++x, dst += 4) {
-    uint32_t pixel = static_cast<uint32_t>(src[0]) | (static_cast<uint32_t>(src[1]) << 8);
-    if (masks.bytesPerPixel == 4)
-      pixel |= (static_cast<uint32_t>(src[2]) << 16) | (static_cast<uint32_t>(src[3]) << 24);
+    const uint32_t pixel =
+        masks.bytesPerPixel == 4 ? LoadLittleEndian32(src) : LoadLittleEndian16(src);
     src += masks.bytesPerPixel;
     dst[0] = Sample(c[0], pixel);
     dst[1] = Sample(c[1], pixel);

@@ -1,5 +1,6 @@
 #include "image/bmp/bmp_codec.h"
 
+#include "base/byte_order.h"
 #include "image/picture/over_white.h"
 #include "image/work/row_relay.h"
 
@@ -13,23 +14,6 @@ namespace {
 const uint16_t kBmpType = 0x4D42; // "BM"
 const uint32_t kHeaderBytes = 54; // file header 14 + info header 40
 const int32_t kPelsPerMeter = 2834;
-
-// ----- little-endian fields, one at a time
-
-bool WriteU16(FILE* file, uint16_t value) {
-  const unsigned char b[2] = {static_cast<unsigned char>(value & 0xFF),
-                              static_cast<unsigned char>(value >> 8)};
-  return fwrite(b, 1, 2, file) == 2;
-}
-
-bool WriteU32(FILE* file, uint32_t value) {
-  const unsigned char b[4] = {
-      static_cast<unsigned char>(value & 0xFF), static_cast<unsigned char>((value >> 8) & 0xFF),
-      static_cast<unsigned char>((value >> 16) & 0xFF), static_cast<unsigned char>(value >> 24)};
-  return fwrite(b, 1, 4, file) == 4;
-}
-
-bool WriteS32(FILE* file, int32_t value) { return WriteU32(file, static_cast<uint32_t>(value)); }
 
 // Rows go out in blocks of about 64 KB (fewer, larger writes); a second thread writes each
 // block while this one converts the next, so converting overlaps the system's copying.
@@ -102,15 +86,23 @@ int32_t PelsPerMeter(uint32_t known) {
   return known != 0 ? static_cast<int32_t>(known) : kPelsPerMeter;
 }
 
+// The file header and the 40-byte info header; fields not set are 0.
 bool WriteHeaders(FILE* file, const ImageBuffer* image, uint32_t fileSize,
                   const ImageMetadata* meta) {
   const int32_t x = PelsPerMeter(meta != nullptr ? PixelsPerMetreX(meta) : 0);
   const int32_t y = PelsPerMeter(meta != nullptr ? PixelsPerMetreY(meta) : 0);
-  return WriteU16(file, kBmpType) && WriteU32(file, fileSize) && WriteU16(file, 0) &&
-         WriteU16(file, 0) && WriteU32(file, kHeaderBytes) && WriteU32(file, 40) &&
-         WriteS32(file, image->width) && WriteS32(file, image->height) && WriteU16(file, 1) &&
-         WriteU16(file, 24) && WriteU32(file, 0) && WriteU32(file, 0) && WriteS32(file, x) &&
-         WriteS32(file, y) && WriteU32(file, 0) && WriteU32(file, 0);
+  unsigned char h[kHeaderBytes] = {};
+  StoreLittleEndian16(h, kBmpType);
+  StoreLittleEndian32(h + 2, fileSize);
+  StoreLittleEndian32(h + 10, kHeaderBytes);
+  StoreLittleEndian32(h + 14, 40);
+  StoreLittleEndian32(h + 18, static_cast<uint32_t>(image->width));
+  StoreLittleEndian32(h + 22, static_cast<uint32_t>(image->height));
+  StoreLittleEndian16(h + 26, 1);  // planes
+  StoreLittleEndian16(h + 28, 24); // bits per pixel
+  StoreLittleEndian32(h + 38, static_cast<uint32_t>(x));
+  StoreLittleEndian32(h + 42, static_cast<uint32_t>(y));
+  return fwrite(h, 1, sizeof h, file) == sizeof h;
 }
 
 int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize,

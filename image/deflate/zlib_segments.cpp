@@ -1,5 +1,6 @@
 #include "image/deflate/zlib_segments.h"
 
+#include "base/byte_order.h"
 #include "image/work/codec_threads.h"
 #include "image/work/ordered_work.h"
 
@@ -65,13 +66,6 @@ int DoSegment(void* context, size_t worker, size_t k, size_t slot) {
   return CompressSegment(job, job.compressors[worker], k, &job.slots[slot]);
 }
 
-void PutBigEndian32(unsigned char* out, uint32_t v) {
-  out[0] = static_cast<unsigned char>(v >> 24);
-  out[1] = static_cast<unsigned char>(v >> 16);
-  out[2] = static_cast<unsigned char>(v >> 8);
-  out[3] = static_cast<unsigned char>(v);
-}
-
 // Hands segment k (done, in its slot) to the sink with the stream's header or trailer.
 int Emit(void* context, size_t k, size_t slotIndex) {
   Job& job = *static_cast<Job*>(context);
@@ -86,7 +80,7 @@ int Emit(void* context, size_t k, size_t slotIndex) {
     length += kHeaderRoom;
   }
   if (k + 1 == job.input->segments) {
-    PutBigEndian32(begin + length, static_cast<uint32_t>(*adler));
+    StoreBigEndian32(begin + length, static_cast<uint32_t>(*adler));
     length += 4;
   }
   return job.sink(job.sinkContext, begin, length);

@@ -1,5 +1,7 @@
 #include "image/jpeg/jpeg_metadata.h"
 
+#include "base/byte_order.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -25,8 +27,6 @@ struct IccPieces {
 bool StartsWith(const unsigned char* data, size_t size, const void* id, size_t idSize) {
   return size >= idSize && memcmp(data, id, idSize) == 0;
 }
-
-uint32_t Big16(const unsigned char* b) { return (static_cast<uint32_t>(b[0]) << 8) | b[1]; }
 
 void TakeIccPiece(IccPieces* icc, const unsigned char* data, size_t size) {
   const int number = data[sizeof kIccId], count = data[sizeof kIccId + 1];
@@ -71,7 +71,7 @@ void TakeSegment(int marker, const unsigned char* data, size_t size, ImageMetada
   if (marker == 0xE0 && StartsWith(data, size, "JFIF", 5) && size >= 12 &&
       meta->resolutionUnit == kResolutionNone) {
     const int unit = data[7];
-    const uint32_t x = Big16(data + 8), y = Big16(data + 10);
+    const uint32_t x = LoadBigEndian16(data + 8), y = LoadBigEndian16(data + 10);
     // 1:1 without a unit says nothing: it is what most writers put by default.
     if (x != 0 && y != 0 && (unit == 1 || unit == 2 || x != y)) {
       meta->resolutionUnit = unit == 1   ? kResolutionInch
@@ -91,8 +91,8 @@ void TakeSegment(int marker, const unsigned char* data, size_t size, ImageMetada
     TakeIccPiece(icc, data, size);
   } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
              marker != 0xCC && size >= 5 && meta->width == 0) {
-    meta->height = static_cast<int32_t>(Big16(data + 1));
-    meta->width = static_cast<int32_t>(Big16(data + 3));
+    meta->height = static_cast<int32_t>(LoadBigEndian16(data + 1));
+    meta->width = static_cast<int32_t>(LoadBigEndian16(data + 3));
   }
 }
 
@@ -120,9 +120,9 @@ void ReadJpegMetadata(FILE* file, ImageMetadata* meta) {
     if (c == 0x01 || (c >= 0xD0 && c <= 0xD7))
       continue; // markers without a segment
     unsigned char length[2];
-    if (fread(length, 1, 2, file) != 2 || Big16(length) < 2)
+    if (fread(length, 1, 2, file) != 2 || LoadBigEndian16(length) < 2)
       break;
-    const size_t size = Big16(length) - 2;
+    const size_t size = LoadBigEndian16(length) - 2;
     if (fread(segment, 1, size, file) != size)
       break;
     TakeSegment(c, segment, size, meta, icc);

@@ -1,5 +1,6 @@
 #include "image/jpeg/jpeg_codec.h"
 
+#include "base/byte_order.h"
 #include "image/jpeg/jpeg_bands.h"
 #include "image/jpeg/jpeg_count.h"
 #include "image/jpeg/jpeg_huffman_fit.h"
@@ -30,8 +31,6 @@ struct JpegJob {
   JpegSymbolCounts totals;
 };
 
-uint16_t BigEndian16(const unsigned char* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
-
 // Where the scan header (SOS) starts in a band's first length bytes, and where the frame
 // header's height is; false until they hold the whole scan header.
 bool FindHeaders(const unsigned char* data, size_t length, size_t* sos, size_t* height) {
@@ -39,7 +38,7 @@ bool FindHeaders(const unsigned char* data, size_t length, size_t* sos, size_t* 
   *height = 0;
   while (at + 4 <= length && data[at] == 0xFF) {
     const unsigned marker = data[at + 1];
-    const size_t segment = BigEndian16(data + at + 2);
+    const size_t segment = LoadBigEndian16(data + at + 2);
     if (marker == 0xDA) {
       *sos = at;
       return *height != 0 && at + 2 + segment <= length;
@@ -189,7 +188,7 @@ boolean PassHead(j_compress_ptr cinfo) {
 void EndHead(j_compress_ptr cinfo) {
   HeadOutput* const out = reinterpret_cast<HeadOutput*>(cinfo->dest);
   const size_t valid = out->capacity - out->pub.free_in_buffer;
-  if (valid < 4 || !Flush(cinfo, out, valid) || BigEndian16(out->data) != 0xFFD9)
+  if (valid < 4 || !Flush(cinfo, out, valid) || LoadBigEndian16(out->data) != 0xFFD9)
     Fail(cinfo, JERR_FILE_WRITE);
 }
 
@@ -266,9 +265,9 @@ int TakeBand(void* context, size_t k, size_t slotIndex) {
     const BandOutput& out = pass.slots[slotIndex].output;
     size_t sos = 0, height = 0;
     if (!FindHeaders(out.data, out.length, &sos, &height) || out.length < sos + 4 ||
-        BigEndian16(out.data + out.length - 2) != 0xFFD9)
+        LoadBigEndian16(out.data + out.length - 2) != 0xFFD9)
       return 0;
-    const size_t data = sos + 2 + BigEndian16(out.data + sos + 2);
+    const size_t data = sos + 2 + LoadBigEndian16(out.data + sos + 2);
     const size_t end = out.length - 2; // before the band's end marker
     const unsigned char rst[2] = {0xFF, static_cast<unsigned char>(0xD0 + ((k - 1) & 7))};
     if (data > end || fwrite(rst, 1, 2, file) != 2 ||

@@ -1,5 +1,7 @@
 #include "image/meta/exif_block.h"
 
+#include "base/byte_order.h"
+
 #include <cstdint>
 
 namespace {
@@ -21,27 +23,31 @@ struct Tiff {
   bool big; // Motorola byte order
 };
 
-uint32_t Get(const Tiff& t, size_t at, int bytes) {
-  uint32_t v = 0;
-  for (int i = 0; i < bytes; ++i) {
-    const uint32_t byte = t.b[at + (t.big ? i : bytes - 1 - i)];
-    v = (v << 8) | byte;
-  }
-  return v;
+// A number of 2 or 4 bytes at at, in the block's byte order.
+uint32_t ReadNumber(const Tiff& t, size_t at, int bytes) {
+  const unsigned char* const p = t.b + at;
+  if (bytes == 2)
+    return t.big ? LoadBigEndian16(p) : LoadLittleEndian16(p);
+  return t.big ? LoadBigEndian32(p) : LoadLittleEndian32(p);
 }
 
-void Put(const Tiff& t, size_t at, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) {
-    const unsigned char byte = static_cast<unsigned char>(v >> (8 * i));
-    t.b[at + (t.big ? bytes - 1 - i : i)] = byte;
-  }
+void WriteNumber(const Tiff& t, size_t at, uint32_t v, int bytes) {
+  unsigned char* const p = t.b + at;
+  if (bytes == 2 && t.big)
+    StoreBigEndian16(p, static_cast<uint16_t>(v));
+  else if (bytes == 2)
+    StoreLittleEndian16(p, static_cast<uint16_t>(v));
+  else if (t.big)
+    StoreBigEndian32(p, v);
+  else
+    StoreLittleEndian32(p, v);
 }
 
 // The directory at offset: where its entries start and how many there are, all inside.
 bool Directory(const Tiff& t, uint32_t offset, size_t* entries, size_t* count) {
   if (offset < 8 || offset > t.size || t.size - offset < 2)
     return false;
-  const size_t n = Get(t, offset, 2);
+  const size_t n = ReadNumber(t, offset, 2);
   if ((t.size - offset - 2) / 12 < n || t.size - offset - 2 - 12 * n < 4)
     return false; // the entries and the next directory's offset must fit
   *entries = offset + 2;
@@ -60,32 +66,32 @@ bool Open(unsigned char* exif, size_t size, Tiff* t, size_t* entries, size_t* co
     return false;
   t->b = exif;
   t->size = size;
-  if (Get(*t, 2, 2) != 42)
+  if (ReadNumber(*t, 2, 2) != 42)
     return false;
-  return Directory(*t, Get(*t, 4, 4), entries, count);
+  return Directory(*t, ReadNumber(*t, 4, 4), entries, count);
 }
 
 // One unsigned number held in the entry itself (SHORT or LONG, count 1); false otherwise.
 bool InlineNumber(const Tiff& t, size_t entry, uint32_t* value) {
-  const uint32_t type = Get(t, entry + 2, 2);
-  if (Get(t, entry + 4, 4) != 1)
+  const uint32_t type = ReadNumber(t, entry + 2, 2);
+  if (ReadNumber(t, entry + 4, 4) != 1)
     return false;
   if (type == kTypeShort)
-    *value = Get(t, entry + 8, 2);
+    *value = ReadNumber(t, entry + 8, 2);
   else if (type == kTypeLong)
-    *value = Get(t, entry + 8, 4);
+    *value = ReadNumber(t, entry + 8, 4);
   else
     return false;
   return true;
 }
 
 double Rational(const Tiff& t, size_t entry) {
-  if (Get(t, entry + 2, 2) != kTypeRational || Get(t, entry + 4, 4) != 1)
+  if (ReadNumber(t, entry + 2, 2) != kTypeRational || ReadNumber(t, entry + 4, 4) != 1)
     return 0;
-  const uint32_t at = Get(t, entry + 8, 4);
+  const uint32_t at = ReadNumber(t, entry + 8, 4);
   if (at > t.size || t.size - at < 8)
     return 0;
-  const uint32_t num = Get(t, at, 4), den = Get(t, at + 4, 4);
+  const uint32_t num = ReadNumber(t, at, 4), den = ReadNumber(t, at + 4, 4);
   return den == 0 ? 0 : static_cast<double>(num) / den;
 }
 
@@ -104,9 +110,10 @@ int ReadExifFacts(const unsigned char* exif, size_t size, ExifFacts* facts) {
   for (size_t i = 0; i < count; ++i) {
     const size_t e = entries + 12 * i;
     uint32_t value = 0;
-    switch (Get(t, e, 2)) {
+    switch (ReadNumber(t, e, 2)) {
     case kTagOrientation:
-      if (Get(t, e + 2, 2) == kTypeShort && InlineNumber(t, e, &value) && value >= 1 && value <= 8)
+      if (ReadNumber(t, e + 2, 2) == kTypeShort && InlineNumber(t, e, &value) && value >= 1 &&
+          value <= 8)
         facts->orientation = static_cast<int>(value);
       break;
     case kTagResolutionUnit:
@@ -134,18 +141,18 @@ int MakeExifUpright(unsigned char* exif, size_t size, int turnedQuarter) {
   uint32_t exifDirectory = 0;
   for (size_t i = 0; i < count; ++i) {
     const size_t e = entries + 12 * i;
-    const uint32_t tag = Get(t, e, 2);
+    const uint32_t tag = ReadNumber(t, e, 2);
     if (tag == kTagOrientation) {
       // Whatever the entry held, it now says one SHORT, 1.
-      Put(t, e + 2, kTypeShort, 2);
-      Put(t, e + 4, 1, 4);
-      Put(t, e + 8, 0, 4);
-      Put(t, e + 8, 1, 2);
+      WriteNumber(t, e + 2, kTypeShort, 2);
+      WriteNumber(t, e + 4, 1, 4);
+      WriteNumber(t, e + 8, 0, 4);
+      WriteNumber(t, e + 8, 1, 2);
     } else if (tag == kTagExifDirectory) {
       InlineNumber(t, e, &exifDirectory);
     }
   }
-  Put(t, entries + 12 * count, 0, 4); // no thumbnail directory follows
+  WriteNumber(t, entries + 12 * count, 0, 4); // no thumbnail directory follows
 
   size_t sub = 0, subCount = 0;
   if (turnedQuarter == 0 || exifDirectory == 0 || !Directory(t, exifDirectory, &sub, &subCount))
@@ -154,7 +161,7 @@ int MakeExifUpright(unsigned char* exif, size_t size, int turnedQuarter) {
   uint32_t w = 0, h = 0;
   for (size_t i = 0; i < subCount; ++i) {
     const size_t e = sub + 12 * i;
-    const uint32_t tag = Get(t, e, 2);
+    const uint32_t tag = ReadNumber(t, e, 2);
     if (tag == kTagPixelWidth && InlineNumber(t, e, &w))
       width = e;
     else if (tag == kTagPixelHeight && InlineNumber(t, e, &h))

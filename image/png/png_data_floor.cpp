@@ -1,13 +1,9 @@
 #include "image/png/png_data_floor.h"
 
+#include "base/byte_order.h"
 #include "base/file_offset.h"
 
 namespace {
-
-uint32_t BigEndian32(const unsigned char* p) {
-  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-         (static_cast<uint32_t>(p[2]) << 8) | p[3];
-}
 
 int SamplesOf(int colorType) {
   switch (colorType) {
@@ -71,7 +67,7 @@ int PngDataCanHold(FILE* file, uint64_t filteredBytes) {
   unsigned char header[8];
   while (imageData < needed && fread(header, 1, 8, file) == 8 && header[4] == 'I' &&
          header[5] == 'D' && header[6] == 'A' && header[7] == 'T') {
-    const uint32_t length = BigEndian32(header);
+    const uint32_t length = LoadBigEndian32(header);
     imageData += length;
     at += 12 + static_cast<int64_t>(length);
     if (SeekFile(file, at, SEEK_SET) == 0)

@@ -1,5 +1,6 @@
 #include "image/png/png_direct.h"
 
+#include "base/byte_order.h"
 #include "base/file_offset.h"
 #include "image/deflate/inflater.h"
 #include "image/picture/row_progress.h"
@@ -15,11 +16,6 @@
 
 namespace {
 
-uint32_t BigEndian32(const unsigned char* p) {
-  return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-         (static_cast<uint32_t>(p[2]) << 8) | p[3];
-}
-
 // The data of consecutive IDAT chunks, each chunk's CRC checked when it has been read (by
 // libdeflate, twice as fast as zlib here, on the thread that bounds the read).
 struct ImageData {
@@ -31,7 +27,7 @@ struct ImageData {
 };
 
 void StartChunk(ImageData* d, const unsigned char* header) {
-  d->left = BigEndian32(header);
+  d->left = LoadBigEndian32(header);
   d->crc = libdeflate_crc32(0, header + 4, 4);
   if (d->left > 0x7FFFFFFFu)
     d->failed = 1;
@@ -39,7 +35,7 @@ void StartChunk(ImageData* d, const unsigned char* header) {
 
 int CheckCrc(ImageData* d) {
   unsigned char stored[4];
-  if (fread(stored, 1, 4, d->file) != 4 || BigEndian32(stored) != d->crc)
+  if (fread(stored, 1, 4, d->file) != 4 || LoadBigEndian32(stored) != d->crc)
     d->failed = 1;
   return d->failed == 0;
 }

@@ -1,4 +1,6 @@
 #include "base/file_offset.h"
+
+#include "base/byte_order.h"
 #include "image/png/png_metadata.h"
 
 #include <cstdint>
@@ -14,15 +16,6 @@
 namespace {
 
 const char kXmpKeyword[] = "XML:com.adobe.xmp";
-
-uint32_t Big32(const unsigned char* b) {
-  return (static_cast<uint32_t>(b[0]) << 24) | (b[1] << 16) | (b[2] << 8) | b[3];
-}
-
-void PutBig32(unsigned char* b, uint32_t v) {
-  b[0] = static_cast<unsigned char>(v >> 24), b[1] = static_cast<unsigned char>(v >> 16);
-  b[2] = static_cast<unsigned char>(v >> 8), b[3] = static_cast<unsigned char>(v);
-}
 
 bool Is(const unsigned char* type, const char* name) { return memcmp(type, name, 4) == 0; }
 
@@ -125,7 +118,7 @@ void TakeText(const unsigned char* type, const unsigned char* data, size_t size,
   if (grown == nullptr)
     return;
   texts->data = grown;
-  PutBig32(grown + texts->size, static_cast<uint32_t>(size));
+  StoreBigEndian32(grown + texts->size, static_cast<uint32_t>(size));
   memcpy(grown + texts->size + 4, type, 4);
   memcpy(grown + texts->size + 8, data, size);
   texts->size += 8 + size;
@@ -134,11 +127,11 @@ void TakeText(const unsigned char* type, const unsigned char* data, size_t size,
 void TakeChunk(const unsigned char* type, const unsigned char* data, size_t size,
                ImageMetadata* meta) {
   if (Is(type, "IHDR") && size >= 8) {
-    const uint32_t w = Big32(data), h = Big32(data + 4);
+    const uint32_t w = LoadBigEndian32(data), h = LoadBigEndian32(data + 4);
     if (w <= 0x7FFFFFFF && h <= 0x7FFFFFFF)
       meta->width = static_cast<int32_t>(w), meta->height = static_cast<int32_t>(h);
   } else if (Is(type, "pHYs") && size == 9) {
-    const uint32_t x = Big32(data), y = Big32(data + 4);
+    const uint32_t x = LoadBigEndian32(data), y = LoadBigEndian32(data + 4);
     if (x >= 1 && y >= 1 && x <= 0x7FFFFFFF && y <= 0x7FFFFFFF && data[8] <= 1) {
       meta->resolutionUnit = data[8] == 1 ? kResolutionMetre : kResolutionAspect;
       meta->xResolution = x;
@@ -169,7 +162,7 @@ void DropRawExifTexts(ImageMetadata* meta) {
   MetadataBlock* const texts = &meta->pngTexts;
   size_t kept = 0;
   for (size_t at = 0; at < texts->size;) {
-    const size_t length = 8 + Big32(texts->data + at);
+    const size_t length = 8 + LoadBigEndian32(texts->data + at);
     const unsigned char* const data = texts->data + at + 8;
     const size_t keyword = Keyword(data, length - 8);
     if (!KeywordIs(data, keyword, "Raw profile type exif") &&
@@ -194,7 +187,7 @@ void ReadPngMetadata(FILE* file, ImageMetadata* meta) {
   for (;;) {
     if (fread(head, 1, 8, file) != 8)
       break;
-    const uint32_t length = Big32(head);
+    const uint32_t length = LoadBigEndian32(head);
     const unsigned char* const type = head + 4;
     if (length > 0x7FFFFFFF || Is(type, "IEND"))
       break;
@@ -210,7 +203,7 @@ void ReadPngMetadata(FILE* file, ImageMetadata* meta) {
     }
     uLong crc = crc32(0, type, 4);
     crc = crc32(crc, data, length);
-    if (crc == Big32(data + length))
+    if (crc == LoadBigEndian32(data + length))
       TakeChunk(type, data, length, meta);
     free(data);
   }

@@ -1,5 +1,6 @@
 #include "image/png/png_metadata.h"
 
+#include "base/byte_order.h"
 #include "image/png/png_title.h"
 
 #include <cstdint>
@@ -15,11 +16,6 @@ namespace {
 const char kXmpHead[] = "XML:com.adobe.xmp\0\0\0\0";
 const size_t kXmpHeadBytes = sizeof kXmpHead;
 const size_t kMaxChunk = 0x7FFFFFFF;
-
-void PutBig32(unsigned char* b, uint32_t v) {
-  b[0] = static_cast<unsigned char>(v >> 24), b[1] = static_cast<unsigned char>(v >> 16);
-  b[2] = static_cast<unsigned char>(v >> 8), b[3] = static_cast<unsigned char>(v);
-}
 
 void Chunk(png_structp png, const char* type, const unsigned char* data, size_t size) {
   png_write_chunk(png, reinterpret_cast<png_const_bytep>(type), data, size);
@@ -72,16 +68,15 @@ void WritePhys(png_structp png, const ImageMetadata* meta) {
   }
   if (x == 0 || y == 0)
     return;
-  PutBig32(phys, x);
-  PutBig32(phys + 4, y);
+  StoreBigEndian32(phys, x);
+  StoreBigEndian32(phys + 4, y);
   Chunk(png, "pHYs", phys, 9);
 }
 
 void WriteTexts(png_structp png, const MetadataBlock& texts) {
   for (size_t at = 0; at + 8 <= texts.size;) {
     const unsigned char* const b = texts.data + at;
-    const size_t length =
-        (static_cast<size_t>(b[0]) << 24) | (b[1] << 16) | (b[2] << 8) | static_cast<size_t>(b[3]);
+    const size_t length = LoadBigEndian32(b);
     if (length > texts.size - at - 8)
       break;
     char type[5] = {static_cast<char>(b[4]), static_cast<char>(b[5]), static_cast<char>(b[6]),

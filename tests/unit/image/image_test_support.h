@@ -2,6 +2,7 @@
 // ImageMagick as the independent decoder (the machine's own, from the Windows builds too).
 #pragma once
 
+#include "base/byte_order.h"
 #include "image/picture/image_buffer.h"
 #include "tests/unit/support/machine_tools.h"
 
@@ -293,9 +294,7 @@ inline void PutU32(Bytes* b, uint32_t v) {
   for (int i = 0; i < 4; ++i)
     b->push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
 }
-inline uint32_t GetU32(const Bytes& b, size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-inline unsigned GetU16(const Bytes& b, size_t at) { return b[at] | (b[at + 1] << 8); }
+inline uint32_t GetU32(const Bytes& b, size_t at) { return LoadLittleEndian32(&b[at]); }
+inline unsigned GetU16(const Bytes& b, size_t at) { return LoadLittleEndian16(&b[at]); }
 
 } // namespace imgtest

@@ -19,9 +19,7 @@ void PutBE32(Bytes* b, uint32_t v) {
   for (int i = 3; i >= 0; --i)
     b->push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
 }
-uint32_t GetBE32(const Bytes& b, size_t at) {
-  return (static_cast<uint32_t>(b[at]) << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3];
-}
+uint32_t GetBE32(const Bytes& b, size_t at) { return LoadBigEndian32(&b[at]); }
 
 void PutChunk(Bytes* out, const char* type, const Bytes& data) {
   PutBE32(out, static_cast<uint32_t>(data.size()));
