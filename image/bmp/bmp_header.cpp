@@ -110,22 +110,26 @@ bool ReadPalette(FILE* file, InfoKind kind, uint32_t clrUsed, uint32_t tableStar
 
 } // namespace
 
-bool ReadBmpHeader(FILE* file, BmpHeader* h) {
+ImageResult ReadBmpHeader(FILE* file, BmpHeader* h) {
   memset(h, 0, sizeof *h);
   unsigned char fileHeader[kFileHeaderSize];
-  if (!ReadBytes(file, fileHeader, kFileHeaderSize) || fileHeader[0] != 'B' || fileHeader[1] != 'M')
-    return false;
+  if (!ReadBytes(file, fileHeader, 2) || fileHeader[0] != 'B' || fileHeader[1] != 'M')
+    return kImageCannotOpen;
+  if (!ReadBytes(file, fileHeader + 2, kFileHeaderSize - 2))
+    return kImageDamaged;
   h->offBits = LoadLittleEndian32(fileHeader + 10);
 
   // Fields a shorter header lacks read as 0.
   unsigned char info[kMaxInfoSize];
   memset(info, 0, sizeof info);
   InfoKind kind = kWindows;
-  if (!ReadBytes(file, info, 4) || !KindOfInfo(LoadLittleEndian32(info), &kind))
-    return false;
+  if (!ReadBytes(file, info, 4))
+    return kImageDamaged;
+  if (!KindOfInfo(LoadLittleEndian32(info), &kind))
+    return kImageUnsupported;
   const uint32_t infoSize = LoadLittleEndian32(info);
   if (!ReadBytes(file, info + 4, infoSize - 4))
-    return false;
+    return kImageDamaged;
 
   int32_t height = 0;
   uint32_t clrUsed = 0;
@@ -141,19 +145,19 @@ bool ReadBmpHeader(FILE* file, BmpHeader* h) {
     clrUsed = LoadLittleEndian32(info + 32);
   }
   if (h->width <= 0 || height == 0 || height == INT32_MIN)
-    return false;
+    return kImageDamaged;
   h->topDown = height < 0;
   h->height = height < 0 ? -height : height;
   if (!Decodable(kind, *h))
-    return false;
+    return kImageUnsupported;
 
   uint32_t maskBytes = 0;
   if (!ReadMasks(file, infoSize, info, h, &maskBytes))
-    return false;
+    return kImageDamaged;
   const uint32_t tableStart = kFileHeaderSize + infoSize + maskBytes;
   if (h->bitCount <= 8)
-    return ReadPalette(file, kind, clrUsed, tableStart, h);
+    return ReadPalette(file, kind, clrUsed, tableStart, h) ? kImageOk : kImageDamaged;
   if (h->offBits < tableStart)
     h->offBits = tableStart;
-  return true;
+  return kImageOk;
 }

@@ -2,6 +2,8 @@
 // lengths (OS/2 1.x and 2.x, Windows 3 to V5), the colour masks and the colour table.
 #pragma once
 
+#include "image/picture/image_result.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -27,5 +29,7 @@ struct BmpHeader {
 };
 
 // Reads the headers, masks and colour table from the start of the file and leaves the
-// position undefined. false for anything that is not a BMP this reader decodes.
-bool ReadBmpHeader(FILE* file, BmpHeader* header);
+// position undefined: kImageOk; kImageCannotOpen for a file that is no BMP, kImageDamaged
+// for headers cut short or out of range, kImageUnsupported for a kind this reader does not
+// decode.
+ImageResult ReadBmpHeader(FILE* file, BmpHeader* header);

@@ -67,24 +67,24 @@ void ConvertRow32(const unsigned char* src, unsigned char* dst, size_t width) {
 }
 
 // Reads height rows of stride bytes in file order, rowsPerRead at a time into block, and
-// converts them; false on a short read or a bad mask. Sets channels: 4 only when an alpha mask
-// brought some non-zero alpha.
-bool ReadRows(FILE* file, const BmpHeader& h, unsigned char* block, size_t stride,
-              size_t rowsPerRead, ImageBuffer* image) {
+// converts them; kImageDamaged on a short read or a mask with holes. Sets channels: 4 only
+// when an alpha mask brought some non-zero alpha.
+ImageResult ReadRows(FILE* file, const BmpHeader& h, unsigned char* block, size_t stride,
+                     size_t rowsPerRead, ImageBuffer* image) {
   const size_t width = static_cast<size_t>(image->width);
   const size_t height = static_cast<size_t>(image->height);
   const size_t rowBytes = width * 4;
   BmpMasks masks;
   const bool masked = h.bitCount == 16 || (h.bitCount == 32 && h.compression != kBmpRgb);
   if (masked && !SetUpMasks(h, &masks))
-    return false;
+    return kImageDamaged;
   unsigned alpha = 0;
   for (size_t n = 0; n < height; ++n) {
     const size_t inBlock = n % rowsPerRead;
     if (inBlock == 0) {
       const size_t rows = height - n < rowsPerRead ? height - n : rowsPerRead;
       if (fread(block, 1, rows * stride, file) != rows * stride)
-        return false;
+        return kImageDamaged;
     }
     const unsigned char* const row = block + inBlock * stride;
     unsigned char* dst = image->pixels + (h.topDown ? height - 1 - n : n) * rowBytes;
@@ -105,54 +105,56 @@ bool ReadRows(FILE* file, const BmpHeader& h, unsigned char* block, size_t strid
         image->pixels[i * 4 + 3] = 255;
     }
   }
-  return true;
+  return kImageOk;
 }
 
-int ReadBmpFile(FILE* file, ImageBuffer* image, RowProgress* progress) {
+ImageResult ReadBmpFile(FILE* file, ImageBuffer* image, RowProgress* progress) {
   BmpHeader h;
-  if (!ReadBmpHeader(file, &h))
-    return 0;
+  const ImageResult header = ReadBmpHeader(file, &h);
+  if (header != kImageOk)
+    return header;
   image->width = h.width;
   image->height = h.height;
   image->channels = 3;
   if (ImagePixelBytes(h.width, h.height) == 0)
-    return 0;
+    return kImageTooLarge;
 
   const bool rle = h.compression == kBmpRle8 || h.compression == kBmpRle4;
   // Sizes from the header's numbers are checked before anything is allocated from them.
   const uint64_t stride64 =
       ((static_cast<uint64_t>(h.bitCount) * static_cast<uint64_t>(h.width) + 31) / 32) * 4;
   if (stride64 > SIZE_MAX)
-    return 0;
+    return kImageTooLarge;
   // A file too short for its rows fails now rather than after a giant allocation.
   const int64_t length = FileLength(file);
   if (length >= 0 && rle && static_cast<uint64_t>(length) <= h.offBits)
-    return 0; // no runs at all
+    return kImageDamaged; // no runs at all
   if (length >= 0 && !rle) {
     const uint64_t available =
         static_cast<uint64_t>(length) > h.offBits ? static_cast<uint64_t>(length) - h.offBits : 0;
     if (static_cast<uint64_t>(h.height) > available / stride64)
-      return 0;
+      return kImageDamaged;
   }
   if (SeekFile(file, static_cast<int64_t>(h.offBits), SEEK_SET) != 1)
-    return 0;
+    return kImageDamaged;
 
-  if (AllocImagePixels(image) == 0)
-    return 0;
+  const ImageResult block = AllocPixelBlock(image);
+  if (block != kImageOk)
+    return block;
   ShowPicture(progress, image);
   if (rle) {
     ReadRlePixels(file, h, image);
-    return 1;
+    return kImageOk;
   }
   // Rows are read about 256 KB at a time: each read is a system call, and under Wine more.
   const size_t stride = static_cast<size_t>(stride64);
   const size_t rowsPerRead = kReadBytes / stride > 1 ? kReadBytes / stride : 1;
-  unsigned char* block = static_cast<unsigned char*>(calloc(rowsPerRead, stride));
-  if (block == nullptr)
-    return 0;
-  const bool ok = ReadRows(file, h, block, stride, rowsPerRead, image);
-  free(block);
-  return ok ? 1 : 0;
+  unsigned char* const rows = static_cast<unsigned char*>(calloc(rowsPerRead, stride));
+  if (rows == nullptr)
+    return kImageNoMemory;
+  const ImageResult result = ReadRows(file, h, rows, stride, rowsPerRead, image);
+  free(rows);
+  return result;
 }
 
 } // namespace
@@ -162,13 +164,15 @@ int IsBmpFile(const char* path) {
   return ReadLeadingBytes(path, b, 2) && b[0] == 'B' && b[1] == 'M' ? 1 : 0;
 }
 
-int ReadBmp(const char* path, ImageBuffer* image, RowProgress* progress) {
-  if (image == nullptr || IsBmpFile(path) == 0)
-    return 0;
-  FILE* file = fopen(path, "rb");
+ImageResult DecodeBmp(const char* path, ImageBuffer* image, RowProgress* progress) {
+  FILE* const file = path != nullptr ? fopen(path, "rb") : nullptr;
   if (file == nullptr)
-    return 0;
-  const int result = ReadBmpFile(file, image, progress);
+    return kImageCannotOpen;
+  const ImageResult result = ReadBmpFile(file, image, progress);
   fclose(file);
   return result;
+}
+
+int ReadBmp(const char* path, ImageBuffer* image) {
+  return image != nullptr ? CodecResult(DecodeBmp(path, image, nullptr)) : 0;
 }

@@ -4,6 +4,7 @@
 #include "image/picture/over_white.h"
 #include "image/work/row_relay.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,7 +25,7 @@ struct BlockOutput {
   size_t stride;
   size_t rowsPerBlock;
   size_t height;
-  int failed;
+  std::atomic<bool> failed; // a write fell short
 };
 
 size_t BlockLength(const BlockOutput& out, size_t index) {
@@ -36,8 +37,8 @@ size_t BlockLength(const BlockOutput& out, size_t index) {
 void WriteBlock(void* context, size_t index, const unsigned char* block) {
   BlockOutput& out = *static_cast<BlockOutput*>(context);
   const size_t length = BlockLength(out, index);
-  if (out.failed == 0 && fwrite(block, 1, length, out.file) != length)
-    out.failed = 1;
+  if (!out.failed.load() && fwrite(block, 1, length, out.file) != length)
+    out.failed.store(true);
 }
 
 // ImageBuffer rows first .. first + count as B, G, R with zero padding to the stride; a
@@ -67,18 +68,19 @@ void ConvertRows(const ImageBuffer* image, size_t first, size_t count, size_t st
 const unsigned char kTrailer[2] = {0, 0};
 
 // stride = 3 x width rounded up to whole 4-byte words; the file is stride x height + 56 bytes
-// long, which bfSize states: a picture whose length does not fit the field is refused.
-bool PlanBmp(const ImageBuffer* image, size_t* stride, uint32_t* fileSize) {
-  if (image == nullptr || image->pixels == nullptr ||
-      ImagePixelBytes(image->width, image->height) == 0)
-    return false;
+// long, which bfSize states: a picture whose length does not fit the field is too large.
+ImageResult PlanBmp(const ImageBuffer* image, size_t* stride, uint32_t* fileSize) {
+  if (image == nullptr || image->pixels == nullptr)
+    return kImageCannotWrite;
+  if (ImagePixelBytes(image->width, image->height) == 0)
+    return kImageTooLarge;
   const uint64_t stride64 = (static_cast<uint64_t>(image->width) * 3 + 3) / 4 * 4;
   const uint64_t fileSize64 = stride64 * static_cast<uint64_t>(image->height) + 56;
   if (stride64 > SIZE_MAX || fileSize64 > UINT32_MAX)
-    return false;
+    return kImageTooLarge;
   *stride = static_cast<size_t>(stride64);
   *fileSize = static_cast<uint32_t>(fileSize64);
-  return true;
+  return kImageOk;
 }
 
 // The source's resolution when it had one, else what was always written.
@@ -105,13 +107,17 @@ bool WriteHeaders(FILE* file, const ImageBuffer* image, uint32_t fileSize,
   return fwrite(h, 1, sizeof h, file) == sizeof h;
 }
 
-int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize,
-                 const ImageMetadata* meta) {
+ImageResult WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize,
+                         const ImageMetadata* meta) {
   if (!WriteHeaders(file, image, fileSize, meta))
-    return 0;
+    return kImageCannotWrite;
 
-  BlockOutput out = {file, stride, kBlockBytes / stride > 0 ? kBlockBytes / stride : 1,
-                     static_cast<size_t>(image->height), 0};
+  BlockOutput out;
+  out.file = file;
+  out.stride = stride;
+  out.rowsPerBlock = kBlockBytes / stride > 0 ? kBlockBytes / stride : 1;
+  out.height = static_cast<size_t>(image->height);
+  out.failed.store(false);
   const size_t blockBytes = out.rowsPerBlock * stride;
   const size_t blocks = (out.height + out.rowsPerBlock - 1) / out.rowsPerBlock;
   RowRelay* const relay = StartRowRelay(blockBytes, WriteBlock, &out);
@@ -119,9 +125,9 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
   if (relay == nullptr) {
     own = static_cast<unsigned char*>(malloc(blockBytes));
     if (own == nullptr)
-      return 0;
+      return kImageNoMemory;
   }
-  for (size_t k = 0; k < blocks && out.failed == 0; ++k) {
+  for (size_t k = 0; k < blocks && !out.failed.load(); ++k) {
     unsigned char* const block = relay != nullptr ? NextRowSlot(relay) : own;
     const size_t first = k * out.rowsPerBlock;
     ConvertRows(image, first, BlockLength(out, k) / stride, stride, block);
@@ -132,24 +138,29 @@ int WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t f
   }
   EndRowRelay(relay); // every block passed is written before this returns
   free(own);
-  if (out.failed != 0)
-    return 0;
-  return fwrite(kTrailer, 1, 2, file) == 2 ? 1 : 0;
+  if (out.failed.load() || fwrite(kTrailer, 1, 2, file) != 2)
+    return kImageCannotWrite;
+  return kImageOk;
 }
 
 } // namespace
 
-int WriteBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta) {
+ImageResult EncodeBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta) {
   size_t stride = 0;
   uint32_t fileSize = 0;
-  if (path == nullptr || !PlanBmp(image, &stride, &fileSize))
-    return 0;
-  FILE* file = fopen(path, "wb");
+  const ImageResult plan = PlanBmp(image, &stride, &fileSize);
+  if (plan != kImageOk)
+    return plan;
+  FILE* const file = path != nullptr ? fopen(path, "wb") : nullptr;
   if (file == nullptr)
-    return 0;
-  int result = WriteBmpFile(file, image, stride, fileSize, meta);
+    return kImageCannotWrite;
+  ImageResult result = WriteBmpFile(file, image, stride, fileSize, meta);
   // A full disk may only show when the buffered bytes reach the file.
-  if (fclose(file) != 0)
-    result = 0;
+  if (fclose(file) != 0 && result == kImageOk)
+    result = kImageCannotWrite;
   return result;
+}
+
+int WriteBmp(const char* path, const ImageBuffer* image) {
+  return CodecResult(EncodeBmp(path, image, nullptr));
 }

@@ -69,18 +69,31 @@ class OwnedCountAhead {
   JpegCountAhead* ahead = nullptr;
 };
 
+// How a conversion ended: the reading, and the writing when the reading went well.
+struct Outcome {
+  ImageResult read;
+  ImageResult write;
+};
+
+// ConvertImage's result: 0 success, 1 reading failed, 2 writing failed.
+int ConvertResult(const Outcome& outcome) {
+  return outcome.read != kImageOk ? 1 : outcome.write != kImageOk ? 2 : 0;
+}
+
 // Reads the source; orientation, when not 1, turns it upright (a JPEG while it decodes).
-int ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress,
-               int orientation) {
+ImageResult ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress,
+                       int orientation) {
+  ImageResult result = kImageCannotOpen; // an unknown source type
   switch (type) {
   case kImageBmp:
-    return ReadBmp(source, image, progress);
+    return DecodeBmp(source, image, progress);
   case kImagePng:
-    return ReadPng(source, image, progress) && TurnUpright(image, orientation);
+    result = DecodePng(source, image, progress);
+    return result == kImageOk ? TurnUpright(image, orientation) : result;
   case kImageJpeg:
-    return ReadJpeg(source, image, progress, orientation);
+    return DecodeJpeg(source, image, progress, orientation);
   default:
-    return 0; // unknown source type: a read failure
+    return result;
   }
 }
 
@@ -102,27 +115,27 @@ PicturePrefault* StartPrefault(RowProgress* progress, int sourceType, int orient
 
 // Writes into path; a PNG's Title names target, the file the user will see. counted: what was
 // counted of a JPEG target while its source was read, or null.
-int WriteTarget(const char* path, const char* target, int type, const ImageBuffer* image,
-                int jpegQuality, const ImageMetadata* meta, const JpegCountAhead* counted) {
+ImageResult WriteTarget(const char* path, const char* target, int type, const ImageBuffer* image,
+                        int jpegQuality, const ImageMetadata* meta, const JpegCountAhead* counted) {
   switch (type) {
   case kImageBmp:
-    return WriteBmp(path, image, meta);
+    return EncodeBmp(path, image, meta);
   case kImagePng:
-    return WritePngTitled(path, target, image, meta);
+    return EncodePng(path, target, image, meta);
   case kImageJpeg:
-    return WriteJpeg(path, image, jpegQuality, meta, counted);
+    return EncodeJpeg(path, image, jpegQuality, meta, counted);
   default:
-    return 0;
+    return kImageCannotWrite;
   }
 }
 
-// The temporary file, once written, takes the target's place: 0; else 2, the file removed.
-int PutInPlace(const char* temp, const char* target, int written) {
-  if (written == 0 || ReplaceWithTemp(temp, target) == 0) {
+// The temporary file, once written, takes the target's place; else it is removed.
+ImageResult PutInPlace(const char* temp, const char* target, ImageResult written) {
+  if (written == kImageOk && ReplaceWithTemp(temp, target) == 0)
+    written = kImageCannotWrite;
+  if (written != kImageOk)
     RemoveTemp(temp);
-    return 2;
-  }
-  return 0;
+  return written;
 }
 
 // 1 when the profile describes the colours the target is written in: gray for a gray JPEG
@@ -147,8 +160,8 @@ void FitMetadata(ImageMetadata* meta, ImageBuffer* image, int targetType, int or
 }
 
 // The conversion itself; rows, when given, hears of the source's rows as they are read.
-int Convert(const char* source, const char* target, int sourceType, int targetType, int jpegQuality,
-            RowProgress* rows) {
+Outcome Convert(const char* source, const char* target, int sourceType, int targetType,
+                int jpegQuality, RowProgress* rows) {
   KeptThreads threads;
   OwnedMetadata kept;
   ImageMetadata* const meta = &kept.meta;
@@ -158,7 +171,7 @@ int Convert(const char* source, const char* target, int sourceType, int targetTy
   // cannot be had, as one too large for its first block is.
   if (sourceType == kImagePng && meta->width > 0 && meta->height > 0 &&
       OrientationAffordable(meta->width, meta->height, orientation) == 0)
-    return 1;
+    return {kImageTooLarge, kImageOk};
   OwnedPicture picture;
   RowProgress own;
   RowProgress* const progress = rows != nullptr ? rows : &own;
@@ -169,24 +182,28 @@ int Convert(const char* source, const char* target, int sourceType, int targetTy
   if (sourceType == kImagePng && targetType == kImageJpeg && orientation == 1)
     counted.ahead = StartJpegCountAhead(progress, jpegQuality);
   // No room for a turned picture's second block is a refusal like a picture too large.
-  const int read = ReadSource(source, sourceType, &picture.image, progress, orientation);
-  EndRows(progress, read);
+  Outcome outcome = {ReadSource(source, sourceType, &picture.image, progress, orientation),
+                     kImageOk};
+  EndRows(progress, outcome.read == kImageOk);
   EndPicturePrefault(prefault); // both before the picture can go
   StopJpegCountAhead(counted.ahead);
-  if (read == 0)
-    return 1;
+  if (outcome.read != kImageOk)
+    return outcome;
   if (targetType != kImageBmp && targetType != kImagePng && targetType != kImageJpeg)
-    return 0; // unknown target type: nothing is written, success
+    return outcome; // unknown target type: nothing is written, success
   FitMetadata(meta, &picture.image, targetType, orientation);
 
   // The whole file is written beside the target first and takes its place only when
   // complete, so a failed write (a full disk, say) leaves the old target, or nothing.
   char temp[kTempPathSize];
-  if (CreateTempBeside(target, temp, sizeof temp) == 0)
-    return 2;
-  return PutInPlace(
+  if (CreateTempBeside(target, temp, sizeof temp) == 0) {
+    outcome.write = kImageCannotWrite;
+    return outcome;
+  }
+  outcome.write = PutInPlace(
       temp, target,
       WriteTarget(temp, target, targetType, &picture.image, jpegQuality, meta, counted.ahead));
+  return outcome;
 }
 
 // One conversion on a thread of its own, and what its caller may see of it.
@@ -218,20 +235,21 @@ int ShareDone(RowProgress* rows, int readShare) {
 int ConvertImage(const char* source, const char* target, int sourceType, int targetType,
                  int jpegQuality, const ConvertReport* report) {
   if (report == nullptr || report->step == nullptr)
-    return Convert(source, target, sourceType, targetType, jpegQuality, nullptr);
+    return ConvertResult(Convert(source, target, sourceType, targetType, jpegQuality, nullptr));
 
   ReportedRun run;
   std::thread worker;
   try {
     worker = std::thread([&] {
-      const int result = Convert(source, target, sourceType, targetType, jpegQuality, &run.rows);
+      const int result =
+          ConvertResult(Convert(source, target, sourceType, targetType, jpegQuality, &run.rows));
       std::lock_guard<std::mutex> hold(run.lock);
       run.result = result;
       run.done = true;
       run.finished.notify_all();
     });
   } catch (const std::system_error&) {
-    return Convert(source, target, sourceType, targetType, jpegQuality, nullptr);
+    return ConvertResult(Convert(source, target, sourceType, targetType, jpegQuality, nullptr));
   }
   // Compressing the image data takes most of a conversion to PNG.
   const int readShare = targetType == kImagePng ? 200 : 600;

@@ -166,14 +166,14 @@ int UnfinishDeflateStream(unsigned char* data, size_t* length) {
   return 1;
 }
 
-int WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t levelCount,
-                        StreamSink sink, void* sinkContext) {
+ImageResult WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t levelCount,
+                                StreamSink sink, void* sinkContext) {
   if (input == nullptr || input->segments == 0 || input->maxSegmentBytes == 0 ||
       levels == nullptr || levelCount == 0 || levelCount > kMaxLevels)
-    return 0;
+    return kImageCannotWrite;
   const size_t bound = libdeflate_deflate_compress_bound(nullptr, input->maxSegmentBytes);
   if (bound == 0 || bound > static_cast<size_t>(-1) - kHeaderRoom - kTailRoom)
-    return 0;
+    return kImageTooLarge;
   size_t threads = CodecThreadCount();
   if (threads > input->segments)
     threads = input->segments;
@@ -209,7 +209,9 @@ int WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t l
   job.sink = sink;
   job.sinkContext = sinkContext;
   const OrderedWork work = {input->segments, slotCount, DoSegment, Emit, &job};
-  const int result = job.slots != nullptr && DoInOrder(&work, threads) ? 1 : 0;
+  const ImageResult result = job.slots == nullptr        ? kImageNoMemory
+                             : DoInOrder(&work, threads) ? kImageOk
+                                                         : kImageCannotWrite;
   FreeSlots(job.slots, slotCount);
   for (size_t t = 0; t < have; ++t)
     for (size_t i = 0; i < levelCount; ++i)

@@ -1,6 +1,8 @@
 // One zlib stream made of segments compressed on several threads at once.
 #pragma once
 
+#include "image/picture/image_result.h"
+
 #include <cstddef>
 
 // The data to compress, cut into segments by its owner.
@@ -19,11 +21,11 @@ typedef int (*StreamSink)(void* context, const unsigned char* data, size_t lengt
 
 // Compresses every segment with libdeflate, segment k at levels[k % levelCount] (1 to 3
 // levels), and hands the sink one valid zlib stream (header, the segments joined, Adler-32).
-// 1 when all of it went to the sink; 0 when memory ran out, a segment could not be joined, or
-// the sink refused. Worker threads live only inside this call and are joined before it
-// returns, on every path.
-int WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t levelCount,
-                        StreamSink sink, void* sinkContext);
+// kImageOk when all of it went to the sink; kImageNoMemory when memory ran out;
+// kImageCannotWrite when a segment could not be filled or joined, or the sink refused. Worker
+// threads live only inside this call and are joined before it returns, on every path.
+ImageResult WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t levelCount,
+                                StreamSink sink, void* sinkContext);
 
 // Makes a raw deflate stream of length bytes at data continuable: clears the final-block bit of
 // its last block and appends an empty stored block, which ends on a byte boundary. The buffer

@@ -3,9 +3,12 @@
 #include "image/jpeg/jpeg_errors.h"
 #include "image/jpeg/jpeg_metadata.h"
 #include "image/picture/over_white.h"
+#include "image/picture/recovery_point.h"
 #include "image/work/codec_threads.h"
 
 #include <cstring>
+
+#include <jerror.h>
 
 namespace {
 
@@ -104,7 +107,7 @@ void SetUpJpeg(j_compress_ptr cinfo, const JpegSettings& settings, size_t rows) 
 
 bool PlanJpeg(const JpegSettings& settings, JpegPlan* plan) {
   Planning planning = {&settings, plan};
-  return WithJpegCompressor(PlanFromSettings, &planning) != 0;
+  return WithJpegCompressor(PlanFromSettings, &planning) == kImageOk;
 }
 
 JpegPart JpegBand(const JpegPlan& plan, size_t band) {
@@ -170,17 +173,31 @@ void FeedJpegRows(j_compress_ptr cinfo, const ImageBuffer* view, size_t until, u
   }
 }
 
-int WithJpegCompressor(int (*body)(j_compress_ptr cinfo, void* context), void* context) {
+namespace {
+
+struct CompressorRun {
+  j_compress_ptr cinfo;
+  int (*body)(j_compress_ptr cinfo, void* context);
+  void* context;
+};
+
+ImageResult CreateAndRun(void* context) {
+  const CompressorRun& run = *static_cast<const CompressorRun*>(context);
+  jpeg_create_compress(run.cinfo);
+  return run.body(run.cinfo, run.context) != 0 ? kImageOk : kImageCannotWrite;
+}
+
+} // namespace
+
+ImageResult WithJpegCompressor(int (*body)(j_compress_ptr cinfo, void* context), void* context) {
   jpeg_compress_struct cinfo;
   JpegErrorManager manager;
   memset(&cinfo, 0, sizeof cinfo);
   cinfo.err = ReturningErrors(&manager);
-  if (setjmp(manager.jump) != 0) {
-    jpeg_destroy_compress(&cinfo);
-    return 0;
-  }
-  jpeg_create_compress(&cinfo);
-  const int ok = body(&cinfo, context);
+  CompressorRun run = {&cinfo, body, context};
+  ImageResult result = RunWithRecoveryPoint(&manager.jump, CreateAndRun, &run, kImageCannotWrite);
+  if (result != kImageOk && manager.pub.msg_code == JERR_OUT_OF_MEMORY)
+    result = kImageNoMemory;
   jpeg_destroy_compress(&cinfo);
-  return ok;
+  return result;
 }

@@ -10,6 +10,7 @@
 
 #include "image/meta/image_metadata.h"
 #include "image/picture/image_buffer.h"
+#include "image/picture/image_result.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -63,6 +64,7 @@ ImageBuffer JpegPartView(const ImageBuffer* image, const JpegPart& part);
 // alpha is laid over white row by row. row holds a packed row: width x 3 bytes.
 void FeedJpegRows(j_compress_ptr cinfo, const ImageBuffer* view, size_t until, unsigned char* row);
 
-// Runs body on a fresh compressor, in a frame of body's own; a libjpeg error there comes back
-// here as 0. The compressor is destroyed on every path.
-int WithJpegCompressor(int (*body)(j_compress_ptr cinfo, void* context), void* context);
+// Runs body on a fresh compressor, in a frame of body's own: kImageOk when body returned 1. A
+// body that returns 0, or a libjpeg error there, is kImageCannotWrite (kImageNoMemory when
+// the library ran out of memory). The compressor is destroyed on every path.
+ImageResult WithJpegCompressor(int (*body)(j_compress_ptr cinfo, void* context), void* context);

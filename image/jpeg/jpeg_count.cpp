@@ -1,6 +1,7 @@
 #include "image/jpeg/jpeg_count.h"
 
 #include "image/jpeg/jpeg_errors.h"
+#include "image/picture/recovery_point.h"
 #include "image/work/ordered_work.h"
 
 #include <atomic>
@@ -29,6 +30,7 @@ struct JpegCountAhead {
   JpegErrorManager errors;
   bool created = false;
   bool started = false; // cinfo is compressing section counted
+  int did = 0;          // the last step did a piece
 };
 
 namespace {
@@ -110,14 +112,21 @@ int Step(JpegCountAhead* a) {
   return 1;
 }
 
+ImageResult StepBody(void* context) {
+  JpegCountAhead* const a = static_cast<JpegCountAhead*>(context);
+  a->did = Step(a);
+  return kImageOk;
+}
+
 // A library error stops the counting ahead; the section under way is left to the writer.
 int GuardedStep(JpegCountAhead* a) {
-  if (setjmp(a->errors.jump) != 0) {
+  a->did = 0;
+  if (RunWithRecoveryPoint(&a->errors.jump, StepBody, a, kImageDamaged) != kImageOk) {
     a->stopped = true;
     a->started = false;
     return 0;
   }
-  return Step(a);
+  return a->did;
 }
 
 // ----- the writer's count of the sections not counted ahead
@@ -169,7 +178,7 @@ int DoPart(void* context, size_t, size_t k, size_t slot) {
   if (row == nullptr)
     return 0;
   PartWork work = {&count, count.firstPart + k, &count.slots[slot], row};
-  const int ok = WithJpegCompressor(CountPart, &work);
+  const int ok = WithJpegCompressor(CountPart, &work) == kImageOk;
   free(row);
   return ok;
 }

@@ -19,5 +19,6 @@ struct JpegErrorManager {
 // The replaced routine: longjmp to the manager's jump.
 void ReturnToCodec(j_common_ptr cinfo);
 
-// The standard manager with ReturnToCodec, for cinfo.err; a setjmp on manager->jump follows.
+// The standard manager with ReturnToCodec, for cinfo.err; the library is then called through
+// RunWithRecoveryPoint on manager->jump.
 jpeg_error_mgr* ReturningErrors(JpegErrorManager* manager);

@@ -4,12 +4,11 @@
 #include "image/jpeg/jpeg_errors.h"
 #include "image/jpeg/jpeg_guard.h"
 #include "image/picture/file_signature.h"
-#include "image/picture/no_inline.h"
 #include "image/picture/orient_image.h"
+#include "image/picture/recovery_point.h"
 #include "image/picture/row_progress.h"
 
 #include <climits>
-#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +16,8 @@
 
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
+
+#include <jerror.h>
 
 namespace {
 
@@ -40,7 +41,8 @@ inline unsigned char Through(unsigned a, unsigned b) {
   return static_cast<unsigned char>((a * b + 127) / 255);
 }
 
-// Reads all scanlines into image rows, the file's first scanline into the last row.
+// Reads all scanlines into image rows, the file's first scanline into the last row; false
+// when the library gives none.
 // Each case converts with the reader's mapping: 1 -> s0 s0 s0 255, 2 -> s0 s0 s0 s1,
 // 3 -> s0 s1 s2 255, 4 (CMYK) -> R, G, B from the inks, opaque; other counts -> s0 s0 s0 255.
 bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image) {
@@ -88,12 +90,10 @@ bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image
   return true;
 }
 
-// Everything that may raise a library error; the caller destroys the object and closes the
-// file whether this returns or the error manager jumps back.
 // Colour rows decoded a band at a time and put straight into their upright places: the picture
 // is turned without a second block.
 const int kBandRows = 16;
-int DecodeTurned(j_decompress_ptr cinfo, ImageBuffer* image, int orientation) {
+ImageResult DecodeTurned(j_decompress_ptr cinfo, ImageBuffer* image, int orientation) {
   const size_t w = cinfo->output_width, h = cinfo->output_height;
   JSAMPARRAY band = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                 cinfo->output_width * 4, kBandRows);
@@ -103,18 +103,35 @@ int DecodeTurned(j_decompress_ptr cinfo, ImageBuffer* image, int orientation) {
     while (count < kBandRows && cinfo->output_scanline < cinfo->output_height) {
       const JDIMENSION got = jpeg_read_scanlines(cinfo, band + count, kBandRows - count);
       if (got == 0)
-        return 0;
+        return kImageDamaged;
       count += got;
     }
     PlaceTurnedRows(image, band, first, count, w, h, orientation);
   }
-  return 1;
+  return kImageOk;
 }
 
-QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer* image,
-                                RowProgress* progress, JpegGuard* guard, int orientation) {
+// One reading: the library's object, the file and what it is read into.
+struct JpegReading {
+  j_decompress_ptr cinfo;
+  FILE* file;
+  ImageBuffer* image;
+  RowProgress* progress;
+  JpegGuard* guard;
+  int orientation;
+};
+
+// Everything that may raise a library error; DecodeJpeg destroys the object and closes the
+// file whether this returns or the error manager jumps back.
+ImageResult ReadScans(void* context) {
+  const JpegReading& reading = *static_cast<const JpegReading*>(context);
+  j_decompress_ptr const cinfo = reading.cinfo;
+  FILE* const file = reading.file;
+  ImageBuffer* const image = reading.image;
+  RowProgress* const progress = reading.progress;
+  const int orientation = reading.orientation;
   jpeg_create_decompress(cinfo);
-  GuardJpegDecoder(cinfo, guard);
+  GuardJpegDecoder(cinfo, reading.guard);
   LimitReaderMemory(reinterpret_cast<j_common_ptr>(cinfo));
   const int64_t fileBytes = FileLength(file);
   jpeg_stdio_src(cinfo, file);
@@ -122,12 +139,12 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   // A header may promise far more blocks than the few bytes behind it could ever code; such
   // a file is refused before the library or the reader sizes anything by it.
   if (JpegDataCanHold(cinfo, fileBytes) == 0)
-    return 0;
+    return kImageDamaged;
   // A few bytes may claim a picture far beyond the memory there is: refused before the
   // library sizes its buffers by it (the output has the header's size).
   if (ImagePixelsAffordable(static_cast<int32_t>(cinfo->image_width),
                             static_cast<int32_t>(cinfo->image_height)) == 0)
-    return 0;
+    return kImageTooLarge;
 
   // Colour files (delivered as RGB by default) go straight into the ImageBuffer's rows as
   // R, G, B, 255 through libjpeg-turbo's RGBA output: the same samples as the default RGB
@@ -142,7 +159,7 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   jpeg_start_decompress(cinfo);
 
   // output_width and output_height are at most JPEG_MAX_DIMENSION, so they fit int32_t;
-  // AllocImagePixels refuses a block whose size does not fit size_t.
+  // AllocPixelBlock refuses a block whose size does not fit size_t.
   image->width = static_cast<int32_t>(cinfo->output_width);
   image->height = static_cast<int32_t>(cinfo->output_height);
   const bool turnHere = direct && orientation >= 2 && orientation <= 8;
@@ -152,13 +169,14 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
   }
   // CMYK and YCCK files (delivered as CMYK) are read as colour; K never becomes alpha.
   image->channels = direct || cinfo->output_components == 4 ? 3 : cinfo->output_components;
-  if (AllocImagePixels(image) == 0)
-    return 0;
+  const ImageResult block = AllocPixelBlock(image);
+  if (block != kImageOk)
+    return block;
   if (turnHere) {
-    if (DecodeTurned(cinfo, image, orientation) == 0)
-      return 0;
-    jpeg_finish_decompress(cinfo);
-    return 1;
+    const ImageResult turned = DecodeTurned(cinfo, image, orientation);
+    if (turned == kImageOk)
+      jpeg_finish_decompress(cinfo);
+    return turned;
   }
   ShowPicture(progress, image);
 
@@ -168,18 +186,18 @@ QUILLET_NOINLINE int DecodeJpeg(j_decompress_ptr cinfo, FILE* file, ImageBuffer*
     while (cinfo->output_scanline < cinfo->output_height) {
       JSAMPROW row = image->pixels + (height - 1 - cinfo->output_scanline) * rowBytes;
       if (jpeg_read_scanlines(cinfo, &row, 1) != 1)
-        return 0;
+        return kImageDamaged;
       ShowRowsFromTop(progress, cinfo->output_scanline);
     }
     jpeg_finish_decompress(cinfo);
-    return 1;
+    return kImageOk;
   }
 
   JSAMPARRAY buffer = (*cinfo->mem->alloc_sarray)(
       reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
       cinfo->output_width * static_cast<JDIMENSION>(cinfo->output_components), 1);
   if (!ReadScanlines(cinfo, buffer, image))
-    return 0;
+    return kImageDamaged;
   jpeg_finish_decompress(cinfo);
   return TurnUpright(image, orientation);
 }
@@ -191,12 +209,13 @@ int IsJpegFile(const char* path) {
   return ReadLeadingBytes(path, b, 2) && b[0] == 0xFF && b[1] == 0xD8 ? 1 : 0;
 }
 
-int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress, int orientation) {
-  if (image == nullptr || IsJpegFile(path) == 0)
-    return 0;
+ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progress,
+                       int orientation) {
+  if (IsJpegFile(path) == 0)
+    return kImageCannotOpen;
   FILE* const file = fopen(path, "rb");
   if (file == nullptr)
-    return 0;
+    return kImageCannotOpen;
 
   jpeg_decompress_struct cinfo;
   JpegErrorManager manager;
@@ -205,14 +224,16 @@ int ReadJpeg(const char* path, ImageBuffer* image, RowProgress* progress, int or
   // A damaged or hostile file is refused through the same way back as a fatal error.
   JpegGuard guard;
   guard.jump = &manager.jump;
-  // Nothing this function changes after setjmp is used on the way back from longjmp.
-  if (setjmp(manager.jump) != 0) {
-    jpeg_destroy_decompress(&cinfo);
-    fclose(file);
-    return 0;
-  }
-  const int result = DecodeJpeg(&cinfo, file, image, progress, &guard, orientation);
+  JpegReading reading = {&cinfo, file, image, progress, &guard, orientation};
+  ImageResult result = RunWithRecoveryPoint(&manager.jump, ReadScans, &reading, kImageDamaged);
+  // The library's own buffers may take no more than the memory a picture may take.
+  if (result == kImageDamaged && manager.pub.msg_code == JERR_OUT_OF_MEMORY)
+    result = kImageTooLarge;
   jpeg_destroy_decompress(&cinfo);
   fclose(file);
   return result;
+}
+
+int ReadJpeg(const char* path, ImageBuffer* image) {
+  return image != nullptr ? CodecResult(DecodeJpeg(path, image, nullptr, 1)) : 0;
 }

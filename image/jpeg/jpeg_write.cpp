@@ -250,7 +250,7 @@ int DoBand(void* context, size_t, size_t k, size_t slotIndex) {
   if (row == nullptr)
     return 0;
   BandWork work = {&pass, k, &pass.slots[slotIndex], row};
-  const int ok = WithJpegCompressor(CompressBand, &work);
+  const int ok = WithJpegCompressor(CompressBand, &work) == kImageOk;
   free(row);
   return ok;
 }
@@ -286,30 +286,36 @@ void FreeSlots(Slot* slots, size_t count) {
 
 } // namespace
 
-int WriteJpeg(const char* path, const ImageBuffer* image, int quality, const ImageMetadata* meta,
-              const JpegCountAhead* counted) {
-  if (path == nullptr || image == nullptr || image->pixels == nullptr ||
-      ImagePixelBytes(image->width, image->height) == 0 ||
+ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
+                       const ImageMetadata* meta, const JpegCountAhead* counted) {
+  if (path == nullptr || image == nullptr || image->pixels == nullptr)
+    return kImageCannotWrite;
+  if (ImagePixelBytes(image->width, image->height) == 0 ||
       static_cast<size_t>(image->width) > SIZE_MAX / 3)
-    return 0;
+    return kImageTooLarge;
   JpegJob* const job = static_cast<JpegJob*>(calloc(1, sizeof(JpegJob)));
   if (job == nullptr)
-    return 0;
+    return kImageNoMemory;
   job->settings = {image, quality, meta};
   const size_t threads = CodecThreadCount();
   Slot* slots = nullptr;
   size_t slotCount = 0;
+  ImageResult result = kImageCannotWrite; // the library refused the settings
   if (PlanJpeg(job->settings, &job->plan)) {
     slotCount = threads < job->plan.bands ? threads : job->plan.bands;
     slots = static_cast<Slot*>(calloc(slotCount, sizeof(Slot)));
+    result = slots != nullptr ? kImageOk : kImageNoMemory;
   }
   HeadOutput head = {};
   head.job = job;
   head.capacity = kFirstOutputBytes;
   head.data = static_cast<unsigned char*>(malloc(head.capacity));
-  FILE* const file = slots != nullptr && head.data != nullptr ? fopen(path, "wb") : nullptr;
+  if (result == kImageOk && head.data == nullptr)
+    result = kImageNoMemory;
+  FILE* const file = result == kImageOk ? fopen(path, "wb") : nullptr;
   head.file = file;
-  int result = 0;
+  if (result == kImageOk && file == nullptr)
+    result = kImageCannotWrite;
   if (file != nullptr) {
     // Tables fitted to the picture, still baseline: with the standard tables files came out
     // a fifth larger than other tools'.
@@ -324,12 +330,16 @@ int WriteJpeg(const char* path, const ImageBuffer* image, int quality, const Ima
         slots[i].output.capacity = room;
     Pass write = {job, slots, file, &head};
     const OrderedWork writing = {job->plan.bands, slotCount, DoBand, TakeBand, &write};
-    result = DoInOrder(&writing, threads);
-    if (fclose(file) != 0)
-      result = 0;
+    result = DoInOrder(&writing, threads) ? kImageOk : kImageCannotWrite;
+    if (fclose(file) != 0 && result == kImageOk)
+      result = kImageCannotWrite;
   }
   FreeSlots(slots, slotCount);
   free(head.data);
   free(job);
   return result;
+}
+
+int WriteJpeg(const char* path, const ImageBuffer* image, int quality) {
+  return CodecResult(EncodeJpeg(path, image, quality, nullptr, nullptr));
 }

@@ -43,20 +43,24 @@ int ImagePixelsAffordable(int32_t width, int32_t height) {
   return bytes != 0 && bytes <= ImageMemoryBudget() ? 1 : 0;
 }
 
-int AllocImagePixels(ImageBuffer* image) {
-  if (image == nullptr)
-    return 0;
+ImageResult AllocPixelBlock(ImageBuffer* image) {
   FreeImagePixels(image);
+  if (image->width <= 0 || image->height <= 0)
+    return kImageDamaged;
   // A block beyond the memory there is would be granted by an overcommitting system and
   // then cost the process its life while the reader fills it.
   if (ImagePixelsAffordable(image->width, image->height) == 0)
-    return 0;
+    return kImageTooLarge;
   const size_t bytes = ImagePixelBytes(image->width, image->height);
   image->pixels = static_cast<unsigned char*>(calloc(bytes, 1));
   if (image->pixels == nullptr)
-    return 0;
+    return kImageNoMemory;
   AdviseLargePages(image->pixels, bytes);
-  return 1;
+  return kImageOk;
+}
+
+int AllocImagePixels(ImageBuffer* image) {
+  return image != nullptr ? CodecResult(AllocPixelBlock(image)) : 0;
 }
 
 void FreeImagePixels(ImageBuffer* image) {

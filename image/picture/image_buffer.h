@@ -2,6 +2,8 @@
 // 4 bytes per pixel in R, G, B, A order, rows without gaps, row 0 the bottom row.
 #pragma once
 
+#include "image/picture/image_result.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -18,10 +20,13 @@ void InitImageBuffer(ImageBuffer* image);
 // The largest pixel block ever allocated: 1 GiB in 32-bit builds, 4 GiB in 64-bit ones.
 const uint64_t kMaxPixelBytes = sizeof(void*) == 4 ? uint64_t(1) << 30 : uint64_t(4) << 30;
 
-// Releases the current block, then allocates a zero-filled block of width x height x 4 bytes.
-// 1 when a block was allocated; 0 when a dimension is 0 or below, when the size is above
-// kMaxPixelBytes or above the physical memory available now, or when memory runs out
-// (pixels is then null).
+// Releases the current block, then allocates a zero-filled block of width x height x 4 bytes:
+// kImageOk; kImageDamaged when a dimension is 0 or below, kImageTooLarge when the size is
+// above kMaxPixelBytes or above the physical memory available now, kImageNoMemory when memory
+// runs out (pixels is then null).
+ImageResult AllocPixelBlock(ImageBuffer* image);
+
+// The same with the record operations' result: 1 when a block was allocated, else 0.
 int AllocImagePixels(ImageBuffer* image);
 
 // Releases the pixel block if there is one; width, height and channels stay.

@@ -136,35 +136,36 @@ int OrientationAffordable(int32_t width, int32_t height, int orientation) {
   return bytes != 0 && bytes <= kMaxPixelBytes / 2 && bytes <= ImageMemoryBudget() / 2 ? 1 : 0;
 }
 
-int TurnUpright(ImageBuffer* image, int orientation) {
+ImageResult TurnUpright(ImageBuffer* image, int orientation) {
   if (image == nullptr || image->pixels == nullptr || orientation < 2 || orientation > 8)
-    return 1;
+    return kImageOk;
   switch (orientation) {
   case 2:
     MirrorRows(image);
-    return 1;
+    return kImageOk;
   case 3:
     MirrorRows(image);
     SwapRows(image);
-    return 1;
+    return kImageOk;
   case 4:
     SwapRows(image);
-    return 1;
+    return kImageOk;
   default:
     break;
   }
   // The first block is in use: the second must fit in what is left of the limit.
   if (ImagePixelBytes(image->width, image->height) > kMaxPixelBytes / 2)
-    return 0;
+    return kImageTooLarge;
   ImageBuffer turned;
   InitImageBuffer(&turned);
   turned.width = image->height;
   turned.height = image->width;
   turned.channels = image->channels;
-  if (AllocImagePixels(&turned) == 0)
-    return 0;
+  const ImageResult block = AllocPixelBlock(&turned);
+  if (block != kImageOk)
+    return block;
   TurnQuarter(image, orientation, turned.pixels);
   FreeImagePixels(image);
   *image = turned;
-  return 1;
+  return kImageOk;
 }

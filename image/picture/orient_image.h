@@ -20,6 +20,7 @@ void PlaceTurnedRows(ImageBuffer* image, const unsigned char* const* band, size_
                      size_t count, size_t srcWidth, size_t srcHeight, int orientation);
 
 // Makes image upright: mirror and half turns in place, quarter turns into a second block that
-// then replaces the first. 1 done (also for 1 and for values outside 1..8, which leave the
-// picture as it is); 0 when the second block is refused (the picture is unchanged).
-int TurnUpright(ImageBuffer* image, int orientation);
+// then replaces the first. kImageOk when done (also for 1 and for values outside 1..8, which
+// leave the picture as it is); the second block's refusal otherwise (the picture is then
+// unchanged).
+ImageResult TurnUpright(ImageBuffer* image, int orientation);

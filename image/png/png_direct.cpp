@@ -101,7 +101,7 @@ void StoreRow(void* context, size_t index, const unsigned char* filtered) {
   ShowRowsFromTop(s.progress, index + 1);
 }
 
-int Decode(Inflater* inflater, RowStore* store, size_t height) {
+ImageResult Decode(Inflater* inflater, RowStore* store, size_t height) {
   const size_t line = 1 + store->width * store->samples;
   // Rows go to a second thread that undoes the filters and widens them; without that thread
   // this one does it through a row of its own.
@@ -111,7 +111,7 @@ int Decode(Inflater* inflater, RowStore* store, size_t height) {
   if (relay == nullptr) {
     own = static_cast<unsigned char*>(malloc(line + kUnfilterSlack));
     if (own == nullptr)
-      return 0;
+      return kImageNoMemory;
   }
   int ok = 1;
   for (size_t i = 0; ok && i < height; ++i) {
@@ -126,20 +126,20 @@ int Decode(Inflater* inflater, RowStore* store, size_t height) {
   }
   EndRowRelay(relay);
   free(own);
-  return ok && store->failed == 0;
+  return ok && store->failed == 0 ? kImageOk : kImageDamaged;
 }
 
 } // namespace
 
-int ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
-                        unsigned char* pixels, RowProgress* progress) {
+ImageResult ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
+                                unsigned char* pixels, RowProgress* progress) {
   if (samples != 3 && samples != 4)
-    return 0;
+    return kImageUnsupported;
   // Back to the first IDAT chunk's length and type, which png_read_info has just read.
   unsigned char header[8];
   if (SeekFile(file, -8, SEEK_CUR) != 1 || fread(header, 1, 8, file) != 8 ||
       memcmp(header + 4, "IDAT", 4) != 0)
-    return 0;
+    return kImageDamaged;
   ImageData data = {};
   data.file = file;
   StartChunk(&data, header);
@@ -155,9 +155,12 @@ int ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
   store.progress = progress;
 
   Inflater* const inflater = StartInflater(NextData, &data);
-  const int ok = store.rows != nullptr && inflater != nullptr && Decode(inflater, &store, height) &&
-                 FinishChunk(&data);
+  ImageResult result = store.rows != nullptr && inflater != nullptr
+                           ? Decode(inflater, &store, height)
+                           : kImageNoMemory;
+  if (result == kImageOk && !FinishChunk(&data))
+    result = kImageDamaged;
   EndInflater(inflater);
   free(store.rows);
-  return ok;
+  return result;
 }

@@ -1,6 +1,8 @@
 // The PNG reader's own way through the image data of the commonest files.
 #pragma once
 
+#include "image/picture/image_result.h"
+
 #include <cstddef>
 #include <cstdio>
 
@@ -9,9 +11,9 @@ struct RowProgress;
 // For a non-interlaced 8-bit RGB (samples 3) or RGBA (samples 4) PNG without a transparency
 // chunk: inflates the image data and undoes the filters itself, the two on separate threads,
 // which libpng's rows cannot do. file stands just behind the first IDAT chunk's length and
-// type, where png_read_info leaves it. Fills pixels (width x height x 4, bottom row first) and
-// returns 1; 0 on a CRC error in an IDAT chunk, damaged or too little image data, or when
-// memory runs out. The file stays open; nothing behind the last IDAT chunk is read. Each row
+// type, where png_read_info leaves it. Fills pixels (width x height x 4, bottom row first):
+// kImageOk; kImageDamaged on a CRC error in an IDAT chunk, damaged or too little image data;
+// kImageNoMemory. The file stays open; nothing behind the last IDAT chunk is read. Each row
 // stored is shown to progress (which may be nullptr).
-int ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
-                        unsigned char* pixels, RowProgress* progress);
+ImageResult ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
+                                unsigned char* pixels, RowProgress* progress);

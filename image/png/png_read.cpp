@@ -1,7 +1,7 @@
 #include "image/png/png_codec.h"
 
 #include "image/picture/file_signature.h"
-#include "image/picture/no_inline.h"
+#include "image/picture/recovery_point.h"
 #include "image/picture/row_progress.h"
 #include "image/png/png_data_floor.h"
 #include "image/png/png_direct.h"
@@ -37,11 +37,25 @@ void StoreDecodedRow(void* context, size_t index, const unsigned char* row) {
   ShowRowsFromTop(t.progress, index + 1);
 }
 
-// Everything that may raise a libpng error; ReadPng ends the relay, releases the structures
-// and closes the file whether this returns or libpng jumps back. A relay started here is
-// left in *relay, and its target in *target.
-QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, ImageBuffer* image,
-                               RowTarget* target, RowRelay** relay) {
+// One reading: the library's structures, the file, and what the reading leaves for the end.
+struct PngReading {
+  png_structp png;
+  png_infop info;
+  FILE* file;
+  ImageBuffer* image;
+  RowTarget target;
+  RowRelay* relay; // a relay started, ended by DecodePng
+};
+
+// Everything that may raise a libpng error; DecodePng ends the relay, releases the structures
+// and closes the file whether this returns or libpng jumps back.
+ImageResult ReadImageData(void* context) {
+  PngReading& reading = *static_cast<PngReading*>(context);
+  png_structp const png = reading.png;
+  png_infop const info = reading.info;
+  FILE* const file = reading.file;
+  ImageBuffer* const image = reading.image;
+  RowTarget* const target = &reading.target;
   png_init_io(png, file);
   // The chunk CRCs already guard every byte of the image data; zlib's own Adler-32 over the
   // inflated rows costs a fourteenth of the reading time and is skipped, as web browsers do.
@@ -60,7 +74,7 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   // is refused before anything is sized by it.
   if (PngDataCanHold(file, PngFilteredBytes(width, height, bitDepth, colorType,
                                             png_get_interlace_type(png, info))) == 0)
-    return 0;
+    return kImageDamaged;
   // Every colour type and depth becomes 8-bit gray, gray with alpha, RGB or RGBA: low depths
   // and palettes are expanded, 16 bits scaled with rounding, and a tRNS chunk (a palette
   // entry's alpha, or the key colour of a gray or RGB picture) becomes alpha. An index beyond
@@ -77,17 +91,18 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
   png_read_update_info(png, info);
   const size_t samples = png_get_channels(png, info);
   if (png_get_bit_depth(png, info) != 8 || samples < 1 || samples > 4)
-    return 0;
+    return kImageUnsupported;
   // Counted as the writers read it: a palette picture is in colour (3, or 4 with alpha).
   image->channels = static_cast<int32_t>(samples);
 
-  if (AllocImagePixels(image) == 0)
-    return 0;
+  const ImageResult block = AllocPixelBlock(image);
+  if (block != kImageOk)
+    return block;
   const size_t w = width;
   const size_t h = height;
-  const size_t rowBytes = w * 4; // fits: AllocImagePixels checked w x h x 4
+  const size_t rowBytes = w * 4; // fits: AllocPixelBlock checked w x h x 4
   if (png_get_rowbytes(png, info) != w * samples)
-    return 0;
+    return kImageUnsupported;
   target->pixels = image->pixels;
   target->width = w;
   target->height = h;
@@ -101,11 +116,12 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
     return ReadPngRowsDirectly(file, w, h, samples, image->pixels, target->progress);
 
   if (passes <= 1)
-    *relay = StartRowRelay(w * samples, StoreDecodedRow, target, DoSpareWork, target->progress);
-  if (*relay != nullptr) {
+    reading.relay =
+        StartRowRelay(w * samples, StoreDecodedRow, target, DoSpareWork, target->progress);
+  if (reading.relay != nullptr) {
     for (size_t i = 0; i < h; ++i) {
-      png_read_row(png, NextRowSlot(*relay), nullptr);
-      PassRow(*relay);
+      png_read_row(png, NextRowSlot(reading.relay), nullptr);
+      PassRow(reading.relay);
     }
   } else {
     // Interlaced (every pass combines into the same rows), or no second thread: rows are
@@ -118,16 +134,7 @@ QUILLET_NOINLINE int DecodePng(png_structp png, png_infop info, FILE* file, Imag
                   samples);
   }
   // png_read_end is not called: nothing after the image data is read.
-  return 1;
-}
-
-// The recovery point for libpng errors, in a frame of its own: nothing here changes after
-// setjmp, and what DecodePng leaves for the caller lies in the caller's frame.
-QUILLET_NOINLINE int DecodePngGuarded(png_structp png, png_infop info, FILE* file,
-                                      ImageBuffer* image, RowTarget* target, RowRelay** relay) {
-  if (setjmp(png_jmpbuf(png)) != 0)
-    return 0;
-  return DecodePng(png, info, file, image, target, relay);
+  return kImageOk;
 }
 
 } // namespace
@@ -137,31 +144,32 @@ int IsPngFile(const char* path) {
   return ReadLeadingBytes(path, signature, 8) && png_sig_cmp(signature, 0, 8) == 0 ? 1 : 0;
 }
 
-int ReadPng(const char* path, ImageBuffer* image, RowProgress* progress) {
-  if (image == nullptr || IsPngFile(path) == 0)
-    return 0;
+ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progress) {
+  if (IsPngFile(path) == 0)
+    return kImageCannotOpen;
   FILE* const file = fopen(path, "rb");
   if (file == nullptr)
-    return 0;
+    return kImageCannotOpen;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) {
-    fclose(file);
-    return 0;
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  ImageResult result = kImageNoMemory;
+  if (info != nullptr) {
+    PngReading reading;
+    memset(&reading, 0, sizeof reading);
+    reading.png = png;
+    reading.info = info;
+    reading.file = file;
+    reading.image = image;
+    reading.target.progress = progress;
+    result = RunWithRecoveryPoint(&png_jmpbuf(png), ReadImageData, &reading, kImageDamaged);
+    // The storing thread finishes before the picture can be freed by a caller.
+    EndRowRelay(reading.relay);
   }
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
-    fclose(file);
-    return 0;
-  }
-  RowTarget target;
-  memset(&target, 0, sizeof target);
-  target.progress = progress;
-  RowRelay* relay = nullptr;
-  const int result = DecodePngGuarded(png, info, file, image, &target, &relay);
-  // The storing thread finishes before the picture can be freed by a caller.
-  EndRowRelay(relay);
   png_destroy_read_struct(&png, &info, nullptr);
   fclose(file);
   return result;
+}
+
+int ReadPng(const char* path, ImageBuffer* image) {
+  return image != nullptr ? CodecResult(DecodePng(path, image, nullptr)) : 0;
 }

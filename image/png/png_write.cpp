@@ -1,7 +1,7 @@
 #include "image/png/png_codec.h"
 
 #include "image/deflate/zlib_segments.h"
-#include "image/picture/no_inline.h"
+#include "image/picture/recovery_point.h"
 #include "image/png/png_filters.h"
 #include "image/png/png_metadata.h"
 
@@ -154,55 +154,70 @@ size_t FillSegment(void* context, size_t k, unsigned char* out, unsigned char* s
   return FilterRows(s, first, last, filter, out, scratch);
 }
 
-struct IdatSink {
+// One writing: the library's structures, the file and what goes into it. libpng's calls run
+// through RunWithRecoveryPoint, a chunk or the header chunks at a time: it refuses bad header
+// values with a longjmp, and a longjmp must never leave the segment writer with its threads
+// running.
+struct PngWriting {
   png_structp png;
-  const FileSink* file;
+  png_infop info;
+  FileSink* file;
+  const char* title;
+  const ImageBuffer* image;
+  const ImageMetadata* meta;
+  int colorType;
+  const unsigned char* chunkData; // the chunk written next
+  size_t chunkLength;
+  const char* chunkType;
 };
 
-// Its own recovery point: libpng reports no error while writing a chunk through WriteToFile,
-// but a longjmp must never leave the segment writer with its threads running.
-QUILLET_NOINLINE int WriteIdat(void* context, const unsigned char* data, size_t length) {
-  const IdatSink* const sink = static_cast<const IdatSink*>(context);
-  if (setjmp(png_jmpbuf(sink->png)) != 0)
-    return 0;
-  png_write_chunk(sink->png, reinterpret_cast<png_const_bytep>("IDAT"), data, length);
-  return sink->file->failed == 0 ? 1 : 0;
+ImageResult FileWritten(const PngWriting& w) {
+  return w.file->failed == 0 ? kImageOk : kImageCannotWrite;
 }
 
-// IEND, after the image data written chunk by chunk (png_write_end would refuse: libpng has not
-// seen an IDAT of its own).
-QUILLET_NOINLINE int WriteEnd(png_structp png, const FileSink* file) {
-  if (setjmp(png_jmpbuf(png)) != 0)
-    return 0;
-  png_write_chunk(png, reinterpret_cast<png_const_bytep>("IEND"), nullptr, 0);
-  return file->failed == 0 ? 1 : 0;
-}
-
-// The header chunks. libpng refuses bad header values with a longjmp back here.
-QUILLET_NOINLINE int WriteHeader(png_structp png, png_infop info, const char* titleText,
-                                 const ImageBuffer* image, const ImageMetadata* meta, int colorType,
-                                 const FileSink* file) {
-  if (setjmp(png_jmpbuf(png)) != 0)
-    return 0;
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image->width),
-               static_cast<png_uint_32>(image->height), 8, colorType, PNG_INTERLACE_NONE,
+ImageResult WriteHeaderChunks(void* context) {
+  const PngWriting& w = *static_cast<const PngWriting*>(context);
+  png_set_IHDR(w.png, w.info, static_cast<png_uint_32>(w.image->width),
+               static_cast<png_uint_32>(w.image->height), 8, w.colorType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-  png_set_gAMA(png, info, 1.0 / 2.2); // stored as 45455
+  png_set_gAMA(w.png, w.info, 1.0 / 2.2); // stored as 45455
 
   png_time modified;
   png_convert_from_time_t(&modified, time(nullptr)); // UTC
-  png_set_tIME(png, info, &modified);
+  png_set_tIME(w.png, w.info, &modified);
 
-  png_write_info(png, info);
-  WritePngMetadata(png, meta, titleText);
-  return file->failed == 0 ? 1 : 0;
+  png_write_info(w.png, w.info);
+  WritePngMetadata(w.png, w.meta, w.title);
+  return FileWritten(w);
 }
 
-int Encode(png_structp png, png_infop info, FileSink* file, const char* title,
-           const ImageBuffer* image, const ImageMetadata* meta, int colorType, size_t samples) {
-  png_set_write_fn(png, file, WriteToFile, FlushFile);
-  if (WriteHeader(png, info, title, image, meta, colorType, file) == 0)
-    return 0;
+ImageResult WriteChunk(void* context) {
+  const PngWriting& w = *static_cast<const PngWriting*>(context);
+  png_write_chunk(w.png, reinterpret_cast<png_const_bytep>(w.chunkType), w.chunkData,
+                  w.chunkLength);
+  return FileWritten(w);
+}
+
+ImageResult WriteChunkGuarded(PngWriting* w, const char* type, const unsigned char* data,
+                              size_t length) {
+  w->chunkType = type;
+  w->chunkData = data;
+  w->chunkLength = length;
+  return RunWithRecoveryPoint(&png_jmpbuf(w->png), WriteChunk, w, kImageCannotWrite);
+}
+
+// The stream's pieces, in order, each an IDAT chunk.
+int WriteIdat(void* context, const unsigned char* data, size_t length) {
+  return WriteChunkGuarded(static_cast<PngWriting*>(context), "IDAT", data, length) == kImageOk;
+}
+
+ImageResult Encode(PngWriting* w, size_t samples) {
+  const ImageBuffer* const image = w->image;
+  png_set_write_fn(w->png, w->file, WriteToFile, FlushFile);
+  const ImageResult header =
+      RunWithRecoveryPoint(&png_jmpbuf(w->png), WriteHeaderChunks, w, kImageCannotWrite);
+  if (header != kImageOk)
+    return header;
 
   RowSource rows;
   rows.pixels = image->pixels;
@@ -220,23 +235,22 @@ int Encode(png_structp png, png_infop info, FileSink* file, const char* title,
   input.scratchBytes = 6 * (line - 1);
   input.fill = FillSegment;
   input.context = &rows;
-  IdatSink idat = {png, file};
-  if (WriteZlibInSegments(&input, kDeflateLevels, 3, WriteIdat, &idat) == 0)
-    return 0;
-  return WriteEnd(png, file);
+  const ImageResult data = WriteZlibInSegments(&input, kDeflateLevels, 3, WriteIdat, w);
+  if (data != kImageOk)
+    return data;
+  // IEND after the image data written chunk by chunk (png_write_end would refuse: libpng has
+  // not seen an IDAT of its own).
+  return WriteChunkGuarded(w, "IEND", nullptr, 0);
 }
 
 } // namespace
 
-int WritePng(const char* path, const ImageBuffer* image) {
-  return WritePngTitled(path, path, image);
-}
-
-int WritePngTitled(const char* path, const char* title, const ImageBuffer* image,
-                   const ImageMetadata* meta) {
-  if (path == nullptr || title == nullptr || image == nullptr || image->pixels == nullptr ||
-      ImagePixelBytes(image->width, image->height) == 0)
-    return 0;
+ImageResult EncodePng(const char* path, const char* title, const ImageBuffer* image,
+                      const ImageMetadata* meta) {
+  if (path == nullptr || title == nullptr || image == nullptr || image->pixels == nullptr)
+    return kImageCannotWrite;
+  if (ImagePixelBytes(image->width, image->height) == 0)
+    return kImageTooLarge;
   int colorType = PNG_COLOR_TYPE_RGB;
   size_t samples = 3;
   switch (image->channels) {
@@ -256,21 +270,20 @@ int WritePngTitled(const char* path, const char* title, const ImageBuffer* image
 
   FileSink file = {fopen(path, "wb"), 0};
   if (file.file == nullptr)
-    return 0;
+    return kImageCannotWrite;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) {
-    fclose(file.file);
-    return 0;
+  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+  ImageResult result = kImageNoMemory;
+  if (info != nullptr) {
+    PngWriting writing = {png, info, &file, title, image, meta, colorType, nullptr, 0, nullptr};
+    result = Encode(&writing, samples);
   }
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
-    fclose(file.file);
-    return 0;
-  }
-  int result = Encode(png, info, &file, title, image, meta, colorType, samples);
   png_destroy_write_struct(&png, &info);
-  if (fclose(file.file) != 0)
-    result = 0;
+  if (fclose(file.file) != 0 && result == kImageOk)
+    result = kImageCannotWrite;
   return result;
+}
+
+int WritePng(const char* path, const ImageBuffer* image) {
+  return CodecResult(EncodePng(path, path, image, nullptr));
 }

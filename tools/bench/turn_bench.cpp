@@ -110,8 +110,10 @@ int main(int argc, char** argv) {
     const std::string base = dir + "/turn-bench-" + std::to_string(orientation);
     sources[kImageJpeg][orientation] = base + ".jpg";
     sources[kImagePng][orientation] = base + ".png";
-    if (WriteJpeg(sources[kImageJpeg][orientation].c_str(), &picture, 92, &meta) != 1 ||
-        WritePngTitled(sources[kImagePng][orientation].c_str(), "turn.png", &picture, &meta) != 1) {
+    if (EncodeJpeg(sources[kImageJpeg][orientation].c_str(), &picture, 92, &meta, nullptr) !=
+            kImageOk ||
+        EncodePng(sources[kImagePng][orientation].c_str(), "turn.png", &picture, &meta) !=
+            kImageOk) {
       fprintf(stderr, "writing the sources failed\n");
       return 1;
     }

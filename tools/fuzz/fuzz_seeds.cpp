@@ -357,8 +357,9 @@ bool WriteMetadataSeeds(const std::string& pngDir, const std::string& jpegDir) {
     meta.yResolution = variant == 2 ? 11811 : 300;
     SetBlock(&meta.pngTexts, texts);
     const std::string name = "/meta-" + std::to_string(variant);
-    ok = ok && WriteJpeg((jpegDir + name + ".jpg").c_str(), &image, 60, &meta) == 1;
-    ok = ok && WritePngTitled((pngDir + name + ".png").c_str(), "seed.png", &image, &meta) == 1;
+    ok =
+        ok && EncodeJpeg((jpegDir + name + ".jpg").c_str(), &image, 60, &meta, nullptr) == kImageOk;
+    ok = ok && EncodePng((pngDir + name + ".png").c_str(), "seed.png", &image, &meta) == kImageOk;
     FreeImageMetadata(&meta);
     FreeImagePixels(&image);
   }

@@ -375,7 +375,7 @@ TEST(JpegCodec, LongHeadersBeforeBandsComeOutWhole) {
     profile[i] = static_cast<unsigned char>(i * 7 + (i >> 9));
   ASSERT_EQ(SetMetadataBlock(&meta.icc, profile.data(), profile.size()), 1);
   const std::string with = dir.File("with.jpg"), without = dir.File("without.jpg");
-  ASSERT_EQ(WriteJpeg(with.c_str(), &image.b, 80, &meta), 1);
+  ASSERT_EQ(EncodeJpeg(with.c_str(), &image.b, 80, &meta, nullptr), kImageOk);
   ASSERT_EQ(WriteJpeg(without.c_str(), &image.b, 80), 1);
   FreeImageMetadata(&meta);
 
