@@ -5,6 +5,7 @@
 #include "image/meta/image_metadata.h"
 #include "image/picture/image_buffer.h"
 #include "image/picture/image_result.h"
+#include "image/work/scheduler.h"
 
 struct RowProgress;
 
@@ -17,8 +18,10 @@ ImageResult DecodeBmp(const char* path, ImageBuffer* image, RowProgress* progres
 
 // Writes image as a 24-bit bottom-up BMP: bfSize = stride x height + 56, two trailing zero
 // bytes, the resolution of meta in pixels per metre when it knows one, else 2834. A picture
-// with alpha (channels 2 or 4) is laid over white. meta may be null.
-ImageResult EncodeBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta);
+// with alpha (channels 2 or 4) is laid over white. meta may be null. A helper of work's writes
+// the rows while the next are made.
+ImageResult EncodeBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta,
+                      Scheduler* work);
 
 // The codec's entry points, with their results: 1 success, 0 failure.
 // 1 when the file opens for binary reading and its first two bytes are "BM".

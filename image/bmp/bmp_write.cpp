@@ -108,7 +108,7 @@ bool WriteHeaders(FILE* file, const ImageBuffer* image, uint32_t fileSize,
 }
 
 ImageResult WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, uint32_t fileSize,
-                         const ImageMetadata* meta) {
+                         const ImageMetadata* meta, Scheduler* work) {
   if (!WriteHeaders(file, image, fileSize, meta))
     return kImageCannotWrite;
 
@@ -120,7 +120,7 @@ ImageResult WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, ui
   out.failed.store(false);
   const size_t blockBytes = out.rowsPerBlock * stride;
   const size_t blocks = (out.height + out.rowsPerBlock - 1) / out.rowsPerBlock;
-  RowRelay* const relay = StartRowRelay(blockBytes, WriteBlock, &out);
+  RowRelay* const relay = StartRowRelay(work, blockBytes, WriteBlock, &out);
   unsigned char* own = nullptr;
   if (relay == nullptr) {
     own = static_cast<unsigned char*>(malloc(blockBytes));
@@ -145,7 +145,8 @@ ImageResult WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, ui
 
 } // namespace
 
-ImageResult EncodeBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta) {
+ImageResult EncodeBmp(const char* path, const ImageBuffer* image, const ImageMetadata* meta,
+                      Scheduler* work) {
   size_t stride = 0;
   uint32_t fileSize = 0;
   const ImageResult plan = PlanBmp(image, &stride, &fileSize);
@@ -154,7 +155,7 @@ ImageResult EncodeBmp(const char* path, const ImageBuffer* image, const ImageMet
   FILE* const file = path != nullptr ? fopen(path, "wb") : nullptr;
   if (file == nullptr)
     return kImageCannotWrite;
-  ImageResult result = WriteBmpFile(file, image, stride, fileSize, meta);
+  ImageResult result = WriteBmpFile(file, image, stride, fileSize, meta, work);
   // A full disk may only show when the buffered bytes reach the file.
   if (fclose(file) != 0 && result == kImageOk)
     result = kImageCannotWrite;
@@ -162,5 +163,6 @@ ImageResult EncodeBmp(const char* path, const ImageBuffer* image, const ImageMet
 }
 
 int WriteBmp(const char* path, const ImageBuffer* image) {
-  return CodecResult(EncodeBmp(path, image, nullptr));
+  CallScheduler call;
+  return CodecResult(EncodeBmp(path, image, nullptr, call.work));
 }

@@ -1,8 +1,8 @@
 #include "image/convert/convert_image.h"
-#include "image/convert/read_metadata.h"
 
 #include "base/temp_target.h"
 #include "image/bmp/bmp_codec.h"
+#include "image/convert/read_metadata.h"
 #include "image/jpeg/jpeg_codec.h"
 #include "image/jpeg/jpeg_count.h"
 #include "image/meta/exif_block.h"
@@ -14,13 +14,7 @@
 #include "image/picture/picture_prefault.h"
 #include "image/picture/row_progress.h"
 #include "image/png/png_codec.h"
-#include "image/work/pooled_thread.h"
-
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include "image/work/scheduler.h"
 
 namespace {
 
@@ -49,15 +43,6 @@ class OwnedMetadata {
   ImageMetadata meta;
 };
 
-// The helpers' threads, kept from one to the next while a conversion lasts.
-class KeptThreads {
- public:
-  KeptThreads() { KeepThreads(); }
-  ~KeptThreads() { EndKeepingThreads(); }
-  KeptThreads(const KeptThreads&) = delete;
-  KeptThreads& operator=(const KeptThreads&) = delete;
-};
-
 // What a PNG reader's spare time counted of a JPEG target, released on every way out.
 class OwnedCountAhead {
  public:
@@ -82,16 +67,16 @@ int ConvertResult(const Outcome& outcome) {
 
 // Reads the source; orientation, when not 1, turns it upright (a JPEG while it decodes).
 ImageResult ReadSource(const char* source, int type, ImageBuffer* image, RowProgress* progress,
-                       int orientation) {
+                       int orientation, Scheduler* work) {
   ImageResult result = kImageCannotOpen; // an unknown source type
   switch (type) {
   case kImageBmp:
     return DecodeBmp(source, image, progress);
   case kImagePng:
-    result = DecodePng(source, image, progress);
-    return result == kImageOk ? TurnUpright(image, orientation) : result;
+    result = DecodePng(source, image, progress, work);
+    return result == kImageOk ? TurnUpright(image, orientation, work) : result;
   case kImageJpeg:
-    return DecodeJpeg(source, image, progress, orientation);
+    return DecodeJpeg(source, image, progress, orientation, work);
   default:
     return result;
   }
@@ -100,30 +85,32 @@ ImageResult ReadSource(const char* source, int type, ImageBuffer* image, RowProg
 // The picture's page faults, taken off its reader; not while a turned picture may trade its
 // block for a second one. The PNG reader keeps two threads busy and takes them in its spare
 // time; the BMP and JPEG readers keep one.
-PicturePrefault* StartPrefault(RowProgress* progress, int sourceType, int orientation) {
+PicturePrefault* StartPrefault(RowProgress* progress, int sourceType, int orientation,
+                               Scheduler* work) {
   if (orientation != 1)
     return nullptr;
   switch (sourceType) {
   case kImageBmp:
-    return StartPicturePrefault(progress, kFillsFromStart, kOnItsOwnThread);
+    return StartPicturePrefault(progress, kFillsFromStart, kOnItsOwnThread, work);
   case kImagePng:
-    return StartPicturePrefault(progress, kFillsFromEnd, kInReadersSpareTime);
+    return StartPicturePrefault(progress, kFillsFromEnd, kInReadersSpareTime, work);
   default:
-    return StartPicturePrefault(progress, kFillsFromEnd, kOnItsOwnThread);
+    return StartPicturePrefault(progress, kFillsFromEnd, kOnItsOwnThread, work);
   }
 }
 
 // Writes into path; a PNG's Title names target, the file the user will see. counted: what was
 // counted of a JPEG target while its source was read, or null.
 ImageResult WriteTarget(const char* path, const char* target, int type, const ImageBuffer* image,
-                        int jpegQuality, const ImageMetadata* meta, const JpegCountAhead* counted) {
+                        int jpegQuality, const ImageMetadata* meta, const JpegCountAhead* counted,
+                        Scheduler* work) {
   switch (type) {
   case kImageBmp:
-    return EncodeBmp(path, image, meta);
+    return EncodeBmp(path, image, meta, work);
   case kImagePng:
-    return EncodePng(path, target, image, meta);
+    return EncodePng(path, target, image, meta, work);
   case kImageJpeg:
-    return EncodeJpeg(path, image, jpegQuality, meta, counted);
+    return EncodeJpeg(path, image, jpegQuality, meta, counted, work);
   default:
     return kImageCannotWrite;
   }
@@ -148,7 +135,8 @@ bool ProfileFits(const MetadataBlock& icc, const ImageBuffer& image, int targetT
 // What the target carries of the source's metadata, now that the picture stands upright: an
 // EXIF and XMP that say so (an EXIF that cannot be read is dropped), a profile only when it
 // describes the written colours; a BMP, which carries no profile, gets its pixels in sRGB.
-void FitMetadata(ImageMetadata* meta, ImageBuffer* image, int targetType, int orientation) {
+void FitMetadata(ImageMetadata* meta, ImageBuffer* image, int targetType, int orientation,
+                 Scheduler* work) {
   if (meta->exif.data != nullptr &&
       MakeExifUpright(meta->exif.data, meta->exif.size, TurnsQuarter(orientation)) == 0)
     ClearMetadataBlock(&meta->exif);
@@ -156,13 +144,24 @@ void FitMetadata(ImageMetadata* meta, ImageBuffer* image, int targetType, int or
   if (meta->icc.data != nullptr && !ProfileFits(meta->icc, *image, targetType))
     ClearMetadataBlock(&meta->icc);
   if (targetType == kImageBmp && meta->icc.data != nullptr)
-    ConvertToSrgb(image, meta->icc.data, meta->icc.size);
+    ConvertToSrgb(image, meta->icc.data, meta->icc.size, work);
 }
 
-// The conversion itself; rows, when given, hears of the source's rows as they are read.
-Outcome Convert(const char* source, const char* target, int sourceType, int targetType,
-                int jpegQuality, RowProgress* rows) {
-  KeptThreads threads;
+// One conversion's arguments, as ConvertImage takes them.
+struct Conversion {
+  const char* source;
+  const char* target;
+  int sourceType;
+  int targetType;
+  int jpegQuality;
+};
+
+// The conversion itself, on work's helpers; rows, when given, hears of the source's rows as
+// they are read.
+Outcome Convert(const Conversion& c, Scheduler* work, RowProgress* rows) {
+  const int sourceType = c.sourceType, targetType = c.targetType, jpegQuality = c.jpegQuality;
+  const char* const source = c.source;
+  const char* const target = c.target;
   OwnedMetadata kept;
   ImageMetadata* const meta = &kept.meta;
   ReadImageMetadata(source, sourceType, meta);
@@ -175,14 +174,14 @@ Outcome Convert(const char* source, const char* target, int sourceType, int targ
   OwnedPicture picture;
   RowProgress own;
   RowProgress* const progress = rows != nullptr ? rows : &own;
-  PicturePrefault* const prefault = StartPrefault(progress, sourceType, orientation);
+  PicturePrefault* const prefault = StartPrefault(progress, sourceType, orientation, work);
   // A PNG reader's spare time, once the faults are taken, counts a JPEG target's symbols;
   // not for a picture that is turned after reading.
   OwnedCountAhead counted;
   if (sourceType == kImagePng && targetType == kImageJpeg && orientation == 1)
     counted.ahead = StartJpegCountAhead(progress, jpegQuality);
   // No room for a turned picture's second block is a refusal like a picture too large.
-  Outcome outcome = {ReadSource(source, sourceType, &picture.image, progress, orientation),
+  Outcome outcome = {ReadSource(source, sourceType, &picture.image, progress, orientation, work),
                      kImageOk};
   EndRows(progress, outcome.read == kImageOk);
   EndPicturePrefault(prefault); // both before the picture can go
@@ -191,7 +190,7 @@ Outcome Convert(const char* source, const char* target, int sourceType, int targ
     return outcome;
   if (targetType != kImageBmp && targetType != kImagePng && targetType != kImageJpeg)
     return outcome; // unknown target type: nothing is written, success
-  FitMetadata(meta, &picture.image, targetType, orientation);
+  FitMetadata(meta, &picture.image, targetType, orientation, work);
 
   // The whole file is written beside the target first and takes its place only when
   // complete, so a failed write (a full disk, say) leaves the old target, or nothing.
@@ -200,20 +199,24 @@ Outcome Convert(const char* source, const char* target, int sourceType, int targ
     outcome.write = kImageCannotWrite;
     return outcome;
   }
-  outcome.write = PutInPlace(
-      temp, target,
-      WriteTarget(temp, target, targetType, &picture.image, jpegQuality, meta, counted.ahead));
+  outcome.write = PutInPlace(temp, target,
+                             WriteTarget(temp, target, targetType, &picture.image, jpegQuality,
+                                         meta, counted.ahead, work));
   return outcome;
 }
 
-// One conversion on a thread of its own, and what its caller may see of it.
+// One conversion on a helper, and what its caller may see of it.
 struct ReportedRun {
+  const Conversion* conversion;
+  Scheduler* work;
   RowProgress rows;
-  std::mutex lock;
-  std::condition_variable finished;
-  bool done = false;
-  int result = 1;
+  Outcome outcome;
 };
+
+void ConvertReported(void* context) {
+  ReportedRun* const run = static_cast<ReportedRun*>(context);
+  run->outcome = Convert(*run->conversion, run->work, &run->rows);
+}
 
 // The share done in thousandths: reading up to readShare, then writing, which the writers do
 // not tell of, until the end. The picture is looked at only before reading ends: it goes soon
@@ -234,34 +237,22 @@ int ShareDone(RowProgress* rows, int readShare) {
 
 int ConvertImage(const char* source, const char* target, int sourceType, int targetType,
                  int jpegQuality, const ConvertReport* report) {
-  if (report == nullptr || report->step == nullptr)
-    return ConvertResult(Convert(source, target, sourceType, targetType, jpegQuality, nullptr));
-
-  ReportedRun run;
-  std::thread worker;
-  try {
-    worker = std::thread([&] {
-      const int result =
-          ConvertResult(Convert(source, target, sourceType, targetType, jpegQuality, &run.rows));
-      std::lock_guard<std::mutex> hold(run.lock);
-      run.result = result;
-      run.done = true;
-      run.finished.notify_all();
-    });
-  } catch (const std::system_error&) {
-    return ConvertResult(Convert(source, target, sourceType, targetType, jpegQuality, nullptr));
+  const Conversion conversion = {source, target, sourceType, targetType, jpegQuality};
+  Scheduler* const work = StartScheduler();
+  // With a report, the conversion runs on a helper while this thread tells of it.
+  ReportedRun run = {&conversion, work, {}, {kImageOk, kImageOk}};
+  BackgroundTask* const helper = report != nullptr && report->step != nullptr
+                                     ? StartInBackground(work, ConvertReported, &run)
+                                     : nullptr;
+  if (helper == nullptr) {
+    run.outcome = Convert(conversion, work, nullptr);
+  } else {
+    // Compressing the image data takes most of a conversion to PNG.
+    const int readShare = targetType == kImagePng ? 200 : 600;
+    while (!WaitForBackground(helper, kConvertReportIntervalMs))
+      report->step(report->context, ShareDone(&run.rows, readShare));
+    JoinBackground(helper);
   }
-  // Compressing the image data takes most of a conversion to PNG.
-  const int readShare = targetType == kImagePng ? 200 : 600;
-  std::unique_lock<std::mutex> hold(run.lock);
-  while (!run.finished.wait_for(hold, std::chrono::milliseconds(kConvertReportIntervalMs),
-                                [&run] { return run.done; })) {
-    hold.unlock();
-    report->step(report->context, ShareDone(&run.rows, readShare));
-    hold.lock();
-  }
-  const int result = run.result;
-  hold.unlock();
-  worker.join();
-  return result;
+  EndScheduler(work);
+  return ConvertResult(run.outcome);
 }

@@ -1,8 +1,7 @@
 #include "image/deflate/zlib_segments.h"
 
 #include "base/byte_order.h"
-#include "image/work/codec_threads.h"
-#include "image/work/ordered_work.h"
+#include "image/work/scheduler.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -167,14 +166,14 @@ int UnfinishDeflateStream(unsigned char* data, size_t* length) {
 }
 
 ImageResult WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t levelCount,
-                                StreamSink sink, void* sinkContext) {
+                                StreamSink sink, void* sinkContext, Scheduler* work) {
   if (input == nullptr || input->segments == 0 || input->maxSegmentBytes == 0 ||
       levels == nullptr || levelCount == 0 || levelCount > kMaxLevels)
     return kImageCannotWrite;
   const size_t bound = libdeflate_deflate_compress_bound(nullptr, input->maxSegmentBytes);
   if (bound == 0 || bound > static_cast<size_t>(-1) - kHeaderRoom - kTailRoom)
     return kImageTooLarge;
-  size_t threads = CodecThreadCount();
+  size_t threads = ThreadsToUse();
   if (threads > input->segments)
     threads = input->segments;
   if (threads > kMaxThreads)
@@ -208,10 +207,10 @@ ImageResult WriteZlibInSegments(const SegmentedInput* input, const int* levels, 
   job.adler = adler32(0, nullptr, 0);
   job.sink = sink;
   job.sinkContext = sinkContext;
-  const OrderedWork work = {input->segments, slotCount, DoSegment, Emit, &job};
-  const ImageResult result = job.slots == nullptr        ? kImageNoMemory
-                             : DoInOrder(&work, threads) ? kImageOk
-                                                         : kImageCannotWrite;
+  const InOrder segments = {input->segments, slotCount, DoSegment, Emit, &job};
+  const ImageResult result = job.slots == nullptr                   ? kImageNoMemory
+                             : RunInOrder(work, &segments, threads) ? kImageOk
+                                                                    : kImageCannotWrite;
   FreeSlots(job.slots, slotCount);
   for (size_t t = 0; t < have; ++t)
     for (size_t i = 0; i < levelCount; ++i)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "image/picture/image_result.h"
+#include "image/work/scheduler.h"
 
 #include <cstddef>
 
@@ -22,10 +23,11 @@ typedef int (*StreamSink)(void* context, const unsigned char* data, size_t lengt
 // Compresses every segment with libdeflate, segment k at levels[k % levelCount] (1 to 3
 // levels), and hands the sink one valid zlib stream (header, the segments joined, Adler-32).
 // kImageOk when all of it went to the sink; kImageNoMemory when memory ran out;
-// kImageCannotWrite when a segment could not be filled or joined, or the sink refused. Worker
-// threads live only inside this call and are joined before it returns, on every path.
+// kImageCannotWrite when a segment could not be filled or joined, or the sink refused.
+// The segments are compressed on work's helpers too, each done before this returns, on every
+// path.
 ImageResult WriteZlibInSegments(const SegmentedInput* input, const int* levels, size_t levelCount,
-                                StreamSink sink, void* sinkContext);
+                                StreamSink sink, void* sinkContext, Scheduler* work);
 
 // Makes a raw deflate stream of length bytes at data continuable: clears the final-block bit of
 // its last block and appends an empty stored block, which ends on a byte boundary. The buffer

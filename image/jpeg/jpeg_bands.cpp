@@ -4,7 +4,7 @@
 #include "image/jpeg/jpeg_metadata.h"
 #include "image/picture/over_white.h"
 #include "image/picture/recovery_point.h"
-#include "image/work/codec_threads.h"
+#include "image/work/scheduler.h"
 
 #include <cstring>
 
@@ -64,7 +64,7 @@ int PlanFromSettings(j_compress_ptr cinfo, void* context) {
   const size_t mcusPerRow = (static_cast<size_t>(image->width) + mcuWidth - 1) / mcuWidth;
   const size_t mcuRows = (height + mcuHeight - 1) / mcuHeight;
   JpegPlan plan = {mcuHeight, 1, height, 0, 0, 0, 0};
-  size_t bands = CodecThreadCount();
+  size_t bands = ThreadsToUse();
   if (bands > mcuRows / kMinBandMcuRows)
     bands = mcuRows / kMinBandMcuRows;
   if (bands >= 2 && mcusPerRow <= kMaxRestartInterval) {

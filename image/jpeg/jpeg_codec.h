@@ -5,6 +5,7 @@
 #include "image/meta/image_metadata.h"
 #include "image/picture/image_buffer.h"
 #include "image/picture/image_result.h"
+#include "image/work/scheduler.h"
 
 struct JpegCountAhead;
 struct RowProgress;
@@ -22,17 +23,17 @@ struct RowProgress;
 // go straight into their turned places; other files are turned after decoding, and fail when
 // the second block that needs is refused (see TurnUpright). progress is not told of a picture
 // that is turned.
-ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progress,
-                       int orientation);
+ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progress, int orientation,
+                       Scheduler* work);
 
 // Writes a baseline JPEG at quality (passed unchanged to jpeg_set_quality): one gray component
 // from R when channels is 1, else three components R, G, B; with alpha (channels 2 or 4)
 // laid over white. A fatal library error (e.g. a failed write) is kImageCannotWrite. meta,
 // when given, brings the density, EXIF, XMP and colour profile (see jpeg_metadata.h).
 // counted, when given, holds what was counted of the picture while it was read (see
-// jpeg_count.h).
+// jpeg_count.h). The picture is compressed on work's helpers too.
 ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
-                       const ImageMetadata* meta, const JpegCountAhead* counted);
+                       const ImageMetadata* meta, const JpegCountAhead* counted, Scheduler* work);
 
 // The codec's entry points, with their results: 1 success, 0 failure.
 // 1 when the file opens for binary reading and begins with 0xFF 0xD8.

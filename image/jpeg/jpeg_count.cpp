@@ -2,7 +2,7 @@
 
 #include "image/jpeg/jpeg_errors.h"
 #include "image/picture/recovery_point.h"
-#include "image/work/ordered_work.h"
+#include "image/work/scheduler.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -281,7 +281,8 @@ void FreeJpegCountAhead(JpegCountAhead* ahead) {
 }
 
 int CountJpegPicture(const JpegSettings& settings, const JpegPlan& plan,
-                     const JpegCountAhead* ahead, size_t threads, JpegSymbolCounts* totals) {
+                     const JpegCountAhead* ahead, size_t threads, JpegSymbolCounts* totals,
+                     Scheduler* work) {
   memset(totals, 0, sizeof *totals);
   const size_t counted = UsableAhead(ahead, settings, plan);
   JpegDcEnds* const ends = static_cast<JpegDcEnds*>(calloc(plan.sections, sizeof(JpegDcEnds)));
@@ -305,8 +306,8 @@ int CountJpegPicture(const JpegSettings& settings, const JpegPlan& plan,
     ok = count.slots != nullptr;
     for (size_t i = 0; ok && i < slotCount; ++i)
       ok = (count.slots[i].counter = NewJpegSymbolCounter()) != nullptr;
-    const OrderedWork work = {left, slotCount, DoPart, TakePart, &count};
-    ok = ok && DoInOrder(&work, threads);
+    const InOrder runs = {left, slotCount, DoPart, TakePart, &count};
+    ok = ok && RunInOrder(work, &runs, threads);
     for (size_t i = 0; count.slots != nullptr && i < slotCount; ++i)
       FreeJpegSymbolCounter(count.slots[i].counter);
     free(count.slots);

@@ -11,6 +11,7 @@
 #include "image/jpeg/jpeg_bands.h"
 #include "image/jpeg/jpeg_huffman_fit.h"
 #include "image/picture/row_progress.h"
+#include "image/work/scheduler.h"
 
 struct JpegCountAhead;
 
@@ -37,7 +38,8 @@ void FreeJpegCountAhead(JpegCountAhead* ahead);
 
 // The counts of settings' picture cut as plan, summed in totals (zeroed first): the sections
 // ahead counted (when it counted this picture at these settings, else none), then the rest
-// on up to threads threads. 1 when the counts are whole; 0 when a section could not be
-// counted or its count is not whole (the standard tables are then used).
+// on up to threads threads, work's helpers among them. 1 when the counts are whole; 0 when a
+// section could not be counted or its count is not whole (the standard tables are then used).
 int CountJpegPicture(const JpegSettings& settings, const JpegPlan& plan,
-                     const JpegCountAhead* ahead, size_t threads, JpegSymbolCounts* totals);
+                     const JpegCountAhead* ahead, size_t threads, JpegSymbolCounts* totals,
+                     Scheduler* work);

@@ -119,6 +119,7 @@ struct JpegReading {
   RowProgress* progress;
   JpegGuard* guard;
   int orientation;
+  Scheduler* work;
 };
 
 // Everything that may raise a library error; DecodeJpeg destroys the object and closes the
@@ -199,7 +200,7 @@ ImageResult ReadScans(void* context) {
   if (!ReadScanlines(cinfo, buffer, image))
     return kImageDamaged;
   jpeg_finish_decompress(cinfo);
-  return TurnUpright(image, orientation);
+  return TurnUpright(image, orientation, reading.work);
 }
 
 } // namespace
@@ -209,8 +210,8 @@ int IsJpegFile(const char* path) {
   return ReadLeadingBytes(path, b, 2) && b[0] == 0xFF && b[1] == 0xD8 ? 1 : 0;
 }
 
-ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progress,
-                       int orientation) {
+ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progress, int orientation,
+                       Scheduler* work) {
   if (IsJpegFile(path) == 0)
     return kImageCannotOpen;
   FILE* const file = fopen(path, "rb");
@@ -224,7 +225,7 @@ ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progre
   // A damaged or hostile file is refused through the same way back as a fatal error.
   JpegGuard guard;
   guard.jump = &manager.jump;
-  JpegReading reading = {&cinfo, file, image, progress, &guard, orientation};
+  JpegReading reading = {&cinfo, file, image, progress, &guard, orientation, work};
   ImageResult result = RunWithRecoveryPoint(&manager.jump, ReadScans, &reading, kImageDamaged);
   // The library's own buffers may take no more than the memory a picture may take.
   if (result == kImageDamaged && manager.pub.msg_code == JERR_OUT_OF_MEMORY)
@@ -235,5 +236,5 @@ ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progre
 }
 
 int ReadJpeg(const char* path, ImageBuffer* image) {
-  return image != nullptr ? CodecResult(DecodeJpeg(path, image, nullptr, 1)) : 0;
+  return image != nullptr ? CodecResult(DecodeJpeg(path, image, nullptr, 1, nullptr)) : 0;
 }

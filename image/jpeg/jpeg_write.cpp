@@ -5,8 +5,7 @@
 #include "image/jpeg/jpeg_count.h"
 #include "image/jpeg/jpeg_huffman_fit.h"
 #include "image/jpeg/jpeg_metadata.h"
-#include "image/work/codec_threads.h"
-#include "image/work/ordered_work.h"
+#include "image/work/scheduler.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -287,7 +286,7 @@ void FreeSlots(Slot* slots, size_t count) {
 } // namespace
 
 ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
-                       const ImageMetadata* meta, const JpegCountAhead* counted) {
+                       const ImageMetadata* meta, const JpegCountAhead* counted, Scheduler* work) {
   if (path == nullptr || image == nullptr || image->pixels == nullptr)
     return kImageCannotWrite;
   if (ImagePixelBytes(image->width, image->height) == 0 ||
@@ -297,7 +296,7 @@ ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
   if (job == nullptr)
     return kImageNoMemory;
   job->settings = {image, quality, meta};
-  const size_t threads = CodecThreadCount();
+  const size_t threads = ThreadsToUse();
   Slot* slots = nullptr;
   size_t slotCount = 0;
   ImageResult result = kImageCannotWrite; // the library refused the settings
@@ -319,7 +318,8 @@ ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
   if (file != nullptr) {
     // Tables fitted to the picture, still baseline: with the standard tables files came out
     // a fifth larger than other tools'.
-    job->fitted = CountJpegPicture(job->settings, job->plan, counted, threads, &job->totals) != 0;
+    job->fitted =
+        CountJpegPicture(job->settings, job->plan, counted, threads, &job->totals, work) != 0;
     // The bands after the first wait in memory: room for one at a byte per pixel, more than a
     // photo takes even at quality 100, as a growing buffer would leave each of its smaller
     // copies in the process's memory. Only the pages written to are the process's; without
@@ -329,8 +329,8 @@ ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
       if ((slots[i].output.data = static_cast<unsigned char*>(malloc(room))) != nullptr)
         slots[i].output.capacity = room;
     Pass write = {job, slots, file, &head};
-    const OrderedWork writing = {job->plan.bands, slotCount, DoBand, TakeBand, &write};
-    result = DoInOrder(&writing, threads) ? kImageOk : kImageCannotWrite;
+    const InOrder bands = {job->plan.bands, slotCount, DoBand, TakeBand, &write};
+    result = RunInOrder(work, &bands, threads) ? kImageOk : kImageCannotWrite;
     if (fclose(file) != 0 && result == kImageOk)
       result = kImageCannotWrite;
   }
@@ -341,5 +341,6 @@ ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
 }
 
 int WriteJpeg(const char* path, const ImageBuffer* image, int quality) {
-  return CodecResult(EncodeJpeg(path, image, quality, nullptr, nullptr));
+  CallScheduler call;
+  return CodecResult(EncodeJpeg(path, image, quality, nullptr, nullptr, call.work));
 }

@@ -1,7 +1,6 @@
 #include "image/meta/icc_to_srgb.h"
 
-#include "image/work/codec_threads.h"
-#include "image/work/pooled_thread.h"
+#include "image/work/scheduler.h"
 
 #include <cstdint>
 
@@ -19,19 +18,20 @@ void TransformRows(cmsHTRANSFORM transform, unsigned char* pixels, size_t width,
   }
 }
 
-// The rows a helper thread converts.
-struct RowsToTransform {
+// The rows in two halves, one piece each.
+struct Transforming {
   cmsHTRANSFORM transform;
   unsigned char* pixels;
-  size_t width, first, last;
+  size_t width, half, height;
 };
 
-void TransformOnHelper(void* context) {
-  const RowsToTransform& rows = *static_cast<const RowsToTransform*>(context);
-  TransformRows(rows.transform, rows.pixels, rows.width, rows.first, rows.last);
+int TransformHalf(void* context, size_t, size_t k, size_t) {
+  const Transforming& t = *static_cast<const Transforming*>(context);
+  TransformRows(t.transform, t.pixels, t.width, k == 0 ? 0 : t.half, k == 0 ? t.half : t.height);
+  return 1;
 }
 
-int ConvertRgb(ImageBuffer* image, cmsHPROFILE source, cmsHPROFILE srgb) {
+int ConvertRgb(ImageBuffer* image, cmsHPROFILE source, cmsHPROFILE srgb, Scheduler* work) {
   // The same layout in and out, so the rows convert in place; alpha is carried over.
   cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_RGBA_8, srgb, TYPE_RGBA_8, kIntent,
                                                cmsFLAGS_COPY_ALPHA | cmsFLAGS_NOCACHE);
@@ -39,11 +39,11 @@ int ConvertRgb(ImageBuffer* image, cmsHPROFILE source, cmsHPROFILE srgb) {
     return 0;
   const size_t w = static_cast<size_t>(image->width), h = static_cast<size_t>(image->height);
   // The transform is shared by two threads: without its one-pixel cache it holds no state.
-  const size_t half = CodecThreadCount() > 1 && h >= 64 ? h / 2 : 0;
-  RowsToTransform lower = {transform, image->pixels, w, half, h};
-  PooledThread* const helper = half > 0 ? StartPooledThread(TransformOnHelper, &lower) : nullptr;
-  TransformRows(transform, image->pixels, w, 0, helper != nullptr ? half : h);
-  JoinPooledThread(helper);
+  const size_t half = ThreadsToUse() > 1 && h >= 64 ? h / 2 : 0;
+  Transforming transforming = {transform, image->pixels, w, half, h};
+  const InOrder halves = {2, 2, TransformHalf, nullptr, &transforming};
+  if (half == 0 || RunInOrder(work, &halves, 2) == 0)
+    TransformRows(transform, image->pixels, w, 0, h);
   cmsDeleteTransform(transform);
   return 1;
 }
@@ -69,7 +69,7 @@ int ConvertGray(ImageBuffer* image, cmsHPROFILE source, cmsHPROFILE srgb) {
 
 } // namespace
 
-int ConvertToSrgb(ImageBuffer* image, const unsigned char* icc, size_t size) {
+int ConvertToSrgb(ImageBuffer* image, const unsigned char* icc, size_t size, Scheduler* work) {
   if (image == nullptr || image->pixels == nullptr || icc == nullptr || size < 128 ||
       size > UINT32_MAX || ImagePixelBytes(image->width, image->height) == 0)
     return 0;
@@ -83,7 +83,7 @@ int ConvertToSrgb(ImageBuffer* image, const unsigned char* icc, size_t size) {
     // A gray picture carries its gray in R, G and B alike; only a gray profile's pictures are
     // converted through R alone.
     if (space == cmsSigRgbData)
-      result = ConvertRgb(image, source, srgb);
+      result = ConvertRgb(image, source, srgb, work);
     else if (space == cmsSigGrayData)
       result = ConvertGray(image, source, srgb);
     cmsCloseProfile(srgb);

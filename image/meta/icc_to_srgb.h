@@ -3,6 +3,7 @@
 #pragma once
 
 #include "image/picture/image_buffer.h"
+#include "image/work/scheduler.h"
 
 #include <cstddef>
 
@@ -12,6 +13,7 @@
 //
 // Converts R, G, B of every pixel (alpha stays) from the profile's colours to sRGB, through
 // Little CMS. An RGB profile converts each pixel; a gray profile converts the gray value (R)
-// into a neutral sRGB colour. 1 when converted; 0 when the profile cannot be used (damaged,
-// another colour space, no memory): the pixels are then as they were.
-int ConvertToSrgb(ImageBuffer* image, const unsigned char* icc, size_t size);
+// into a neutral sRGB colour, the rows shared with a helper of work's. 1 when converted; 0 when
+// the profile cannot be used (damaged, another colour space, no memory): the pixels are then
+// as they were.
+int ConvertToSrgb(ImageBuffer* image, const unsigned char* icc, size_t size, Scheduler* work);

@@ -1,7 +1,6 @@
 #include "image/picture/orient_image.h"
 
-#include "image/work/codec_threads.h"
-#include "image/work/pooled_thread.h"
+#include "image/work/scheduler.h"
 
 #include <cstdint>
 #include <cstring>
@@ -61,28 +60,29 @@ void TurnRows(const unsigned char* in, size_t w, size_t h, int orientation, unsi
   }
 }
 
-// The rows a helper thread turns.
-struct RowsToTurn {
+// A quarter turn in two halves of the rows turned, one piece each.
+struct Turning {
   const unsigned char* in;
   size_t w, h;
   int orientation;
   unsigned char* out;
-  size_t first, last;
+  size_t half;
 };
 
-void TurnOnHelper(void* context) {
-  const RowsToTurn& rows = *static_cast<const RowsToTurn*>(context);
-  TurnRows(rows.in, rows.w, rows.h, rows.orientation, rows.out, rows.first, rows.last);
+int TurnHalf(void* context, size_t, size_t k, size_t) {
+  const Turning& t = *static_cast<const Turning*>(context);
+  TurnRows(t.in, t.w, t.h, t.orientation, t.out, k == 0 ? 0 : t.half, k == 0 ? t.half : t.w);
+  return 1;
 }
 
-void TurnQuarter(const ImageBuffer* image, int orientation, unsigned char* out) {
+void TurnQuarter(const ImageBuffer* image, int orientation, unsigned char* out, Scheduler* work) {
   const size_t w = static_cast<size_t>(image->width), h = static_cast<size_t>(image->height);
-  // Two halves of the rows on two threads when a second one can be had.
-  const size_t half = CodecThreadCount() > 1 && w >= 2 * kTile ? w / 2 / kTile * kTile : 0;
-  RowsToTurn upper = {image->pixels, w, h, orientation, out, half, w};
-  PooledThread* const helper = half > 0 ? StartPooledThread(TurnOnHelper, &upper) : nullptr;
-  TurnRows(image->pixels, w, h, orientation, out, 0, helper != nullptr ? half : w);
-  JoinPooledThread(helper);
+  // Two halves on two threads when a second one can be had.
+  const size_t half = ThreadsToUse() > 1 && w >= 2 * kTile ? w / 2 / kTile * kTile : 0;
+  Turning turning = {image->pixels, w, h, orientation, out, half};
+  const InOrder halves = {2, 2, TurnHalf, nullptr, &turning};
+  if (half == 0 || RunInOrder(work, &halves, 2) == 0)
+    TurnRows(image->pixels, w, h, orientation, out, 0, w);
 }
 
 } // namespace
@@ -136,7 +136,7 @@ int OrientationAffordable(int32_t width, int32_t height, int orientation) {
   return bytes != 0 && bytes <= kMaxPixelBytes / 2 && bytes <= ImageMemoryBudget() / 2 ? 1 : 0;
 }
 
-ImageResult TurnUpright(ImageBuffer* image, int orientation) {
+ImageResult TurnUpright(ImageBuffer* image, int orientation, Scheduler* work) {
   if (image == nullptr || image->pixels == nullptr || orientation < 2 || orientation > 8)
     return kImageOk;
   switch (orientation) {
@@ -164,7 +164,7 @@ ImageResult TurnUpright(ImageBuffer* image, int orientation) {
   const ImageResult block = AllocPixelBlock(&turned);
   if (block != kImageOk)
     return block;
-  TurnQuarter(image, orientation, turned.pixels);
+  TurnQuarter(image, orientation, turned.pixels, work);
   FreeImagePixels(image);
   *image = turned;
   return kImageOk;

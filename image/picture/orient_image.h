@@ -2,6 +2,7 @@
 #pragma once
 
 #include "image/picture/image_buffer.h"
+#include "image/work/scheduler.h"
 
 // 1 when orientation (1 to 8, as EXIF numbers them) turns the picture a quarter, so that its
 // width and height change places.
@@ -22,5 +23,5 @@ void PlaceTurnedRows(ImageBuffer* image, const unsigned char* const* band, size_
 // Makes image upright: mirror and half turns in place, quarter turns into a second block that
 // then replaces the first. kImageOk when done (also for 1 and for values outside 1..8, which
 // leave the picture as it is); the second block's refusal otherwise (the picture is then
-// unchanged).
-ImageResult TurnUpright(ImageBuffer* image, int orientation);
+// unchanged). A quarter turn is shared with a helper of work's.
+ImageResult TurnUpright(ImageBuffer* image, int orientation, Scheduler* work);

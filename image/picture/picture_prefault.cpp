@@ -1,14 +1,13 @@
 #include "image/picture/picture_prefault.h"
 
 #include "image/picture/pixel_memory.h"
-#include "image/work/pooled_thread.h"
 
 #include <new>
 
 struct PicturePrefault {
   RowProgress* progress = nullptr;
   FillOrder order = kFillsFromEnd;
-  PooledThread* thread = nullptr;
+  BackgroundTask* thread = nullptr;
   // The block stays until reading ends: only its address and size are kept, taken from the
   // picture once it is shown, under the progress's lock.
   unsigned char* block = nullptr;
@@ -80,7 +79,8 @@ void PrefaultOnThread(void* context) {
 
 } // namespace
 
-PicturePrefault* StartPicturePrefault(RowProgress* progress, FillOrder order, PrefaultWay way) {
+PicturePrefault* StartPicturePrefault(RowProgress* progress, FillOrder order, PrefaultWay way,
+                                      Scheduler* work) {
   if (progress == nullptr)
     return nullptr;
   PicturePrefault* const prefault = new (std::nothrow) PicturePrefault;
@@ -94,7 +94,7 @@ PicturePrefault* StartPicturePrefault(RowProgress* progress, FillOrder order, Pr
     delete prefault;
     return nullptr;
   }
-  prefault->thread = StartPooledThread(PrefaultOnThread, prefault);
+  prefault->thread = StartInBackground(work, PrefaultOnThread, prefault);
   if (prefault->thread == nullptr) {
     delete prefault;
     return nullptr;
@@ -111,6 +111,6 @@ void EndPicturePrefault(PicturePrefault* prefault) {
   if (prefault == nullptr)
     return;
   RemoveSpareWork(prefault->progress, prefault);
-  JoinPooledThread(prefault->thread);
+  JoinBackground(prefault->thread);
   delete prefault;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "image/picture/row_progress.h"
+#include "image/work/scheduler.h"
 
 #include <cstddef>
 
@@ -21,10 +22,11 @@ enum FillOrder { kFillsFromEnd, kFillsFromStart };
 // threads take the faults themselves whenever they would otherwise wait for each other.
 enum PrefaultWay { kOnItsOwnThread, kInReadersSpareTime };
 
-// Starts taking the faults of the picture that progress shows, until reading ends. For
-// kInReadersSpareTime it adds PrefaultInSpareTime to progress's spare work. nullptr when no
+// Starts taking the faults of the picture that progress shows, until reading ends: on a
+// helper of work's, or for kInReadersSpareTime as progress's spare work. nullptr when no
 // thread or memory can be had: the reader then meets its own faults.
-PicturePrefault* StartPicturePrefault(RowProgress* progress, FillOrder order, PrefaultWay way);
+PicturePrefault* StartPicturePrefault(RowProgress* progress, FillOrder order, PrefaultWay way,
+                                      Scheduler* work);
 
 // The bytes of one step: small enough that a thread stops soon after reading ends, or is back
 // soon to the rows it would have waited for; large enough that asking whether it should

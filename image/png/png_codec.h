@@ -5,6 +5,7 @@
 #include "image/meta/image_metadata.h"
 #include "image/picture/image_buffer.h"
 #include "image/picture/image_result.h"
+#include "image/work/scheduler.h"
 
 struct RowProgress;
 
@@ -15,20 +16,20 @@ struct RowProgress;
 // inflate to the header's rows even at deflate's best ratio, are kImageDamaged, with
 // everything released; a pixel block already allocated stays in image for the caller.
 // progress, when given, hears of the pixel block and of each row from the top as it becomes
-// final.
-ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progress);
+// final. The rows are stored by a helper of work's.
+ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progress, Scheduler* work);
 
 // Writes an 8-bit PNG chosen from channels: 1 gray (type 0, from R), 2 gray with alpha
 // (type 4, from R and A), 4 RGBA (type 6), anything else RGB (type 2). The rows go in segments
 // of about 2 MB, each filtered the way that compresses best on a sample of its rows: one
 // filter throughout, or each row's own chosen among all five. The image data is compressed
-// with libdeflate on up to CodecThreadCount() threads, smaller than zlib's level 9; gAMA
+// with libdeflate on up to ThreadsToUse() threads, smaller than zlib's level 9; gAMA
 // 45455, tIME (UTC now), a "Title" naming title's file (not its folders: a temporary file
 // standing in for the target names the target), and the metadata of meta when given (see
 // png_metadata.h). On a failure (a refused header value, a failed write, no memory)
-// everything is released and every thread joined.
+// everything is released and every helper done.
 ImageResult EncodePng(const char* path, const char* title, const ImageBuffer* image,
-                      const ImageMetadata* meta);
+                      const ImageMetadata* meta, Scheduler* work);
 
 // The codec's entry points, with their results: 1 success, 0 failure. WritePng's Title names
 // path's file.

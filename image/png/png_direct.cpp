@@ -101,12 +101,12 @@ void StoreRow(void* context, size_t index, const unsigned char* filtered) {
   ShowRowsFromTop(s.progress, index + 1);
 }
 
-ImageResult Decode(Inflater* inflater, RowStore* store, size_t height) {
+ImageResult Decode(Inflater* inflater, RowStore* store, size_t height, Scheduler* work) {
   const size_t line = 1 + store->width * store->samples;
   // Rows go to a second thread that undoes the filters and widens them; without that thread
   // this one does it through a row of its own.
   RowRelay* const relay =
-      StartRowRelay(line + kUnfilterSlack, StoreRow, store, DoSpareWork, store->progress);
+      StartRowRelay(work, line + kUnfilterSlack, StoreRow, store, DoSpareWork, store->progress);
   unsigned char* own = nullptr;
   if (relay == nullptr) {
     own = static_cast<unsigned char*>(malloc(line + kUnfilterSlack));
@@ -132,7 +132,7 @@ ImageResult Decode(Inflater* inflater, RowStore* store, size_t height) {
 } // namespace
 
 ImageResult ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
-                                unsigned char* pixels, RowProgress* progress) {
+                                unsigned char* pixels, RowProgress* progress, Scheduler* work) {
   if (samples != 3 && samples != 4)
     return kImageUnsupported;
   // Back to the first IDAT chunk's length and type, which png_read_info has just read.
@@ -156,7 +156,7 @@ ImageResult ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t 
 
   Inflater* const inflater = StartInflater(NextData, &data);
   ImageResult result = store.rows != nullptr && inflater != nullptr
-                           ? Decode(inflater, &store, height)
+                           ? Decode(inflater, &store, height, work)
                            : kImageNoMemory;
   if (result == kImageOk && !FinishChunk(&data))
     result = kImageDamaged;

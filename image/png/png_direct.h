@@ -2,6 +2,7 @@
 #pragma once
 
 #include "image/picture/image_result.h"
+#include "image/work/scheduler.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -14,6 +15,6 @@ struct RowProgress;
 // type, where png_read_info leaves it. Fills pixels (width x height x 4, bottom row first):
 // kImageOk; kImageDamaged on a CRC error in an IDAT chunk, damaged or too little image data;
 // kImageNoMemory. The file stays open; nothing behind the last IDAT chunk is read. Each row
-// stored is shown to progress (which may be nullptr).
+// stored is shown to progress (which may be nullptr); rows are stored by a helper of work's.
 ImageResult ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
-                                unsigned char* pixels, RowProgress* progress);
+                                unsigned char* pixels, RowProgress* progress, Scheduler* work);

@@ -45,6 +45,7 @@ struct PngReading {
   ImageBuffer* image;
   RowTarget target;
   RowRelay* relay; // a relay started, ended by DecodePng
+  Scheduler* work;
 };
 
 // Everything that may raise a libpng error; DecodePng ends the relay, releases the structures
@@ -113,11 +114,11 @@ ImageResult ReadImageData(void* context) {
   // The commonest files bypass libpng's rows (see png_direct.h).
   if (bitDepth == 8 && (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA) &&
       passes <= 1 && png_get_valid(png, info, PNG_INFO_tRNS) == 0)
-    return ReadPngRowsDirectly(file, w, h, samples, image->pixels, target->progress);
+    return ReadPngRowsDirectly(file, w, h, samples, image->pixels, target->progress, reading.work);
 
   if (passes <= 1)
-    reading.relay =
-        StartRowRelay(w * samples, StoreDecodedRow, target, DoSpareWork, target->progress);
+    reading.relay = StartRowRelay(reading.work, w * samples, StoreDecodedRow, target, DoSpareWork,
+                                  target->progress);
   if (reading.relay != nullptr) {
     for (size_t i = 0; i < h; ++i) {
       png_read_row(png, NextRowSlot(reading.relay), nullptr);
@@ -144,7 +145,8 @@ int IsPngFile(const char* path) {
   return ReadLeadingBytes(path, signature, 8) && png_sig_cmp(signature, 0, 8) == 0 ? 1 : 0;
 }
 
-ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progress) {
+ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progress,
+                      Scheduler* work) {
   if (IsPngFile(path) == 0)
     return kImageCannotOpen;
   FILE* const file = fopen(path, "rb");
@@ -161,6 +163,7 @@ ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progres
     reading.file = file;
     reading.image = image;
     reading.target.progress = progress;
+    reading.work = work;
     result = RunWithRecoveryPoint(&png_jmpbuf(png), ReadImageData, &reading, kImageDamaged);
     // The storing thread finishes before the picture can be freed by a caller.
     EndRowRelay(reading.relay);
@@ -171,5 +174,6 @@ ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progres
 }
 
 int ReadPng(const char* path, ImageBuffer* image) {
-  return image != nullptr ? CodecResult(DecodePng(path, image, nullptr)) : 0;
+  CallScheduler call;
+  return image != nullptr ? CodecResult(DecodePng(path, image, nullptr, call.work)) : 0;
 }

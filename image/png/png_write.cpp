@@ -14,7 +14,7 @@
 #include <png.h>
 
 // libpng writes the chunks around the image data; the image data itself is filtered and
-// compressed here, in segments on up to CodecThreadCount() threads, with libdeflate, which
+// compressed here, in segments on up to ThreadsToUse() threads, with libdeflate, which
 // gives smaller output than zlib's level 9 in a fraction of its time. Memory: besides the
 // ImageBuffer only the segments in flight (two per thread), one compressor per level and
 // thread, and a fast one while a segment's filtering is chosen.
@@ -169,6 +169,7 @@ struct PngWriting {
   const unsigned char* chunkData; // the chunk written next
   size_t chunkLength;
   const char* chunkType;
+  Scheduler* work;
 };
 
 ImageResult FileWritten(const PngWriting& w) {
@@ -235,7 +236,7 @@ ImageResult Encode(PngWriting* w, size_t samples) {
   input.scratchBytes = 6 * (line - 1);
   input.fill = FillSegment;
   input.context = &rows;
-  const ImageResult data = WriteZlibInSegments(&input, kDeflateLevels, 3, WriteIdat, w);
+  const ImageResult data = WriteZlibInSegments(&input, kDeflateLevels, 3, WriteIdat, w, w->work);
   if (data != kImageOk)
     return data;
   // IEND after the image data written chunk by chunk (png_write_end would refuse: libpng has
@@ -246,7 +247,7 @@ ImageResult Encode(PngWriting* w, size_t samples) {
 } // namespace
 
 ImageResult EncodePng(const char* path, const char* title, const ImageBuffer* image,
-                      const ImageMetadata* meta) {
+                      const ImageMetadata* meta, Scheduler* work) {
   if (path == nullptr || title == nullptr || image == nullptr || image->pixels == nullptr)
     return kImageCannotWrite;
   if (ImagePixelBytes(image->width, image->height) == 0)
@@ -275,7 +276,8 @@ ImageResult EncodePng(const char* path, const char* title, const ImageBuffer* im
   png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
   ImageResult result = kImageNoMemory;
   if (info != nullptr) {
-    PngWriting writing = {png, info, &file, title, image, meta, colorType, nullptr, 0, nullptr};
+    PngWriting writing = {png,       info,    &file, title,   image, meta,
+                          colorType, nullptr, 0,     nullptr, work};
     result = Encode(&writing, samples);
   }
   png_destroy_write_struct(&png, &info);
@@ -285,5 +287,6 @@ ImageResult EncodePng(const char* path, const char* title, const ImageBuffer* im
 }
 
 int WritePng(const char* path, const ImageBuffer* image) {
-  return CodecResult(EncodePng(path, path, image, nullptr));
+  CallScheduler call;
+  return CodecResult(EncodePng(path, path, image, nullptr, call.work));
 }

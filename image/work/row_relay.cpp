@@ -1,7 +1,5 @@
 #include "image/work/row_relay.h"
 
-#include "image/work/pooled_thread.h"
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -25,7 +23,7 @@ const size_t kRingBytes = size_t{1} << 20;
 // sets its flag and checks the counts again under the lock; the other side, having moved its
 // count, looks at the flag and wakes it under the lock, so no waking is lost.
 struct RowRelay {
-  PooledThread* thread = nullptr;
+  BackgroundTask* storer = nullptr;
   std::mutex lock;
   std::condition_variable changed;
   unsigned char* ring = nullptr;
@@ -91,8 +89,8 @@ void StoreRows(void* context) {
 
 } // namespace
 
-RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context, SpareWork spare,
-                        void* spareContext) {
+RowRelay* StartRowRelay(Scheduler* work, size_t rowBytes, RowSink sink, void* context,
+                        SpareWork spare, void* spareContext) {
   if (rowBytes == 0 || rowBytes > static_cast<size_t>(-1) / kMinSlots)
     return nullptr;
   RowRelay* const relay = new (std::nothrow) RowRelay;
@@ -111,8 +109,8 @@ RowRelay* StartRowRelay(size_t rowBytes, RowSink sink, void* context, SpareWork 
     delete relay;
     return nullptr;
   }
-  relay->thread = StartPooledThread(StoreRows, relay);
-  if (relay->thread == nullptr) {
+  relay->storer = StartInBackground(work, StoreRows, relay);
+  if (relay->storer == nullptr) {
     free(relay->ring);
     delete relay;
     return nullptr;
@@ -145,7 +143,7 @@ void EndRowRelay(RowRelay* relay) {
     return;
   relay->closing.store(true);
   Wake(relay);
-  JoinPooledThread(relay->thread);
+  JoinBackground(relay->storer);
   free(relay->ring);
   delete relay;
 }

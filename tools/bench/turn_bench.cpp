@@ -110,9 +110,9 @@ int main(int argc, char** argv) {
     const std::string base = dir + "/turn-bench-" + std::to_string(orientation);
     sources[kImageJpeg][orientation] = base + ".jpg";
     sources[kImagePng][orientation] = base + ".png";
-    if (EncodeJpeg(sources[kImageJpeg][orientation].c_str(), &picture, 92, &meta, nullptr) !=
-            kImageOk ||
-        EncodePng(sources[kImagePng][orientation].c_str(), "turn.png", &picture, &meta) !=
+    if (EncodeJpeg(sources[kImageJpeg][orientation].c_str(), &picture, 92, &meta, nullptr,
+                   nullptr) != kImageOk ||
+        EncodePng(sources[kImagePng][orientation].c_str(), "turn.png", &picture, &meta, nullptr) !=
             kImageOk) {
       fprintf(stderr, "writing the sources failed\n");
       return 1;

@@ -357,9 +357,10 @@ bool WriteMetadataSeeds(const std::string& pngDir, const std::string& jpegDir) {
     meta.yResolution = variant == 2 ? 11811 : 300;
     SetBlock(&meta.pngTexts, texts);
     const std::string name = "/meta-" + std::to_string(variant);
-    ok =
-        ok && EncodeJpeg((jpegDir + name + ".jpg").c_str(), &image, 60, &meta, nullptr) == kImageOk;
-    ok = ok && EncodePng((pngDir + name + ".png").c_str(), "seed.png", &image, &meta) == kImageOk;
+    ok = ok && EncodeJpeg((jpegDir + name + ".jpg").c_str(), &image, 60, &meta, nullptr, nullptr) ==
+                   kImageOk;
+    ok = ok && EncodePng((pngDir + name + ".png").c_str(), "seed.png", &image, &meta, nullptr) ==
+                   kImageOk;
     FreeImageMetadata(&meta);
     FreeImagePixels(&image);
   }

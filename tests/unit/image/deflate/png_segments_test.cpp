@@ -64,8 +64,10 @@ TEST(PngSegments, JoinedStreamInflatesToEverySegmentInOrder) {
     }
     SegmentedInput input = {c.lengths.size(), *std::max_element(c.lengths.begin(), c.lengths.end()),
                             0, FillPiece, &pieces};
-    ASSERT_EQ(WriteZlibInSegments(&input, c.levels.data(), c.levels.size(), Collect, &pieces),
-              kImageOk);
+    CallScheduler call;
+    ASSERT_EQ(
+        WriteZlibInSegments(&input, c.levels.data(), c.levels.size(), Collect, &pieces, call.work),
+        kImageOk);
     Bytes back(whole.size() + 1);
     uLongf length = back.size();
     // uncompress also checks the header and the Adler-32 of the whole.

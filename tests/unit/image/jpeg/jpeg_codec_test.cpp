@@ -4,7 +4,7 @@
 #include "image/convert/read_metadata.h"
 #include "image/jpeg/jpeg_codec.h"
 #include "image/meta/image_metadata.h"
-#include "image/work/codec_threads.h"
+#include "image/work/scheduler.h"
 
 #include "tests/unit/image/image_test_support.h"
 
@@ -356,7 +356,7 @@ TEST(JpegCodec, FittedTablesAreLibjpegsOwn) {
 TEST(JpegCodec, LargePicturesInManyBandsAreLibjpegsOwn) {
   ExpectLibjpegsOwnFile({4000, 3000, 3, false}, 80);
   const unsigned interval = ExpectLibjpegsOwnFile({65000, 600, 1, false}, 80);
-  if (CodecThreadCount() > 1) {
+  if (ThreadsToUse() > 1) {
     EXPECT_EQ(interval, 8u * 8125u) << "8 MCU rows of 8125 MCUs";
   }
 }
@@ -375,7 +375,7 @@ TEST(JpegCodec, LongHeadersBeforeBandsComeOutWhole) {
     profile[i] = static_cast<unsigned char>(i * 7 + (i >> 9));
   ASSERT_EQ(SetMetadataBlock(&meta.icc, profile.data(), profile.size()), 1);
   const std::string with = dir.File("with.jpg"), without = dir.File("without.jpg");
-  ASSERT_EQ(EncodeJpeg(with.c_str(), &image.b, 80, &meta, nullptr), kImageOk);
+  ASSERT_EQ(EncodeJpeg(with.c_str(), &image.b, 80, &meta, nullptr, nullptr), kImageOk);
   ASSERT_EQ(WriteJpeg(without.c_str(), &image.b, 80), 1);
   FreeImageMetadata(&meta);
 

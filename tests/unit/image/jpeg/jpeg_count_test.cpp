@@ -82,7 +82,8 @@ TEST(JpegCount, CountingAheadGivesTheWritersOwnFile) {
               SectionsWithin(image.b, c.aheadQuality, c.finalRows));
 
     const std::string counted = dir.File("counted.jpg"), alone = dir.File("alone.jpg");
-    ASSERT_EQ(EncodeJpeg(counted.c_str(), &image.b, c.writeQuality, nullptr, ahead), kImageOk);
+    ASSERT_EQ(EncodeJpeg(counted.c_str(), &image.b, c.writeQuality, nullptr, ahead, nullptr),
+              kImageOk);
     ASSERT_EQ(WriteJpeg(alone.c_str(), &image.b, c.writeQuality), 1);
     EXPECT_EQ(ReadFile(counted), ReadFile(alone));
     FreeJpegCountAhead(ahead);

@@ -1,11 +1,10 @@
-// The codecs' helper threads: ordered work with the caller working too, the row relay's spare
-// work, kept threads, and a prefault taken in a reader's spare time.
+// The codecs' helper threads: pieces in order with the caller working too, the row relay's
+// spare work, kept threads, and a prefault taken in a reader's spare time.
 #include "image/picture/image_buffer.h"
 #include "image/picture/picture_prefault.h"
 #include "image/picture/row_progress.h"
-#include "image/work/ordered_work.h"
-#include "image/work/pooled_thread.h"
 #include "image/work/row_relay.h"
+#include "image/work/scheduler.h"
 
 #include <gtest/gtest.h>
 
@@ -70,8 +69,9 @@ TEST(HelperThreads, OrderedWorkTakesEveryPieceOnceInOrder) {
     t.worked.assign(c.pieces, 0);
     t.busyWorker.assign(t.threads, 0);
     t.slotHolder.assign(c.slots, 0);
-    const OrderedWork work = {c.pieces, c.slots, WorkPiece, TakePiece, &t};
-    EXPECT_EQ(DoInOrder(&work, c.threads), 1);
+    const InOrder pieces = {c.pieces, c.slots, WorkPiece, TakePiece, &t};
+    CallScheduler call;
+    EXPECT_EQ(RunInOrder(call.work, &pieces, c.threads), 1);
     EXPECT_FALSE(t.clash);
     ASSERT_EQ(t.taken.size(), c.pieces);
     for (size_t k = 0; k < c.pieces; ++k) {
@@ -88,8 +88,9 @@ TEST(HelperThreads, AFailedPieceStopsTheWork) {
   t.busyWorker.assign(2, 0);
   t.slotHolder.assign(2, 0);
   t.failAt = 5;
-  const OrderedWork work = {40, 2, WorkPiece, TakePiece, &t};
-  EXPECT_EQ(DoInOrder(&work, 2), 0);
+  const InOrder pieces = {40, 2, WorkPiece, TakePiece, &t};
+  CallScheduler call;
+  EXPECT_EQ(RunInOrder(call.work, &pieces, 2), 0);
   ASSERT_EQ(t.taken.size(), 5u); // the pieces before the failed one
   size_t worked = 0;
   for (int n : t.worked)
@@ -127,7 +128,8 @@ TEST(HelperThreads, SpareWorkLeavesTheRowsWholeAndInOrder) {
     SCOPED_TRACE(spare);
     RelayRun run;
     run.spareLeft = spare;
-    RowRelay* const relay = StartRowRelay(64, StoreRelayed, &run, SparePiece, &run);
+    CallScheduler call;
+    RowRelay* const relay = StartRowRelay(call.work, 64, StoreRelayed, &run, SparePiece, &run);
     ASSERT_NE(relay, nullptr);
     const size_t rows = 5000;
     for (size_t i = 0; i < rows; ++i) {
@@ -149,21 +151,20 @@ void AddOne(void* context) { static_cast<std::atomic<int>*>(context)->fetch_add(
 
 TEST(HelperThreads, KeptThreadsRunEveryHelperOnce) {
   std::atomic<int> runs{0};
-  KeepThreads();
+  Scheduler* const work = StartScheduler();
   for (int round = 0; round < 20; ++round) {
-    PooledThread* helpers[6];
-    for (PooledThread*& h : helpers)
-      h = StartPooledThread(AddOne, &runs);
-    for (PooledThread* h : helpers) {
+    BackgroundTask* helpers[6];
+    for (BackgroundTask*& h : helpers)
+      h = StartInBackground(work, AddOne, &runs);
+    for (BackgroundTask* h : helpers) {
       ASSERT_NE(h, nullptr);
-      JoinPooledThread(h);
+      JoinBackground(h);
     }
   }
-  EndKeepingThreads();
+  EndScheduler(work);
   EXPECT_EQ(runs.load(), 20 * 6);
-  // Without keeping, a helper still runs, on a thread of its own.
-  JoinPooledThread(StartPooledThread(AddOne, &runs));
-  EXPECT_EQ(runs.load(), 20 * 6 + 1);
+  // Without a scheduler there is no helper: the caller does the work itself.
+  EXPECT_EQ(StartInBackground(nullptr, AddOne, &runs), nullptr);
 }
 
 // The prefault taken in spare time stops where the rows are final, leaves every byte as the
@@ -187,7 +188,7 @@ TEST(HelperThreads, SpareTimePrefaultStopsAtTheFinalRows) {
     RowProgress progress;
     EXPECT_EQ(DoSpareWork(&progress), 0); // none added
     PicturePrefault* const prefault =
-        StartPicturePrefault(&progress, kFillsFromEnd, kInReadersSpareTime);
+        StartPicturePrefault(&progress, kFillsFromEnd, kInReadersSpareTime, nullptr);
     ASSERT_NE(prefault, nullptr);
     EXPECT_EQ(DoSpareWork(&progress), 0); // no picture shown yet
     ShowPicture(&progress, &picture);
