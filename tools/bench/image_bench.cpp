@@ -16,10 +16,12 @@
 //
 // Usage: image_bench [--runs N] [--dir FOLDER] [--keep] [--only FROM->TO[,...]]
 //                    [--native EXE] [--wine LOADER] [--win64 EXE] [--win32 EXE]
-//                    [--no-win32 REASON]
+//                    [--no-win32 REASON] [--against-win64 EXE] [--against-native EXE]
 //   --native: the native bench_convert (default: the one beside this program);
 //   --win64/--win32: the Windows builds' bench_convert.exe, run with the Wine loader;
-//   --no-win32: why the i686 build is not run (printed on one line).
+//   --no-win32: why the i686 build is not run (printed on one line);
+//   --against-win64/--against-native: the same build of another version of Quillet (its
+//     bench_convert), timed in turn with ours; a last table gives our time against its.
 // Exit status 0 when the limited build met every limit, 3 when it missed one, 1 on failure.
 
 #include "image/convert/convert_image.h"
@@ -105,6 +107,7 @@ struct Build {
   bool windows = false; // run with the Wine loader, paths in Windows form
   bool i686 = false;
   long long baselineKb = -1;
+  int against = -1; // the build of another version it is compared with
 };
 
 struct Measure {
@@ -299,7 +302,8 @@ double MemoryLimit(int to) { return to == kImagePng ? 2.0 : 1.1; }
 int Usage() {
   fprintf(stderr, "usage: image_bench [--runs N] [--dir FOLDER] [--keep] [--only FROM->TO,...]\n"
                   "                   [--native EXE] [--wine LOADER] [--win64 EXE] [--win32 EXE]\n"
-                  "                   [--no-win32 REASON]\n");
+                  "                   [--no-win32 REASON] [--against-win64 EXE]\n"
+                  "                   [--against-native EXE]\n");
   return 2;
 }
 
@@ -338,7 +342,7 @@ int main(int argc, char** argv) {
           .string();
   std::string wine = "/usr/lib/wine/wine64";
   std::string nativeExe = Beside(argv[0], "bench_convert");
-  std::string win64Exe, win32Exe, noWin32;
+  std::string win64Exe, win32Exe, noWin32, againstWin64, againstNative;
   for (int i = 1; i < argc; ++i) {
     const bool value = i + 1 < argc;
     if (strcmp(argv[i], "--runs") == 0 && value)
@@ -359,6 +363,10 @@ int main(int argc, char** argv) {
       win32Exe = argv[++i];
     else if (strcmp(argv[i], "--no-win32") == 0 && value)
       noWin32 = argv[++i];
+    else if (strcmp(argv[i], "--against-win64") == 0 && value)
+      againstWin64 = argv[++i];
+    else if (strcmp(argv[i], "--against-native") == 0 && value)
+      againstNative = argv[++i];
     else
       return Usage();
   }
@@ -386,6 +394,14 @@ int main(int argc, char** argv) {
     builds.push_back({"x86_64 under wine64", win64Exe, true, false});
   builds.push_back({"native (reference)", nativeExe, false, false});
   const size_t limited = 0; // the first build listed
+  // Another version's builds come last, each compared with ours of the same kind.
+  for (size_t b = 0, ours = builds.size(); b < ours; ++b) {
+    const std::string& other = builds[b].windows ? againstWin64 : againstNative;
+    if (other.empty() || builds[b].i686)
+      continue;
+    builds[b].against = static_cast<int>(builds.size());
+    builds.push_back({builds[b].name + ", the other version", other, builds[b].windows, false});
+  }
 
   std::filesystem::create_directories(dir);
   printf("Quillet image benchmark: %d x %d photo-like picture, best of %d run(s) each\n", kWidth,
@@ -530,6 +546,19 @@ int main(int argc, char** argv) {
   }
   printf("\n/IM, /vips = our time / the peer's (start-up subtracted); /whx4 = our peak memory / "
          "(width x height x 4); vs IM = our file against ImageMagick's.\n");
+  for (const Build& build : builds) {
+    if (build.against < 0)
+      continue;
+    printf("\n%s against the other version's, timed in turn\n", build.name.c_str());
+    printf("%-10s %7s %8s %7s\n", "direction", "ours s", "other s", "ratio");
+    for (const Direction& d : directions) {
+      const Measure& ours = d.ours[&build - &builds[0]];
+      const Measure& other = d.ours[static_cast<size_t>(build.against)];
+      if (ours.ok && other.ok && other.seconds > 0)
+        printf("%-10s %7.3f %8.3f %7.3f\n", d.name.c_str(), ours.seconds, other.seconds,
+               ours.seconds / other.seconds);
+    }
+  }
   if (!keep)
     std::filesystem::remove_all(dir);
   if (failures > 0)
