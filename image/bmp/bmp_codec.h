@@ -7,14 +7,13 @@
 #include "image/picture/image_result.h"
 #include "image/work/scheduler.h"
 
-struct RowProgress;
-
 // Reads a BMP into an empty record: OS/2 1.x and 2.x and Windows 3 to V5 headers, bottom-up
 // or top-down, 1, 2, 4, 8, 16, 24 or 32 bits per pixel, uncompressed, RLE8, RLE4 or through
 // colour masks (bit fields, with alpha). channels is 4 when an alpha mask brings alpha that
 // is not zero everywhere, else 3 with A 255. On failure a pixel block already allocated
-// stays in image. progress, when given, is shown the picture once its block is there.
-ImageResult DecodeBmp(const char* path, ImageBuffer* image, RowProgress* progress);
+// stays in image. The picture's block is published to work once it is there; the rows are
+// final only when reading ends, as a bottom-up file fills the picture from its last row.
+ImageResult DecodeBmp(const char* path, ImageBuffer* image, Scheduler* work);
 
 // Writes image as a 24-bit bottom-up BMP: bfSize = stride x height + 56, two trailing zero
 // bytes, the resolution of meta in pixels per metre when it knows one, else 2834. A picture

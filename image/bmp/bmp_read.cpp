@@ -5,7 +5,6 @@
 #include "image/bmp/bmp_masks.h"
 #include "image/bmp/bmp_rle.h"
 #include "image/picture/file_signature.h"
-#include "image/picture/row_progress.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -108,7 +107,7 @@ ImageResult ReadRows(FILE* file, const BmpHeader& h, unsigned char* block, size_
   return kImageOk;
 }
 
-ImageResult ReadBmpFile(FILE* file, ImageBuffer* image, RowProgress* progress) {
+ImageResult ReadBmpFile(FILE* file, ImageBuffer* image, Scheduler* work) {
   BmpHeader h;
   const ImageResult header = ReadBmpHeader(file, &h);
   if (header != kImageOk)
@@ -141,7 +140,7 @@ ImageResult ReadBmpFile(FILE* file, ImageBuffer* image, RowProgress* progress) {
   const ImageResult block = AllocPixelBlock(image);
   if (block != kImageOk)
     return block;
-  ShowPicture(progress, image);
+  PublishRows(work, 0, static_cast<size_t>(image->height));
   if (rle) {
     ReadRlePixels(file, h, image);
     return kImageOk;
@@ -164,11 +163,11 @@ int IsBmpFile(const char* path) {
   return ReadLeadingBytes(path, b, 2) && b[0] == 'B' && b[1] == 'M' ? 1 : 0;
 }
 
-ImageResult DecodeBmp(const char* path, ImageBuffer* image, RowProgress* progress) {
+ImageResult DecodeBmp(const char* path, ImageBuffer* image, Scheduler* work) {
   FILE* const file = path != nullptr ? fopen(path, "rb") : nullptr;
   if (file == nullptr)
     return kImageCannotOpen;
-  const ImageResult result = ReadBmpFile(file, image, progress);
+  const ImageResult result = ReadBmpFile(file, image, work);
   fclose(file);
   return result;
 }

@@ -128,7 +128,7 @@ ImageResult WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, ui
       return kImageNoMemory;
   }
   for (size_t k = 0; k < blocks && !out.failed.load(); ++k) {
-    unsigned char* const block = relay != nullptr ? NextRowSlot(relay) : own;
+    unsigned char* const block = relay != nullptr ? NextRowRoom(relay) : own;
     const size_t first = k * out.rowsPerBlock;
     ConvertRows(image, first, BlockLength(out, k) / stride, stride, block);
     if (relay != nullptr)

@@ -1,135 +1,9 @@
 #include "image/jpeg/jpeg_count.h"
 
-#include "image/jpeg/jpeg_errors.h"
-#include "image/picture/recovery_point.h"
-#include "image/work/scheduler.h"
-
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <new>
-
-// Sections are counted ahead in order, one MCU row at a time, on one compressor that lives
-// from one spare moment to the next; a section still under way when reading ends is left to
-// the writer.
-struct JpegCountAhead {
-  RowProgress* progress = nullptr;
-  int quality = 0;
-  std::atomic<bool> busy{false}; // a thread is counting
-  bool stopped = false;          // a library error, a count not whole, or reading ended
-  bool known = false;            // picture, settings and plan are set
-  ImageBuffer picture = {};      // the shown picture's place and size
-  JpegSettings settings = {};
-  JpegPlan plan = {};
-  size_t counted = 0;           // sections counted, from the top
-  JpegSymbolCounts totals = {}; // theirs
-  JpegDcEnds* ends = nullptr;   // theirs, one per section
-  JpegSymbolCounter* counter = nullptr;
-  unsigned char* row = nullptr;
-  jpeg_compress_struct cinfo;
-  JpegErrorManager errors;
-  bool created = false;
-  bool started = false; // cinfo is compressing section counted
-  int did = 0;          // the last step did a piece
-};
 
 namespace {
-
-// Starts cinfo counting a part of rows rows of settings' picture into counter.
-void StartCounting(j_compress_ptr cinfo, const JpegSettings& settings, size_t rows,
-                   JpegSymbolCounter* counter) {
-  SetUpJpeg(cinfo, settings, rows);
-  CountJpegSymbols(cinfo, counter);
-  jpeg_start_compress(cinfo, TRUE);
-  StartJpegSymbolCount(cinfo);
-}
-
-// Takes the picture, once shown, and what counting it needs; false while there is none.
-bool Know(JpegCountAhead* a) {
-  {
-    std::lock_guard<std::mutex> hold(a->progress->lock);
-    const ImageBuffer* const picture = a->progress->picture;
-    if (picture == nullptr || picture->pixels == nullptr)
-      return false;
-    a->picture = *picture;
-  }
-  a->settings = {&a->picture, a->quality, nullptr};
-  if (PlanJpeg(a->settings, &a->plan)) {
-    a->ends = static_cast<JpegDcEnds*>(calloc(a->plan.sections, sizeof(JpegDcEnds)));
-    a->counter = NewJpegSymbolCounter();
-    a->row = static_cast<unsigned char*>(calloc(static_cast<size_t>(a->picture.width) * 3, 1));
-  }
-  if (a->ends == nullptr || a->counter == nullptr || a->row == nullptr) {
-    a->stopped = true;
-    return false;
-  }
-  memset(&a->cinfo, 0, sizeof a->cinfo);
-  a->cinfo.err = ReturningErrors(&a->errors);
-  a->created = true; // destroyed even if creating it fails half way
-  jpeg_create_compress(&a->cinfo);
-  a->known = true;
-  return true;
-}
-
-// Feeds the section under way the rows that are final, at most an MCU row; a section whose
-// rows are all in is finished and its count kept.
-int Step(JpegCountAhead* a) {
-  if (a->stopped || ReadingEnded(a->progress))
-    return 0;
-  if (!a->known && !Know(a))
-    return 0;
-  if (a->counted == a->plan.sections)
-    return 0;
-  const JpegPart part = JpegSection(a->plan, a->counted);
-  const ImageBuffer view = JpegPartView(&a->picture, part);
-  const size_t rows = static_cast<size_t>(view.height);
-  const size_t final = a->progress->rowsFromTop.load(std::memory_order_acquire);
-  if (final <= part.first)
-    return 0;
-  const size_t next = a->started ? a->cinfo.next_scanline : 0;
-  size_t until = final - part.first < rows ? final - part.first : rows;
-  if (until > next + a->plan.mcuRows)
-    until = next + a->plan.mcuRows;
-  if (until <= next)
-    return 0;
-  j_compress_ptr const cinfo = &a->cinfo;
-  if (!a->started) {
-    StartCounting(cinfo, a->settings, rows, a->counter);
-    a->started = true;
-  }
-  FeedJpegRows(cinfo, &view, until, a->row);
-  if (cinfo->next_scanline < rows)
-    return 1;
-  jpeg_finish_compress(cinfo);
-  a->started = false;
-  if (EndJpegSymbolCount(cinfo, a->counter) == 0) {
-    a->stopped = true; // the writer counts it again and finds the same
-    return 0;
-  }
-  AddJpegSymbolCounts(a->counter, &a->totals);
-  GetJpegDcEnds(a->counter, &a->ends[a->counted]);
-  ++a->counted;
-  return 1;
-}
-
-ImageResult StepBody(void* context) {
-  JpegCountAhead* const a = static_cast<JpegCountAhead*>(context);
-  a->did = Step(a);
-  return kImageOk;
-}
-
-// A library error stops the counting ahead; the section under way is left to the writer.
-int GuardedStep(JpegCountAhead* a) {
-  a->did = 0;
-  if (RunWithRecoveryPoint(&a->errors.jump, StepBody, a, kImageDamaged) != kImageOk) {
-    a->stopped = true;
-    a->started = false;
-    return 0;
-  }
-  return a->did;
-}
-
-// ----- the writer's count of the sections not counted ahead
 
 struct CountSlot {
   JpegSymbolCounter* counter;
@@ -164,7 +38,7 @@ int CountPart(j_compress_ptr cinfo, void* context) {
   const JpegPart last = JpegSection(*count.plan, count.partFirst[work.part + 1] - 1);
   const JpegPart part = {first.first, last.first + last.rows - first.first, first.startsBand};
   const ImageBuffer view = JpegPartView(count.settings->image, part);
-  StartCounting(cinfo, *count.settings, static_cast<size_t>(view.height), work.slot->counter);
+  StartJpegCount(cinfo, *count.settings, static_cast<size_t>(view.height), work.slot->counter);
   FeedJpegRows(cinfo, &view, static_cast<size_t>(view.height), work.row);
   jpeg_finish_compress(cinfo);
   work.slot->whole = EndJpegSymbolCount(cinfo, work.slot->counter) != 0;
@@ -214,77 +88,21 @@ size_t CutParts(const JpegPlan& plan, size_t counted, size_t threads, size_t* pa
   return parts;
 }
 
-// The sections ahead counted of this very picture at this quality (the same settings give
-// the same plan).
-size_t UsableAhead(const JpegCountAhead* ahead, const JpegSettings& settings,
-                   const JpegPlan& plan) {
-  if (ahead == nullptr || !ahead->known)
-    return 0;
-  const ImageBuffer& seen = ahead->picture;
-  const ImageBuffer* const image = settings.image;
-  if (seen.pixels != image->pixels || seen.width != image->width || seen.height != image->height ||
-      seen.channels != image->channels || ahead->quality != settings.quality ||
-      ahead->counted > plan.sections)
-    return 0;
-  return ahead->counted;
-}
-
 } // namespace
 
-JpegCountAhead* StartJpegCountAhead(RowProgress* progress, int quality) {
-  if (progress == nullptr)
-    return nullptr;
-  JpegCountAhead* const ahead = new (std::nothrow) JpegCountAhead;
-  if (ahead == nullptr)
-    return nullptr;
-  ahead->progress = progress;
-  ahead->quality = quality;
-  if (!AddSpareWork(progress, CountJpegAheadInSpareTime, ahead)) {
-    delete ahead;
-    return nullptr;
-  }
-  return ahead;
-}
-
-int CountJpegAheadInSpareTime(void* context) {
-  JpegCountAhead* const ahead = static_cast<JpegCountAhead*>(context);
-  if (ahead->busy.exchange(true, std::memory_order_acquire))
-    return 0;
-  const int did = GuardedStep(ahead);
-  ahead->busy.store(false, std::memory_order_release);
-  return did;
-}
-
-void StopJpegCountAhead(JpegCountAhead* ahead) {
-  if (ahead == nullptr)
-    return;
-  RemoveSpareWork(ahead->progress, ahead);
-  ahead->stopped = true;
-  if (ahead->created)
-    jpeg_destroy_compress(&ahead->cinfo);
-  ahead->created = false;
-  ahead->started = false;
-}
-
-size_t JpegSectionsCountedAhead(const JpegCountAhead* ahead) {
-  return ahead == nullptr ? 0 : ahead->counted;
-}
-
-void FreeJpegCountAhead(JpegCountAhead* ahead) {
-  if (ahead == nullptr)
-    return;
-  StopJpegCountAhead(ahead);
-  FreeJpegSymbolCounter(ahead->counter);
-  free(ahead->row);
-  free(ahead->ends);
-  delete ahead;
+void StartJpegCount(j_compress_ptr cinfo, const JpegSettings& settings, size_t rows,
+                    JpegSymbolCounter* counter) {
+  SetUpJpeg(cinfo, settings, rows);
+  CountJpegSymbols(cinfo, counter);
+  jpeg_start_compress(cinfo, TRUE);
+  StartJpegSymbolCount(cinfo);
 }
 
 int CountJpegPicture(const JpegSettings& settings, const JpegPlan& plan,
-                     const JpegCountAhead* ahead, size_t threads, JpegSymbolCounts* totals,
+                     const JpegCountsAhead& ahead, size_t threads, JpegSymbolCounts* totals,
                      Scheduler* work) {
   memset(totals, 0, sizeof *totals);
-  const size_t counted = UsableAhead(ahead, settings, plan);
+  const size_t counted = ahead.sections <= plan.sections ? ahead.sections : 0;
   JpegDcEnds* const ends = static_cast<JpegDcEnds*>(calloc(plan.sections, sizeof(JpegDcEnds)));
   size_t* const partFirst = static_cast<size_t*>(calloc(plan.sections + 1, sizeof(size_t)));
   if (ends == nullptr || partFirst == nullptr) {
@@ -293,8 +111,8 @@ int CountJpegPicture(const JpegSettings& settings, const JpegPlan& plan,
     return 0;
   }
   if (counted > 0) {
-    *totals = ahead->totals;
-    memcpy(ends, ahead->ends, counted * sizeof(JpegDcEnds));
+    *totals = *ahead.totals;
+    memcpy(ends, ahead.ends, counted * sizeof(JpegDcEnds));
   }
   const size_t parts = CutParts(plan, counted, threads, partFirst);
   Count count = {&settings, &plan, partFirst, counted, nullptr, totals, ends, true};

@@ -6,7 +6,6 @@
 #include "image/picture/file_signature.h"
 #include "image/picture/orient_image.h"
 #include "image/picture/recovery_point.h"
-#include "image/picture/row_progress.h"
 
 #include <climits>
 #include <cstdint>
@@ -116,7 +115,6 @@ struct JpegReading {
   j_decompress_ptr cinfo;
   FILE* file;
   ImageBuffer* image;
-  RowProgress* progress;
   JpegGuard* guard;
   int orientation;
   Scheduler* work;
@@ -129,7 +127,6 @@ ImageResult ReadScans(void* context) {
   j_decompress_ptr const cinfo = reading.cinfo;
   FILE* const file = reading.file;
   ImageBuffer* const image = reading.image;
-  RowProgress* const progress = reading.progress;
   const int orientation = reading.orientation;
   jpeg_create_decompress(cinfo);
   GuardJpegDecoder(cinfo, reading.guard);
@@ -179,7 +176,7 @@ ImageResult ReadScans(void* context) {
       jpeg_finish_decompress(cinfo);
     return turned;
   }
-  ShowPicture(progress, image);
+  PublishRows(reading.work, 0, cinfo->output_height);
 
   if (direct) {
     const size_t rowBytes = static_cast<size_t>(cinfo->output_width) * 4;
@@ -188,7 +185,7 @@ ImageResult ReadScans(void* context) {
       JSAMPROW row = image->pixels + (height - 1 - cinfo->output_scanline) * rowBytes;
       if (jpeg_read_scanlines(cinfo, &row, 1) != 1)
         return kImageDamaged;
-      ShowRowsFromTop(progress, cinfo->output_scanline);
+      PublishRows(reading.work, cinfo->output_scanline, height);
     }
     jpeg_finish_decompress(cinfo);
     return kImageOk;
@@ -210,8 +207,7 @@ int IsJpegFile(const char* path) {
   return ReadLeadingBytes(path, b, 2) && b[0] == 0xFF && b[1] == 0xD8 ? 1 : 0;
 }
 
-ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progress, int orientation,
-                       Scheduler* work) {
+ImageResult DecodeJpeg(const char* path, ImageBuffer* image, int orientation, Scheduler* work) {
   if (IsJpegFile(path) == 0)
     return kImageCannotOpen;
   FILE* const file = fopen(path, "rb");
@@ -225,7 +221,7 @@ ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progre
   // A damaged or hostile file is refused through the same way back as a fatal error.
   JpegGuard guard;
   guard.jump = &manager.jump;
-  JpegReading reading = {&cinfo, file, image, progress, &guard, orientation, work};
+  JpegReading reading = {&cinfo, file, image, &guard, orientation, work};
   ImageResult result = RunWithRecoveryPoint(&manager.jump, ReadScans, &reading, kImageDamaged);
   // The library's own buffers may take no more than the memory a picture may take.
   if (result == kImageDamaged && manager.pub.msg_code == JERR_OUT_OF_MEMORY)
@@ -236,5 +232,5 @@ ImageResult DecodeJpeg(const char* path, ImageBuffer* image, RowProgress* progre
 }
 
 int ReadJpeg(const char* path, ImageBuffer* image) {
-  return image != nullptr ? CodecResult(DecodeJpeg(path, image, nullptr, 1, nullptr)) : 0;
+  return image != nullptr ? CodecResult(DecodeJpeg(path, image, 1, nullptr)) : 0;
 }

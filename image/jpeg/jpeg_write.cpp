@@ -286,7 +286,8 @@ void FreeSlots(Slot* slots, size_t count) {
 } // namespace
 
 ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
-                       const ImageMetadata* meta, const JpegCountAhead* counted, Scheduler* work) {
+                       const ImageMetadata* meta, const JpegCountsAhead* ahead, Scheduler* work) {
+  const JpegCountsAhead none = {0, nullptr, nullptr};
   if (path == nullptr || image == nullptr || image->pixels == nullptr)
     return kImageCannotWrite;
   if (ImagePixelBytes(image->width, image->height) == 0 ||
@@ -318,8 +319,8 @@ ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
   if (file != nullptr) {
     // Tables fitted to the picture, still baseline: with the standard tables files came out
     // a fifth larger than other tools'.
-    job->fitted =
-        CountJpegPicture(job->settings, job->plan, counted, threads, &job->totals, work) != 0;
+    job->fitted = CountJpegPicture(job->settings, job->plan, ahead != nullptr ? *ahead : none,
+                                   threads, &job->totals, work) != 0;
     // The bands after the first wait in memory: room for one at a byte per pixel, more than a
     // photo takes even at quality 100, as a growing buffer would leave each of its smaller
     // copies in the process's memory. Only the pages written to are the process's; without

@@ -7,17 +7,15 @@
 #include "image/picture/image_result.h"
 #include "image/work/scheduler.h"
 
-struct RowProgress;
-
 // Reads a PNG of any colour type and bit depth into an empty record, interlaced or not:
 // palettes and low depths expanded, 16 bits rounded to 8, tRNS applied as alpha. channels
 // is 1 gray, 2 gray with alpha, 3 colour (a palette too), 4 colour with alpha. A libpng error
 // (corrupt data, CRC error in a critical chunk, bad header), and image data too short to
 // inflate to the header's rows even at deflate's best ratio, are kImageDamaged, with
-// everything released; a pixel block already allocated stays in image for the caller.
-// progress, when given, hears of the pixel block and of each row from the top as it becomes
-// final. The rows are stored by a helper of work's.
-ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progress, Scheduler* work);
+// everything released; a pixel block already allocated stays in image for the caller. The
+// rows are stored by a helper of work's, and published to it, the pixel block first and then
+// each row from the top as it becomes final.
+ImageResult DecodePng(const char* path, ImageBuffer* image, Scheduler* work);
 
 // Writes an 8-bit PNG chosen from channels: 1 gray (type 0, from R), 2 gray with alpha
 // (type 4, from R and A), 4 RGBA (type 6), anything else RGB (type 2). The rows go in segments

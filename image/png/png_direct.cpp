@@ -3,7 +3,6 @@
 #include "base/byte_order.h"
 #include "base/file_offset.h"
 #include "image/deflate/inflater.h"
-#include "image/picture/row_progress.h"
 #include "image/png/png_filters.h"
 #include "image/png/png_widen.h"
 #include "image/work/row_relay.h"
@@ -83,7 +82,7 @@ struct RowStore {
   unsigned char* rows; // two unfiltered rows with slack: the one above and the current one
   size_t stride;
   int failed; // a filter type beyond 4
-  RowProgress* progress;
+  Scheduler* work;
 };
 
 // Undoes row index's filter and widens it into ImageBuffer row height - 1 - index.
@@ -98,15 +97,14 @@ void StoreRow(void* context, size_t index, const unsigned char* filtered) {
     return;
   }
   WidenPngRow(s.pixels + (s.height - 1 - index) * s.width * 4, row, s.width, s.samples);
-  ShowRowsFromTop(s.progress, index + 1);
+  PublishRows(s.work, index + 1, s.height);
 }
 
-ImageResult Decode(Inflater* inflater, RowStore* store, size_t height, Scheduler* work) {
+ImageResult Decode(Inflater* inflater, RowStore* store, size_t height) {
   const size_t line = 1 + store->width * store->samples;
   // Rows go to a second thread that undoes the filters and widens them; without that thread
   // this one does it through a row of its own.
-  RowRelay* const relay =
-      StartRowRelay(work, line + kUnfilterSlack, StoreRow, store, DoSpareWork, store->progress);
+  RowRelay* const relay = StartRowRelay(store->work, line + kUnfilterSlack, StoreRow, store);
   unsigned char* own = nullptr;
   if (relay == nullptr) {
     own = static_cast<unsigned char*>(malloc(line + kUnfilterSlack));
@@ -115,14 +113,14 @@ ImageResult Decode(Inflater* inflater, RowStore* store, size_t height, Scheduler
   }
   int ok = 1;
   for (size_t i = 0; ok && i < height; ++i) {
-    unsigned char* const slot = relay != nullptr ? NextRowSlot(relay) : own;
-    ok = InflateExactly(inflater, slot, line);
+    unsigned char* const room = relay != nullptr ? NextRowRoom(relay) : own;
+    ok = InflateExactly(inflater, room, line);
     if (!ok)
       break;
     if (relay != nullptr)
       PassRow(relay);
     else
-      StoreRow(store, i, slot);
+      StoreRow(store, i, room);
   }
   EndRowRelay(relay);
   free(own);
@@ -132,7 +130,7 @@ ImageResult Decode(Inflater* inflater, RowStore* store, size_t height, Scheduler
 } // namespace
 
 ImageResult ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t samples,
-                                unsigned char* pixels, RowProgress* progress, Scheduler* work) {
+                                unsigned char* pixels, Scheduler* work) {
   if (samples != 3 && samples != 4)
     return kImageUnsupported;
   // Back to the first IDAT chunk's length and type, which png_read_info has just read.
@@ -152,11 +150,11 @@ ImageResult ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t 
   store.stride = width * samples + kUnfilterSlack;
   store.rows = static_cast<unsigned char*>(calloc(2, store.stride));
   store.failed = 0;
-  store.progress = progress;
+  store.work = work;
 
   Inflater* const inflater = StartInflater(NextData, &data);
   ImageResult result = store.rows != nullptr && inflater != nullptr
-                           ? Decode(inflater, &store, height, work)
+                           ? Decode(inflater, &store, height)
                            : kImageNoMemory;
   if (result == kImageOk && !FinishChunk(&data))
     result = kImageDamaged;

@@ -2,7 +2,6 @@
 
 #include "image/picture/file_signature.h"
 #include "image/picture/recovery_point.h"
-#include "image/picture/row_progress.h"
 #include "image/png/png_data_floor.h"
 #include "image/png/png_direct.h"
 #include "image/png/png_widen.h"
@@ -26,15 +25,15 @@ struct RowTarget {
   unsigned char* pixels;
   size_t width;
   size_t height;
-  size_t offset;  // where a row's samples start when decoded into the row's own tail
-  size_t samples; // per pixel after libpng's transformations: 1 gray .. 4 RGBA
-  RowProgress* progress;
+  size_t offset;   // where a row's samples start when decoded into the row's own tail
+  size_t samples;  // per pixel after libpng's transformations: 1 gray .. 4 RGBA
+  Scheduler* work; // hears of each row as it becomes final
 };
 
 void StoreDecodedRow(void* context, size_t index, const unsigned char* row) {
   const RowTarget& t = *static_cast<const RowTarget*>(context);
   WidenPngRow(t.pixels + (t.height - 1 - index) * t.width * 4, row, t.width, t.samples);
-  ShowRowsFromTop(t.progress, index + 1);
+  PublishRows(t.work, index + 1, t.height);
 }
 
 // One reading: the library's structures, the file, and what the reading leaves for the end.
@@ -45,7 +44,6 @@ struct PngReading {
   ImageBuffer* image;
   RowTarget target;
   RowRelay* relay; // a relay started, ended by DecodePng
-  Scheduler* work;
 };
 
 // Everything that may raise a libpng error; DecodePng ends the relay, releases the structures
@@ -109,19 +107,18 @@ ImageResult ReadImageData(void* context) {
   target->height = h;
   target->offset = rowBytes - w * samples;
   target->samples = samples;
-  ShowPicture(target->progress, image);
+  PublishRows(target->work, 0, h);
 
   // The commonest files bypass libpng's rows (see png_direct.h).
   if (bitDepth == 8 && (colorType == PNG_COLOR_TYPE_RGB || colorType == PNG_COLOR_TYPE_RGB_ALPHA) &&
       passes <= 1 && png_get_valid(png, info, PNG_INFO_tRNS) == 0)
-    return ReadPngRowsDirectly(file, w, h, samples, image->pixels, target->progress, reading.work);
+    return ReadPngRowsDirectly(file, w, h, samples, image->pixels, target->work);
 
   if (passes <= 1)
-    reading.relay = StartRowRelay(reading.work, w * samples, StoreDecodedRow, target, DoSpareWork,
-                                  target->progress);
+    reading.relay = StartRowRelay(target->work, w * samples, StoreDecodedRow, target);
   if (reading.relay != nullptr) {
     for (size_t i = 0; i < h; ++i) {
-      png_read_row(png, NextRowSlot(reading.relay), nullptr);
+      png_read_row(png, NextRowRoom(reading.relay), nullptr);
       PassRow(reading.relay);
     }
   } else {
@@ -145,8 +142,7 @@ int IsPngFile(const char* path) {
   return ReadLeadingBytes(path, signature, 8) && png_sig_cmp(signature, 0, 8) == 0 ? 1 : 0;
 }
 
-ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progress,
-                      Scheduler* work) {
+ImageResult DecodePng(const char* path, ImageBuffer* image, Scheduler* work) {
   if (IsPngFile(path) == 0)
     return kImageCannotOpen;
   FILE* const file = fopen(path, "rb");
@@ -162,8 +158,7 @@ ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progres
     reading.info = info;
     reading.file = file;
     reading.image = image;
-    reading.target.progress = progress;
-    reading.work = work;
+    reading.target.work = work;
     result = RunWithRecoveryPoint(&png_jmpbuf(png), ReadImageData, &reading, kImageDamaged);
     // The storing thread finishes before the picture can be freed by a caller.
     EndRowRelay(reading.relay);
@@ -175,5 +170,5 @@ ImageResult DecodePng(const char* path, ImageBuffer* image, RowProgress* progres
 
 int ReadPng(const char* path, ImageBuffer* image) {
   CallScheduler call;
-  return image != nullptr ? CodecResult(DecodePng(path, image, nullptr, call.work)) : 0;
+  return image != nullptr ? CodecResult(DecodePng(path, image, call.work)) : 0;
 }

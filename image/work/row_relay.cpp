@@ -7,13 +7,13 @@
 #include <new>
 
 namespace {
-// Up to 64 rows, in at most 1 MB, let the decoder run well ahead of a storing thread that
-// meets page faults, and leave either side time for a piece of spare work; the storing
-// thread wakes for half of them at a time, as each wake-up costs a system call: under wine64
-// a 3000-row PNG made a thousand of them with 16 rows and wakes for 8, a third as many with
-// 64 and 32, and read 0.02 s sooner.
-const size_t kMaxSlots = 64;
-const size_t kMinSlots = 4;
+// Room for up to 64 rows, in at most 1 MB, lets the decoder run well ahead of a storing
+// thread that meets page faults, and leaves either side time for a piece of spare work; the
+// storing thread wakes for half of them at a time, as each wake-up costs a system call: under
+// wine64 a 3000-row PNG made a thousand of them with 16 rows and wakes for 8, a third as many
+// with 64 and 32, and read 0.02 s sooner.
+const size_t kMaxRows = 64;
+const size_t kMinRows = 4;
 const size_t kRingBytes = size_t{1} << 20;
 } // namespace
 
@@ -23,22 +23,21 @@ const size_t kRingBytes = size_t{1} << 20;
 // sets its flag and checks the counts again under the lock; the other side, having moved its
 // count, looks at the flag and wakes it under the lock, so no waking is lost.
 struct RowRelay {
+  Scheduler* work = nullptr;
   BackgroundTask* storer = nullptr;
   std::mutex lock;
   std::condition_variable changed;
   unsigned char* ring = nullptr;
   size_t rowBytes = 0;
-  size_t slots = 0;
+  size_t rows = 0;               // the ring's room, in rows
   size_t batch = 0;              // rows the storing thread wakes for
   std::atomic<size_t> passed{0}; // rows given to the relay
   std::atomic<size_t> stored{0}; // rows stored
   std::atomic<bool> closing{false};
   std::atomic<bool> storerWaits{false};  // until batch rows are pending, or closing
-  std::atomic<bool> decoderWaits{false}; // until a slot is free
+  std::atomic<bool> decoderWaits{false}; // until a row's room is free
   RowSink sink = nullptr;
   void* context = nullptr;
-  SpareWork spare = nullptr;
-  void* spareContext = nullptr;
 };
 
 namespace {
@@ -55,15 +54,14 @@ bool StorerShouldWait(RowRelay* relay, size_t first) {
 }
 
 bool DecoderShouldWait(RowRelay* relay, size_t passed) {
-  return passed - relay->stored.load() >= relay->slots;
+  return passed - relay->stored.load() >= relay->rows;
 }
 
 void StoreRows(void* context) {
   RowRelay* const relay = static_cast<RowRelay*>(context);
   for (;;) {
     const size_t first = relay->stored.load();
-    while (relay->spare != nullptr && StorerShouldWait(relay, first) &&
-           relay->spare(relay->spareContext) != 0) {
+    while (StorerShouldWait(relay, first) && DoSpareWork(relay->work) != 0) {
     }
     size_t last = relay->passed.load();
     if (StorerShouldWait(relay, first)) {
@@ -78,9 +76,9 @@ void StoreRows(void* context) {
         break; // closing, and nothing left
       continue;
     }
-    // The decoder writes only slots outside [first, last) while these are stored.
+    // The decoder writes only rows outside [first, last) while these are stored.
     for (size_t i = first; i < last; ++i)
-      relay->sink(relay->context, i, relay->ring + (i % relay->slots) * relay->rowBytes);
+      relay->sink(relay->context, i, relay->ring + (i % relay->rows) * relay->rowBytes);
     relay->stored.store(last);
     if (relay->decoderWaits.load())
       Wake(relay);
@@ -89,22 +87,20 @@ void StoreRows(void* context) {
 
 } // namespace
 
-RowRelay* StartRowRelay(Scheduler* work, size_t rowBytes, RowSink sink, void* context,
-                        SpareWork spare, void* spareContext) {
-  if (rowBytes == 0 || rowBytes > static_cast<size_t>(-1) / kMinSlots)
+RowRelay* StartRowRelay(Scheduler* work, size_t rowBytes, RowSink sink, void* context) {
+  if (rowBytes == 0 || rowBytes > static_cast<size_t>(-1) / kMinRows)
     return nullptr;
   RowRelay* const relay = new (std::nothrow) RowRelay;
   if (relay == nullptr)
     return nullptr;
   const size_t fit = kRingBytes / rowBytes;
-  relay->slots = fit > kMaxSlots ? kMaxSlots : fit < kMinSlots ? kMinSlots : fit;
-  relay->batch = relay->slots / 2;
-  relay->ring = static_cast<unsigned char*>(malloc(rowBytes * relay->slots));
+  relay->rows = fit > kMaxRows ? kMaxRows : fit < kMinRows ? kMinRows : fit;
+  relay->batch = relay->rows / 2;
+  relay->ring = static_cast<unsigned char*>(malloc(rowBytes * relay->rows));
   relay->rowBytes = rowBytes;
   relay->sink = sink;
   relay->context = context;
-  relay->spare = spare;
-  relay->spareContext = spareContext;
+  relay->work = work;
   if (relay->ring == nullptr) {
     delete relay;
     return nullptr;
@@ -118,10 +114,9 @@ RowRelay* StartRowRelay(Scheduler* work, size_t rowBytes, RowSink sink, void* co
   return relay;
 }
 
-unsigned char* NextRowSlot(RowRelay* relay) {
+unsigned char* NextRowRoom(RowRelay* relay) {
   const size_t passed = relay->passed.load();
-  while (relay->spare != nullptr && DecoderShouldWait(relay, passed) &&
-         relay->spare(relay->spareContext) != 0) {
+  while (DecoderShouldWait(relay, passed) && DoSpareWork(relay->work) != 0) {
   }
   if (DecoderShouldWait(relay, passed)) {
     std::unique_lock<std::mutex> hold(relay->lock);
@@ -129,7 +124,7 @@ unsigned char* NextRowSlot(RowRelay* relay) {
     relay->changed.wait(hold, [relay, passed] { return !DecoderShouldWait(relay, passed); });
     relay->decoderWaits.store(false);
   }
-  return relay->ring + (passed % relay->slots) * relay->rowBytes;
+  return relay->ring + (passed % relay->rows) * relay->rowBytes;
 }
 
 void PassRow(RowRelay* relay) {

@@ -1,6 +1,8 @@
-// One conversion's helper threads, and the ways its codecs share work with them: pieces run
-// in parallel and handed on in order, and a task in the background. The driver starts one per
-// conversion and hands it down; every thread a codec uses is started, kept and woken here.
+// One conversion's helper threads, and the few ways its codecs share work with them: pieces
+// run in parallel and handed on in order, a task in the background, and tasks that hear of a
+// reader's rows as they become final (on a thread of their own, or whenever one of the
+// reader's threads would otherwise wait). The driver starts one per conversion and hands it
+// down; every thread a codec uses is started, kept and woken here.
 //
 // Threads are started when first asked for and kept until the scheduler ends: under Wine each
 // start costs milliseconds (its stack and the system's records for it are faulted in page by
@@ -21,8 +23,8 @@ size_t ThreadsToUse();
 // A scheduler that has started no thread yet; nullptr when memory runs out.
 Scheduler* StartScheduler();
 
-// Ends every thread and waits for it. Every background task must have been joined. Accepts
-// nullptr.
+// Ends the rows (as failed) when they have not ended, then ends every thread and waits for
+// it. Every background task must have been joined. Accepts nullptr.
 void EndScheduler(Scheduler* work);
 
 // A scheduler for the length of one call: the codecs' own entry points, which no driver
@@ -73,3 +75,42 @@ struct InOrder {
 // started. 1 when every piece was done and handed on. Every helper is done before this
 // returns, on every path.
 int RunInOrder(Scheduler* work, const InOrder* pieces, size_t threads);
+
+// ----- a reader's rows, and the tasks that hear of them
+
+// The reader's side: its picture's block is there (final 0, the first call), then the rows
+// from the top down to row final - 1 of height are final. A task that hears of them sees
+// their pixels, and the picture's size and channels once final is 1 or more.
+void PublishRows(Scheduler* work, size_t final, size_t height);
+
+// The driver's, once the reader has returned: ok tells whether every row is final. No row
+// task runs after this; each one's end has been called and its thread joined.
+void EndRows(Scheduler* work, bool ok);
+
+// The rows final, in thousandths of the picture's: 1000 once reading ended well, 0 after a
+// failure or before the picture is there.
+int RowsFinalPermille(const Scheduler* work);
+
+// A task that hears of the rows. Its steps never run on two threads at once, and only between
+// the first publication and the end of the rows.
+struct RowTask {
+  // A piece of work now that final rows are final: 1 when it did one, 0 when it has none now.
+  int (*step)(void* context, size_t final);
+  // Called once when the rows end, after its last step; may release context. May be null.
+  void (*end)(void* context);
+  void* context;
+};
+
+// Where a task's steps run. A reader that keeps one core busy leaves the other to a thread
+// of the task's own, which steps until the task has none left; a reader that keeps two
+// threads busy would only take turns with a third on a two-core machine, so there the
+// reader's threads step the task whenever they would otherwise wait for each other.
+enum RowTaskPlace { kOnItsOwnThread, kWhenAThreadWouldWait };
+
+// Before reading starts. false when there is no scheduler, no room or no thread: the task is
+// not run and its end is not called.
+bool SubscribeToRows(Scheduler* work, const RowTask& task, RowTaskPlace place);
+
+// For the waits of this folder's pieces: one step of the first task that runs whenever a
+// thread would wait and has a piece to do. 1 when one was done.
+int DoSpareWork(Scheduler* work);

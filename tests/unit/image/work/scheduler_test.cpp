@@ -1,16 +1,18 @@
-// The codecs' helper threads: pieces in order with the caller working too, the row relay's
-// spare work, kept threads, and a prefault taken in a reader's spare time.
+// The scheduler: pieces in order with the caller working too, kept threads, tasks that hear
+// of a reader's rows, the row relay doing their work when it would wait, and a picture's
+// faults taken as such a task.
 #include "image/picture/image_buffer.h"
 #include "image/picture/picture_prefault.h"
-#include "image/picture/row_progress.h"
 #include "image/work/row_relay.h"
 #include "image/work/scheduler.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -114,7 +116,7 @@ void StoreRelayed(void* context, size_t index, const unsigned char* row) {
   r.stored.push_back(index);
 }
 
-int SparePiece(void* context) {
+int SparePiece(void* context, size_t) {
   RelayRun& r = *static_cast<RelayRun*>(context);
   if (r.spareLeft.fetch_sub(1) <= 0)
     return 0;
@@ -129,16 +131,19 @@ TEST(HelperThreads, SpareWorkLeavesTheRowsWholeAndInOrder) {
     RelayRun run;
     run.spareLeft = spare;
     CallScheduler call;
-    RowRelay* const relay = StartRowRelay(call.work, 64, StoreRelayed, &run, SparePiece, &run);
+    ASSERT_TRUE(SubscribeToRows(call.work, {SparePiece, nullptr, &run}, kWhenAThreadWouldWait));
+    PublishRows(call.work, 0, 1);
+    RowRelay* const relay = StartRowRelay(call.work, 64, StoreRelayed, &run);
     ASSERT_NE(relay, nullptr);
     const size_t rows = 5000;
     for (size_t i = 0; i < rows; ++i) {
-      unsigned char* const slot = NextRowSlot(relay);
-      memset(slot, 0xEE, 64);
-      memcpy(slot, &i, sizeof i);
+      unsigned char* const room = NextRowRoom(relay);
+      memset(room, 0xEE, 64);
+      memcpy(room, &i, sizeof i);
       PassRow(relay);
     }
     EndRowRelay(relay);
+    EndRows(call.work, true);
     EXPECT_FALSE(run.misplaced);
     ASSERT_EQ(run.stored.size(), rows);
     for (size_t i = 0; i < rows; ++i)
@@ -167,6 +172,67 @@ TEST(HelperThreads, KeptThreadsRunEveryHelperOnce) {
   EXPECT_EQ(StartInBackground(nullptr, AddOne, &runs), nullptr);
 }
 
+// A task that counts its steps, and tells when two of them overlapped.
+struct Listener {
+  size_t budget = 0; // steps with a piece of work
+  std::atomic<size_t> steps{0};
+  std::atomic<size_t> lastFinal{0};
+  std::atomic<int> inStep{0};
+  std::atomic<bool> overlap{false};
+  std::atomic<int> ends{0};
+};
+
+int ListenStep(void* context, size_t final) {
+  Listener& l = *static_cast<Listener*>(context);
+  if (l.inStep.fetch_add(1) != 0)
+    l.overlap = true;
+  std::this_thread::yield();
+  const bool did = l.steps.load() < l.budget;
+  if (did)
+    l.steps.fetch_add(1);
+  l.lastFinal = final;
+  l.inStep.fetch_sub(1);
+  return did ? 1 : 0;
+}
+
+void ListenEnd(void* context) { static_cast<Listener*>(context)->ends.fetch_add(1); }
+
+// A task hears of the rows from the first publication on, on its own thread or whenever a
+// thread would wait, one step at a time, and ends once when the rows end; after a failure
+// nothing is final.
+TEST(HelperThreads, RowTasksHearOfTheRowsUntilTheyEnd) {
+  for (const RowTaskPlace place : {kOnItsOwnThread, kWhenAThreadWouldWait}) {
+    for (const bool ok : {true, false}) {
+      SCOPED_TRACE(testing::Message() << "place " << place << ", ok " << ok);
+      Listener listener;
+      listener.budget = 40;
+      CallScheduler call;
+      ASSERT_TRUE(SubscribeToRows(call.work, {ListenStep, ListenEnd, &listener}, place));
+      EXPECT_EQ(DoSpareWork(call.work), 0); // nothing published yet
+      PublishRows(call.work, 0, 400);
+      PublishRows(call.work, 100, 400);
+      EXPECT_EQ(RowsFinalPermille(call.work), 250);
+      std::thread other([&call] {
+        while (DoSpareWork(call.work) != 0) {
+        }
+      });
+      while (DoSpareWork(call.work) != 0) {
+      }
+      other.join();
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (listener.steps.load() < listener.budget && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+      EndRows(call.work, ok);
+      EXPECT_EQ(DoSpareWork(call.work), 0);
+      EXPECT_EQ(listener.steps.load(), listener.budget);
+      EXPECT_EQ(listener.lastFinal.load(), 100u);
+      EXPECT_FALSE(listener.overlap.load());
+      EXPECT_EQ(listener.ends.load(), 1);
+      EXPECT_EQ(RowsFinalPermille(call.work), ok ? 1000 : 0);
+    }
+  }
+}
+
 // The prefault taken in spare time stops where the rows are final, leaves every byte as the
 // reader wrote it, and stops when reading ends.
 TEST(HelperThreads, SpareTimePrefaultStopsAtTheFinalRows) {
@@ -185,23 +251,18 @@ TEST(HelperThreads, SpareTimePrefaultStopsAtTheFinalRows) {
     const size_t bytes = ImagePixelBytes(c.width, c.height);
     for (size_t i = 0; i < bytes; ++i)
       picture.pixels[i] = static_cast<unsigned char>(i * 7);
-    RowProgress progress;
-    EXPECT_EQ(DoSpareWork(&progress), 0); // none added
-    PicturePrefault* const prefault =
-        StartPicturePrefault(&progress, kFillsFromEnd, kInReadersSpareTime, nullptr);
-    ASSERT_NE(prefault, nullptr);
-    EXPECT_EQ(DoSpareWork(&progress), 0); // no picture shown yet
-    ShowPicture(&progress, &picture);
-    ShowRowsFromTop(&progress, c.finalRows);
+    CallScheduler call;
+    ASSERT_TRUE(TakePictureFaults(call.work, &picture, kFillsFromEnd, kWhenAThreadWouldWait));
+    EXPECT_EQ(DoSpareWork(call.work), 0); // no picture published yet
+    PublishRows(call.work, 0, static_cast<size_t>(c.height));
+    PublishRows(call.work, c.finalRows, static_cast<size_t>(c.height));
     const size_t open = bytes - c.finalRows * static_cast<size_t>(c.width) * 4;
     int steps = 0;
-    while (DoSpareWork(&progress) != 0)
+    while (DoSpareWork(call.work) != 0)
       ++steps;
     EXPECT_EQ(static_cast<size_t>(steps), (open + kPrefaultStepBytes - 1) / kPrefaultStepBytes);
-    EndRows(&progress, 1);
-    EXPECT_EQ(DoSpareWork(&progress), 0);
-    EndPicturePrefault(prefault);
-    EXPECT_EQ(progress.spare[0].work, nullptr);
+    EndRows(call.work, true);
+    EXPECT_EQ(DoSpareWork(call.work), 0);
     bool same = true;
     for (size_t i = 0; i < bytes && same; ++i)
       same = picture.pixels[i] == static_cast<unsigned char>(i * 7);
