@@ -65,10 +65,10 @@ void ConvertRow32(const unsigned char* src, unsigned char* dst, size_t width) {
   }
 }
 
-// Reads height rows of stride bytes in file order, rowsPerRead at a time into block, and
+// Reads height rows of stride bytes in file order, rowsPerRead at a time into buffer, and
 // converts them; kImageDamaged on a short read or a mask with holes. Sets channels: 4 only
 // when an alpha mask brought some non-zero alpha.
-ImageResult ReadRows(FILE* file, const BmpHeader& h, unsigned char* block, size_t stride,
+ImageResult ReadRows(FILE* file, const BmpHeader& h, unsigned char* buffer, size_t stride,
                      size_t rowsPerRead, ImageBuffer* image) {
   const size_t width = static_cast<size_t>(image->width);
   const size_t height = static_cast<size_t>(image->height);
@@ -79,13 +79,13 @@ ImageResult ReadRows(FILE* file, const BmpHeader& h, unsigned char* block, size_
     return kImageDamaged;
   unsigned alpha = 0;
   for (size_t n = 0; n < height; ++n) {
-    const size_t inBlock = n % rowsPerRead;
-    if (inBlock == 0) {
+    const size_t inBuffer = n % rowsPerRead;
+    if (inBuffer == 0) {
       const size_t rows = height - n < rowsPerRead ? height - n : rowsPerRead;
-      if (fread(block, 1, rows * stride, file) != rows * stride)
+      if (fread(buffer, 1, rows * stride, file) != rows * stride)
         return kImageDamaged;
     }
-    const unsigned char* const row = block + inBlock * stride;
+    const unsigned char* const row = buffer + inBuffer * stride;
     unsigned char* dst = image->pixels + (h.topDown ? height - 1 - n : n) * rowBytes;
     if (masked)
       alpha |= ConvertMaskedRow(masks, row, dst, width);

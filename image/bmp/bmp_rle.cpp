@@ -19,7 +19,7 @@ void Advance(size_t* value, size_t by, size_t limit) {
   *value = by < limit - *value ? *value + by : limit;
 }
 
-void Put(RleCursor* c, unsigned index) {
+void PlacePixel(RleCursor* c, unsigned index) {
   if (c->x < c->width && c->y < c->height)
     memcpy(c->pixels + (c->y * c->width + c->x) * 4, c->palette[index], 4);
   Advance(&c->x, 1, c->width);
@@ -49,7 +49,7 @@ void ReadRlePixels(FILE* file, const BmpHeader& header, ImageBuffer* image) {
   while (c.y < c.height && fread(code, 1, 2, file) == 2) {
     if (code[0] != 0) { // a run of code[0] pixels
       for (size_t i = 0; i < code[0]; ++i)
-        Put(&c, IndexAt(&code[1], four ? i % 2 : 0, four));
+        PlacePixel(&c, IndexAt(&code[1], four ? i % 2 : 0, four));
       continue;
     }
     switch (code[1]) {
@@ -74,7 +74,7 @@ void ReadRlePixels(FILE* file, const BmpHeader& header, ImageBuffer* image) {
       if (fread(literal, 1, bytes + (bytes & 1), file) != bytes + (bytes & 1))
         return;
       for (size_t i = 0; i < n; ++i)
-        Put(&c, IndexAt(literal, i, four));
+        PlacePixel(&c, IndexAt(literal, i, four));
       break;
     }
     }

@@ -16,28 +16,28 @@ const uint16_t kBmpType = 0x4D42; // "BM"
 const uint32_t kHeaderBytes = 54; // file header 14 + info header 40
 const int32_t kPelsPerMeter = 2834;
 
-// Rows go out in blocks of about 64 KB (fewer, larger writes); a second thread writes each
-// block while this one converts the next, so converting overlaps the system's copying.
-const size_t kBlockBytes = 65536;
+// Rows go out in groups of about 64 KB (fewer, larger writes); a helper writes each group
+// while this thread converts the next, so converting overlaps the system's copying.
+const size_t kGroupBytes = 65536;
 
-struct BlockOutput {
+struct GroupOutput {
   FILE* file;
   size_t stride;
-  size_t rowsPerBlock;
+  size_t rowsPerGroup;
   size_t height;
   std::atomic<bool> failed; // a write fell short
 };
 
-size_t BlockLength(const BlockOutput& out, size_t index) {
-  const size_t first = index * out.rowsPerBlock;
-  const size_t rows = out.height - first < out.rowsPerBlock ? out.height - first : out.rowsPerBlock;
+size_t GroupLength(const GroupOutput& out, size_t index) {
+  const size_t first = index * out.rowsPerGroup;
+  const size_t rows = out.height - first < out.rowsPerGroup ? out.height - first : out.rowsPerGroup;
   return rows * out.stride;
 }
 
-void WriteBlock(void* context, size_t index, const unsigned char* block) {
-  BlockOutput& out = *static_cast<BlockOutput*>(context);
-  const size_t length = BlockLength(out, index);
-  if (!out.failed.load() && fwrite(block, 1, length, out.file) != length)
+void WriteGroup(void* context, size_t index, const unsigned char* group) {
+  GroupOutput& out = *static_cast<GroupOutput*>(context);
+  const size_t length = GroupLength(out, index);
+  if (!out.failed.load() && fwrite(group, 1, length, out.file) != length)
     out.failed.store(true);
 }
 
@@ -112,31 +112,31 @@ ImageResult WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, ui
   if (!WriteHeaders(file, image, fileSize, meta))
     return kImageCannotWrite;
 
-  BlockOutput out;
+  GroupOutput out;
   out.file = file;
   out.stride = stride;
-  out.rowsPerBlock = kBlockBytes / stride > 0 ? kBlockBytes / stride : 1;
+  out.rowsPerGroup = kGroupBytes / stride > 0 ? kGroupBytes / stride : 1;
   out.height = static_cast<size_t>(image->height);
   out.failed.store(false);
-  const size_t blockBytes = out.rowsPerBlock * stride;
-  const size_t blocks = (out.height + out.rowsPerBlock - 1) / out.rowsPerBlock;
-  RowRelay* const relay = StartRowRelay(work, blockBytes, WriteBlock, &out);
+  const size_t groupBytes = out.rowsPerGroup * stride;
+  const size_t groups = (out.height + out.rowsPerGroup - 1) / out.rowsPerGroup;
+  RowRelay* const relay = StartRowRelay(work, groupBytes, WriteGroup, &out);
   unsigned char* own = nullptr;
   if (relay == nullptr) {
-    own = static_cast<unsigned char*>(malloc(blockBytes));
+    own = static_cast<unsigned char*>(malloc(groupBytes));
     if (own == nullptr)
       return kImageNoMemory;
   }
-  for (size_t k = 0; k < blocks && !out.failed.load(); ++k) {
-    unsigned char* const block = relay != nullptr ? NextRowRoom(relay) : own;
-    const size_t first = k * out.rowsPerBlock;
-    ConvertRows(image, first, BlockLength(out, k) / stride, stride, block);
+  for (size_t k = 0; k < groups && !out.failed.load(); ++k) {
+    unsigned char* const group = relay != nullptr ? NextRowRoom(relay) : own;
+    const size_t first = k * out.rowsPerGroup;
+    ConvertRows(image, first, GroupLength(out, k) / stride, stride, group);
     if (relay != nullptr)
       PassRow(relay);
     else
-      WriteBlock(&out, k, block);
+      WriteGroup(&out, k, group);
   }
-  EndRowRelay(relay); // every block passed is written before this returns
+  EndRowRelay(relay); // every group passed is written before this returns
   free(own);
   if (out.failed.load() || fwrite(kTrailer, 1, 2, file) != 2)
     return kImageCannotWrite;

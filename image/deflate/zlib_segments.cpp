@@ -17,7 +17,7 @@ const size_t kHeaderRoom = 2;
 const size_t kTailRoom = 5; // an empty stored block, or the Adler-32
 
 // One segment in flight: its data and its compressed form.
-struct Slot {
+struct SegmentRoom {
   unsigned char* input;
   unsigned char* scratch;
   unsigned char* output; // kHeaderRoom + deflate bound + kTailRoom
@@ -38,43 +38,43 @@ struct Job {
   const SegmentedInput* input;
   size_t levelCount;
   size_t outputRoom;
-  Slot* slots;
+  SegmentRoom* rooms;
   Compressors* compressors; // one set per worker
   uLong adler;              // of the segments handed to the sink so far
   StreamSink sink;
   void* sinkContext;
 };
 
-// Fills, compresses and prepares segment k in its slot; runs without the lock.
-int CompressSegment(const Job& job, const Compressors& compressors, size_t k, Slot* slot) {
+// Fills, compresses and prepares segment k in its room; runs without the lock.
+int CompressSegment(const Job& job, const Compressors& compressors, size_t k, SegmentRoom* room) {
   const SegmentedInput& in = *job.input;
-  slot->inputBytes = in.fill(in.context, k, slot->input, slot->scratch);
-  if (slot->inputBytes == 0 || slot->inputBytes > in.maxSegmentBytes)
+  room->inputBytes = in.fill(in.context, k, room->input, room->scratch);
+  if (room->inputBytes == 0 || room->inputBytes > in.maxSegmentBytes)
     return 0;
-  slot->adler = libdeflate_adler32(1, slot->input, slot->inputBytes);
-  unsigned char* const deflated = slot->output + kHeaderRoom;
-  slot->outputBytes = libdeflate_deflate_compress(compressors.at[k % job.levelCount], slot->input,
-                                                  slot->inputBytes, deflated, job.outputRoom);
-  if (slot->outputBytes == 0)
+  room->adler = libdeflate_adler32(1, room->input, room->inputBytes);
+  unsigned char* const deflated = room->output + kHeaderRoom;
+  room->outputBytes = libdeflate_deflate_compress(compressors.at[k % job.levelCount], room->input,
+                                                  room->inputBytes, deflated, job.outputRoom);
+  if (room->outputBytes == 0)
     return 0;
-  return k + 1 == in.segments ? 1 : UnfinishDeflateStream(deflated, &slot->outputBytes);
+  return k + 1 == in.segments ? 1 : UnfinishDeflateStream(deflated, &room->outputBytes);
 }
 
-int DoSegment(void* context, size_t worker, size_t k, size_t slot) {
+int DoSegment(void* context, size_t worker, size_t k, size_t room) {
   const Job& job = *static_cast<const Job*>(context);
-  return CompressSegment(job, job.compressors[worker], k, &job.slots[slot]);
+  return CompressSegment(job, job.compressors[worker], k, &job.rooms[room]);
 }
 
-// Hands segment k (done, in its slot) to the sink with the stream's header or trailer.
-int Emit(void* context, size_t k, size_t slotIndex) {
+// Hands segment k (done, in its room) to the sink with the stream's header or trailer.
+int HandOnSegment(void* context, size_t k, size_t roomIndex) {
   Job& job = *static_cast<Job*>(context);
-  Slot* const slot = &job.slots[slotIndex];
+  SegmentRoom* const room = &job.rooms[roomIndex];
   uLong* const adler = &job.adler;
-  *adler = adler32_combine(*adler, slot->adler, static_cast<z_off_t>(slot->inputBytes));
-  unsigned char* begin = slot->output + kHeaderRoom;
-  size_t length = slot->outputBytes;
+  *adler = adler32_combine(*adler, room->adler, static_cast<z_off_t>(room->inputBytes));
+  unsigned char* begin = room->output + kHeaderRoom;
+  size_t length = room->outputBytes;
   if (k == 0) {
-    begin = slot->output;
+    begin = room->output;
     memcpy(begin, kZlibHeader, kHeaderRoom);
     length += kHeaderRoom;
   }
@@ -85,33 +85,33 @@ int Emit(void* context, size_t k, size_t slotIndex) {
   return job.sink(job.sinkContext, begin, length);
 }
 
-void FreeSlots(Slot* slots, size_t count) {
-  if (slots == nullptr)
+void FreeRooms(SegmentRoom* rooms, size_t count) {
+  if (rooms == nullptr)
     return;
   for (size_t i = 0; i < count; ++i) {
-    free(slots[i].input);
-    free(slots[i].scratch);
-    free(slots[i].output);
+    free(rooms[i].input);
+    free(rooms[i].scratch);
+    free(rooms[i].output);
   }
-  free(slots);
+  free(rooms);
 }
 
 // All or nothing: nullptr when any block is missing.
-Slot* AllocSlots(size_t count, const SegmentedInput& in, size_t outputRoom) {
-  Slot* const slots = static_cast<Slot*>(calloc(count, sizeof(Slot)));
-  if (slots == nullptr)
+SegmentRoom* AllocRooms(size_t count, const SegmentedInput& in, size_t outputRoom) {
+  SegmentRoom* const rooms = static_cast<SegmentRoom*>(calloc(count, sizeof(SegmentRoom)));
+  if (rooms == nullptr)
     return nullptr;
   for (size_t i = 0; i < count; ++i) {
-    slots[i].input = static_cast<unsigned char*>(malloc(in.maxSegmentBytes));
-    slots[i].scratch =
+    rooms[i].input = static_cast<unsigned char*>(malloc(in.maxSegmentBytes));
+    rooms[i].scratch =
         static_cast<unsigned char*>(malloc(in.scratchBytes > 0 ? in.scratchBytes : 1));
-    slots[i].output = static_cast<unsigned char*>(malloc(outputRoom));
-    if (slots[i].input == nullptr || slots[i].scratch == nullptr || slots[i].output == nullptr) {
-      FreeSlots(slots, count);
+    rooms[i].output = static_cast<unsigned char*>(malloc(outputRoom));
+    if (rooms[i].input == nullptr || rooms[i].scratch == nullptr || rooms[i].output == nullptr) {
+      FreeRooms(rooms, count);
       return nullptr;
     }
   }
-  return slots;
+  return rooms;
 }
 
 } // namespace
@@ -194,24 +194,24 @@ ImageResult WriteZlibInSegments(const SegmentedInput* input, const int* levels, 
     }
   }
   threads = have;
-  // Two slots per thread let a thread go on while the segment before its own is still being
+  // Two rooms per thread let a thread go on while the segment before its own is still being
   // compressed.
-  const size_t slotCount = threads * 2 < input->segments ? threads * 2 : input->segments;
+  const size_t roomCount = threads * 2 < input->segments ? threads * 2 : input->segments;
   Job job;
   job.input = input;
   job.levelCount = levelCount;
   job.outputRoom = bound;
-  job.slots =
-      threads > 0 ? AllocSlots(slotCount, *input, kHeaderRoom + bound + kTailRoom) : nullptr;
+  job.rooms =
+      threads > 0 ? AllocRooms(roomCount, *input, kHeaderRoom + bound + kTailRoom) : nullptr;
   job.compressors = compressors;
   job.adler = adler32(0, nullptr, 0);
   job.sink = sink;
   job.sinkContext = sinkContext;
-  const InOrder segments = {input->segments, slotCount, DoSegment, Emit, &job};
-  const ImageResult result = job.slots == nullptr                   ? kImageNoMemory
+  const InOrder segments = {input->segments, roomCount, DoSegment, HandOnSegment, &job};
+  const ImageResult result = job.rooms == nullptr                   ? kImageNoMemory
                              : RunInOrder(work, &segments, threads) ? kImageOk
                                                                     : kImageCannotWrite;
-  FreeSlots(job.slots, slotCount);
+  FreeRooms(job.rooms, roomCount);
   for (size_t t = 0; t < have; ++t)
     for (size_t i = 0; i < levelCount; ++i)
       libdeflate_free_compressor(compressors[t].at[i]);

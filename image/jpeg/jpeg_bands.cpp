@@ -110,26 +110,27 @@ bool PlanJpeg(const JpegSettings& settings, JpegPlan* plan) {
   return WithJpegCompressor(PlanFromSettings, &planning) == kImageOk;
 }
 
-JpegPart JpegBand(const JpegPlan& plan, size_t band) {
-  const JpegPart part = {band * plan.bandRows, plan.bandRows, true};
-  return part;
+JpegStripe JpegBand(const JpegPlan& plan, size_t band) {
+  const JpegStripe stripe = {band * plan.bandRows, plan.bandRows, true};
+  return stripe;
 }
 
-JpegPart JpegSection(const JpegPlan& plan, size_t section) {
+JpegStripe JpegSection(const JpegPlan& plan, size_t section) {
   const size_t band = section / plan.sectionsPerBand;
   const size_t within = section % plan.sectionsPerBand;
   const size_t first = band * plan.bandRows + within * plan.sectionRows;
   const size_t bandLeft = plan.bandRows - within * plan.sectionRows;
-  JpegPart part = {first, bandLeft < plan.sectionRows ? bandLeft : plan.sectionRows, within == 0};
-  return part;
+  JpegStripe stripe = {first, bandLeft < plan.sectionRows ? bandLeft : plan.sectionRows,
+                       within == 0};
+  return stripe;
 }
 
-ImageBuffer JpegPartView(const ImageBuffer* image, const JpegPart& part) {
+ImageBuffer JpegStripeView(const ImageBuffer* image, const JpegStripe& stripe) {
   const size_t height = static_cast<size_t>(image->height);
-  const size_t rows = height - part.first < part.rows ? height - part.first : part.rows;
+  const size_t rows = height - stripe.first < stripe.rows ? height - stripe.first : stripe.rows;
   ImageBuffer view = *image;
   view.pixels =
-      image->pixels + (height - part.first - rows) * static_cast<size_t>(image->width) * 4;
+      image->pixels + (height - stripe.first - rows) * static_cast<size_t>(image->width) * 4;
   view.height = static_cast<int32_t>(rows);
   return view;
 }

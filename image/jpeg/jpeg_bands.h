@@ -1,11 +1,12 @@
 // How the JPEG writer cuts a picture, shared by its two passes: the count that fits the
 // Huffman tables (jpeg_count.h) and the compression that goes to the file (jpeg_write.cpp).
 //
-// The file is compressed in horizontal bands, each a restart interval of its own, on several
-// threads. The count goes in smaller sections, each a whole number of MCU rows within one
-// band, so that a picture's sections can be counted as soon as its reader has made their rows
-// final. A band or section is compressed as a picture of its own: libjpeg gives its MCUs the
-// coefficients they have in the whole picture, as nothing of a row group reaches beyond it.
+// Every piece of the picture either pass compresses is a stripe: whole MCU rows, compressed as
+// a picture of its own (libjpeg gives its MCUs the coefficients they have in the whole
+// picture, as nothing of an MCU row reaches beyond it). The file is compressed in bands, each
+// a restart interval of its own, on several threads. The count goes by smaller sections, each
+// within one band, so that a picture's sections can be counted as soon as its reader has made
+// their rows final; the writer counts its sections in batches, a run of sections each.
 #pragma once
 
 #include "image/meta/image_metadata.h"
@@ -18,7 +19,7 @@
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
 
-// What every part's compression shares.
+// What every stripe's compression shares.
 struct JpegSettings {
   const ImageBuffer* image;
   int quality;
@@ -37,15 +38,15 @@ struct JpegPlan {
   size_t sections;          // in the picture
 };
 
-// One part of the picture: file rows first to first + rows (the last part of the picture is
-// cut at its height by JpegPartView).
-struct JpegPart {
+// A stripe of the picture: file rows first to first + rows (the picture's last stripe is cut at
+// its height by JpegStripeView).
+struct JpegStripe {
   size_t first;
   size_t rows;
   bool startsBand; // its DC predictions start at 0 in the file too
 };
 
-// The settings on cinfo, for a part of rows rows.
+// The settings on cinfo, for a stripe of rows rows.
 void SetUpJpeg(j_compress_ptr cinfo, const JpegSettings& settings, size_t rows);
 
 // The plan for settings' picture, on as many bands as the codec may use threads; false when
@@ -53,14 +54,14 @@ void SetUpJpeg(j_compress_ptr cinfo, const JpegSettings& settings, size_t rows);
 // the same plan.
 bool PlanJpeg(const JpegSettings& settings, JpegPlan* plan);
 
-JpegPart JpegBand(const JpegPlan& plan, size_t band);
-JpegPart JpegSection(const JpegPlan& plan, size_t section);
+JpegStripe JpegBand(const JpegPlan& plan, size_t band);
+JpegStripe JpegSection(const JpegPlan& plan, size_t section);
 
-// A part as a picture of its own: a view of the same block.
-ImageBuffer JpegPartView(const ImageBuffer* image, const JpegPart& part);
+// A stripe as a picture of its own: a view of the same block.
+ImageBuffer JpegStripeView(const ImageBuffer* image, const JpegStripe& stripe);
 
-// Hands libjpeg the rows of view (a part's) from its next scanline up to until (at most the
-// part's rows), the file's first scanline (the ImageBuffer's last row) first; a picture with
+// Hands libjpeg the rows of view (a stripe's) from its next scanline up to until (at most the
+// stripe's rows), the file's first scanline (the ImageBuffer's last row) first; a picture with
 // alpha is laid over white row by row. row holds a packed row: width x 3 bytes.
 void FeedJpegRows(j_compress_ptr cinfo, const ImageBuffer* view, size_t until, unsigned char* row);
 

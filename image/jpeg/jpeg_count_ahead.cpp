@@ -66,13 +66,13 @@ int CountNextRows(JpegCountAhead* a, size_t final) {
     return 0;
   if (a->counted == a->plan.sections)
     return 0;
-  const JpegPart part = JpegSection(a->plan, a->counted);
-  const ImageBuffer view = JpegPartView(&a->picture, part);
+  const JpegStripe section = JpegSection(a->plan, a->counted);
+  const ImageBuffer view = JpegStripeView(&a->picture, section);
   const size_t rows = static_cast<size_t>(view.height);
-  if (final <= part.first)
+  if (final <= section.first)
     return 0;
   const size_t next = a->started ? a->cinfo.next_scanline : 0;
-  size_t until = final - part.first < rows ? final - part.first : rows;
+  size_t until = final - section.first < rows ? final - section.first : rows;
   if (until > next + a->plan.mcuRows)
     until = next + a->plan.mcuRows;
   if (until <= next)

@@ -2,7 +2,7 @@
 // buffer of all the picture's coefficients (three quarters of the pixel block at 4:2:0): in
 // a first compression, which keeps no bytes, the counter takes over the step of libjpeg's
 // entropy coder that codes each MCU and counts the symbols each table would code, as
-// libjpeg's own gathering pass does. The counts of a picture compressed in parts are summed;
+// libjpeg's own gathering pass does. The counts of a picture compressed in stripes are summed;
 // the tables built from them are then used for the compression that goes to the file.
 #pragma once
 
@@ -15,7 +15,7 @@
 
 struct JpegSymbolCounter;
 
-// Symbols counted per table, summed over every part of a picture that was counted.
+// Symbols counted per table, summed over every stripe of a picture that was counted.
 struct JpegSymbolCounts {
   int64_t dc[NUM_HUFF_TBLS][256];
   int64_t ac[NUM_HUFF_TBLS][256];
@@ -40,9 +40,9 @@ int EndJpegSymbolCount(j_compress_ptr cinfo, JpegSymbolCounter* counter);
 // Adds a whole count's counts to totals.
 void AddJpegSymbolCounts(const JpegSymbolCounter* counter, JpegSymbolCounts* totals);
 
-// The DC values at the two ends of a counted part, per component of its scan. A part is
-// counted as if a restart interval began with it; one that goes on another part's interval
-// codes its first DC differences from that part's last values instead of from 0.
+// The DC values at the two ends of a counted stripe, per component of its scan. A stripe is
+// counted as if a restart interval began with it; one that goes on another stripe's interval
+// codes its first DC differences from that stripe's last values instead of from 0.
 struct JpegDcEnds {
   int components;
   int table[MAX_COMPS_IN_SCAN]; // the DC table each component codes with
@@ -54,7 +54,7 @@ struct JpegDcEnds {
 void GetJpegDcEnds(const JpegSymbolCounter* counter, JpegDcEnds* ends);
 
 // totals hold after's counts as counted; after follows before in one restart interval: its
-// first DC differences are counted again from before's last values. 0 when the parts do not
+// first DC differences are counted again from before's last values. 0 when the stripes do not
 // match or a difference is beyond baseline's magnitudes (totals then are no longer whole).
 int JoinJpegDcEnds(const JpegDcEnds* before, const JpegDcEnds* after, JpegSymbolCounts* totals);
 

@@ -89,23 +89,23 @@ bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY buffer, ImageBuffer* image
   return true;
 }
 
-// Colour rows decoded a band at a time and put straight into their upright places: the picture
+// Colour rows decoded kTurnRows at a time and put straight into their upright places: the picture
 // is turned without a second block.
-const int kBandRows = 16;
+const int kTurnRows = 16;
 ImageResult DecodeTurned(j_decompress_ptr cinfo, ImageBuffer* image, int orientation) {
   const size_t w = cinfo->output_width, h = cinfo->output_height;
-  JSAMPARRAY band = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                                cinfo->output_width * 4, kBandRows);
+  JSAMPARRAY rows = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                cinfo->output_width * 4, kTurnRows);
   while (cinfo->output_scanline < cinfo->output_height) {
     const size_t first = cinfo->output_scanline;
     size_t count = 0;
-    while (count < kBandRows && cinfo->output_scanline < cinfo->output_height) {
-      const JDIMENSION got = jpeg_read_scanlines(cinfo, band + count, kBandRows - count);
+    while (count < kTurnRows && cinfo->output_scanline < cinfo->output_height) {
+      const JDIMENSION got = jpeg_read_scanlines(cinfo, rows + count, kTurnRows - count);
       if (got == 0)
         return kImageDamaged;
       count += got;
     }
-    PlaceTurnedRows(image, band, first, count, w, h, orientation);
+    PlaceTurnedRows(image, rows, first, count, w, h, orientation);
   }
   return kImageOk;
 }

@@ -51,7 +51,7 @@ bool FindHeaders(const unsigned char* data, size_t length, size_t* sos, size_t* 
 
 // libjpeg's error code (a write the file refused, no memory): back to the writer through
 // its error manager; does not return.
-void Fail(j_compress_ptr cinfo, int code) {
+void RaiseJpegError(j_compress_ptr cinfo, int code) {
   cinfo->err->msg_code = code;
   (*cinfo->err->error_exit)(reinterpret_cast<j_common_ptr>(cinfo));
 }
@@ -69,13 +69,13 @@ const size_t kFirstOutputBytes = size_t{1} << 16;
 
 // Room for more: the buffer doubled with its first written bytes kept; libjpeg's error when
 // there is none.
-void Grow(j_compress_ptr cinfo, BandOutput* out, size_t written) {
+void GrowBandOutput(j_compress_ptr cinfo, BandOutput* out, size_t written) {
   const size_t capacity = out->capacity < kFirstOutputBytes ? kFirstOutputBytes : out->capacity * 2;
   unsigned char* const data = capacity > out->capacity
                                   ? static_cast<unsigned char*>(realloc(out->data, capacity))
                                   : nullptr;
   if (data == nullptr) {
-    Fail(cinfo, JERR_OUT_OF_MEMORY);
+    RaiseJpegError(cinfo, JERR_OUT_OF_MEMORY);
     return; // not reached
   }
   out->data = data;
@@ -84,20 +84,20 @@ void Grow(j_compress_ptr cinfo, BandOutput* out, size_t written) {
   out->pub.free_in_buffer = capacity - written;
 }
 
-// A slot's buffer is used again from its start by the next band that has it.
+// A room's buffer is used again from its start by the next band that has it.
 void StartOutput(j_compress_ptr cinfo) {
   BandOutput* const out = reinterpret_cast<BandOutput*>(cinfo->dest);
   out->length = 0;
   out->pub.next_output_byte = out->data;
   out->pub.free_in_buffer = out->capacity;
   if (out->capacity == 0)
-    Grow(cinfo, out, 0);
+    GrowBandOutput(cinfo, out, 0);
 }
 
 // libjpeg hands the whole buffer over as written, whatever free_in_buffer says.
 boolean GrowOutput(j_compress_ptr cinfo) {
   BandOutput* const out = reinterpret_cast<BandOutput*>(cinfo->dest);
-  Grow(cinfo, out, out->capacity);
+  GrowBandOutput(cinfo, out, out->capacity);
   return TRUE;
 }
 
@@ -120,14 +120,14 @@ struct HeadOutput {
   bool headersOut;
 };
 
-void Put(j_compress_ptr cinfo, FILE* file, const unsigned char* bytes, size_t n) {
+void WriteOrFail(j_compress_ptr cinfo, FILE* file, const unsigned char* bytes, size_t n) {
   if (n > 0 && fwrite(bytes, 1, n, file) != n)
-    Fail(cinfo, JERR_FILE_WRITE);
+    RaiseJpegError(cinfo, JERR_FILE_WRITE);
 }
 
 // The first valid bytes but the last two go to the file, which move to the buffer's start;
 // false while the headers are not all in.
-bool Flush(j_compress_ptr cinfo, HeadOutput* out, size_t valid) {
+bool PassHeldBytes(j_compress_ptr cinfo, HeadOutput* out, size_t valid) {
   size_t from = 0;
   if (!out->headersOut) {
     size_t sos = 0, height = 0;
@@ -136,7 +136,7 @@ bool Flush(j_compress_ptr cinfo, HeadOutput* out, size_t valid) {
     const int32_t pictureHeight = out->job->settings.image->height;
     out->data[height] = static_cast<unsigned char>(pictureHeight >> 8);
     out->data[height + 1] = static_cast<unsigned char>(pictureHeight & 0xFF);
-    Put(cinfo, out->file, out->data, sos);
+    WriteOrFail(cinfo, out->file, out->data, sos);
     if (out->job->plan.bands > 1) {
       const unsigned interval = out->job->plan.restartInterval;
       const unsigned char dri[6] = {0xFF,
@@ -145,12 +145,12 @@ bool Flush(j_compress_ptr cinfo, HeadOutput* out, size_t valid) {
                                     0x04,
                                     static_cast<unsigned char>(interval >> 8),
                                     static_cast<unsigned char>(interval & 0xFF)};
-      Put(cinfo, out->file, dri, sizeof dri);
+      WriteOrFail(cinfo, out->file, dri, sizeof dri);
     }
     out->headersOut = true;
     from = sos;
   }
-  Put(cinfo, out->file, out->data + from, valid - 2 - from);
+  WriteOrFail(cinfo, out->file, out->data + from, valid - 2 - from);
   memmove(out->data, out->data + valid - 2, 2);
   return true;
 }
@@ -166,14 +166,14 @@ void StartHead(j_compress_ptr cinfo) {
 // them longer than the buffer).
 boolean PassHead(j_compress_ptr cinfo) {
   HeadOutput* const out = reinterpret_cast<HeadOutput*>(cinfo->dest);
-  if (Flush(cinfo, out, out->capacity)) {
+  if (PassHeldBytes(cinfo, out, out->capacity)) {
     out->pub.next_output_byte = out->data + 2;
     out->pub.free_in_buffer = out->capacity - 2;
     return TRUE;
   }
   unsigned char* const data = static_cast<unsigned char*>(realloc(out->data, out->capacity * 2));
   if (data == nullptr) {
-    Fail(cinfo, JERR_OUT_OF_MEMORY);
+    RaiseJpegError(cinfo, JERR_OUT_OF_MEMORY);
     return FALSE; // not reached
   }
   out->data = data;
@@ -187,20 +187,20 @@ boolean PassHead(j_compress_ptr cinfo) {
 void EndHead(j_compress_ptr cinfo) {
   HeadOutput* const out = reinterpret_cast<HeadOutput*>(cinfo->dest);
   const size_t valid = out->capacity - out->pub.free_in_buffer;
-  if (valid < 4 || !Flush(cinfo, out, valid) || LoadBigEndian16(out->data) != 0xFFD9)
-    Fail(cinfo, JERR_FILE_WRITE);
+  if (valid < 4 || !PassHeldBytes(cinfo, out, valid) || LoadBigEndian16(out->data) != 0xFFD9)
+    RaiseJpegError(cinfo, JERR_FILE_WRITE);
 }
 
 // ----- the bands through the compression that goes to the file
 
-// One per slot: a band's compressed bytes.
-struct Slot {
+// One per room: a band's compressed bytes.
+struct BandRoom {
   BandOutput output;
 };
 
 struct Pass {
   const JpegJob* job;
-  Slot* slots;
+  BandRoom* rooms;
   FILE* file;
   HeadOutput* head; // the first band's destination
 };
@@ -209,7 +209,7 @@ struct Pass {
 struct BandWork {
   const Pass* pass;
   size_t k;
-  Slot* slot;
+  BandRoom* room;
   unsigned char* row; // a packed row, for pictures not given to libjpeg as they are
 };
 
@@ -218,7 +218,7 @@ int CompressBand(j_compress_ptr cinfo, void* context) {
   const Pass& pass = *work.pass;
   const size_t k = work.k;
   const JpegJob& job = *pass.job;
-  const ImageBuffer band = JpegPartView(job.settings.image, JpegBand(job.plan, k));
+  const ImageBuffer band = JpegStripeView(job.settings.image, JpegBand(job.plan, k));
   SetUpJpeg(cinfo, job.settings, static_cast<size_t>(band.height));
   if (job.fitted)
     FitJpegHuffmanTables(cinfo, &job.totals);
@@ -228,7 +228,7 @@ int CompressBand(j_compress_ptr cinfo, void* context) {
     pass.head->pub.term_destination = EndHead;
     cinfo->dest = &pass.head->pub;
   } else {
-    BandOutput* const output = &work.slot->output;
+    BandOutput* const output = &work.room->output;
     output->pub.init_destination = StartOutput;
     output->pub.empty_output_buffer = GrowOutput;
     output->pub.term_destination = EndOutput;
@@ -242,13 +242,13 @@ int CompressBand(j_compress_ptr cinfo, void* context) {
   return 1;
 }
 
-int DoBand(void* context, size_t, size_t k, size_t slotIndex) {
+int DoBand(void* context, size_t, size_t k, size_t room) {
   const Pass& pass = *static_cast<const Pass*>(context);
   unsigned char* const row = static_cast<unsigned char*>(
       calloc(static_cast<size_t>(pass.job->settings.image->width) * 3, 1));
   if (row == nullptr)
     return 0;
-  BandWork work = {&pass, k, &pass.slots[slotIndex], row};
+  BandWork work = {&pass, k, &pass.rooms[room], row};
   const int ok = WithJpegCompressor(CompressBand, &work) == kImageOk;
   free(row);
   return ok;
@@ -256,12 +256,12 @@ int DoBand(void* context, size_t, size_t k, size_t slotIndex) {
 
 // Band k's bytes in the file after the first band's (written as it was compressed): its
 // coded data after a restart marker; the end marker after the last band.
-int TakeBand(void* context, size_t k, size_t slotIndex) {
+int HandOnBand(void* context, size_t k, size_t room) {
   const Pass& pass = *static_cast<const Pass*>(context);
   const JpegJob& job = *pass.job;
   FILE* const file = pass.file;
   if (k > 0) {
-    const BandOutput& out = pass.slots[slotIndex].output;
+    const BandOutput& out = pass.rooms[room].output;
     size_t sos = 0, height = 0;
     if (!FindHeaders(out.data, out.length, &sos, &height) || out.length < sos + 4 ||
         LoadBigEndian16(out.data + out.length - 2) != 0xFFD9)
@@ -277,10 +277,10 @@ int TakeBand(void* context, size_t k, size_t slotIndex) {
   return k + 1 < job.plan.bands || fwrite(eoi, 1, 2, file) == 2;
 }
 
-void FreeSlots(Slot* slots, size_t count) {
-  for (size_t i = 0; slots != nullptr && i < count; ++i)
-    free(slots[i].output.data);
-  free(slots);
+void FreeRooms(BandRoom* rooms, size_t count) {
+  for (size_t i = 0; rooms != nullptr && i < count; ++i)
+    free(rooms[i].output.data);
+  free(rooms);
 }
 
 } // namespace
@@ -298,13 +298,13 @@ ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
     return kImageNoMemory;
   job->settings = {image, quality, meta};
   const size_t threads = ThreadsToUse();
-  Slot* slots = nullptr;
-  size_t slotCount = 0;
+  BandRoom* rooms = nullptr;
+  size_t roomCount = 0;
   ImageResult result = kImageCannotWrite; // the library refused the settings
   if (PlanJpeg(job->settings, &job->plan)) {
-    slotCount = threads < job->plan.bands ? threads : job->plan.bands;
-    slots = static_cast<Slot*>(calloc(slotCount, sizeof(Slot)));
-    result = slots != nullptr ? kImageOk : kImageNoMemory;
+    roomCount = threads < job->plan.bands ? threads : job->plan.bands;
+    rooms = static_cast<BandRoom*>(calloc(roomCount, sizeof(BandRoom)));
+    result = rooms != nullptr ? kImageOk : kImageNoMemory;
   }
   HeadOutput head = {};
   head.job = job;
@@ -325,17 +325,17 @@ ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
     // photo takes even at quality 100, as a growing buffer would leave each of its smaller
     // copies in the process's memory. Only the pages written to are the process's; without
     // the room the buffer grows.
-    const size_t room = job->plan.bandRows * static_cast<size_t>(image->width);
-    for (size_t i = 0; job->plan.bands > 1 && i < slotCount; ++i)
-      if ((slots[i].output.data = static_cast<unsigned char*>(malloc(room))) != nullptr)
-        slots[i].output.capacity = room;
-    Pass write = {job, slots, file, &head};
-    const InOrder bands = {job->plan.bands, slotCount, DoBand, TakeBand, &write};
+    const size_t roomBytes = job->plan.bandRows * static_cast<size_t>(image->width);
+    for (size_t i = 0; job->plan.bands > 1 && i < roomCount; ++i)
+      if ((rooms[i].output.data = static_cast<unsigned char*>(malloc(roomBytes))) != nullptr)
+        rooms[i].output.capacity = roomBytes;
+    Pass write = {job, rooms, file, &head};
+    const InOrder bands = {job->plan.bands, roomCount, DoBand, HandOnBand, &write};
     result = RunInOrder(work, &bands, threads) ? kImageOk : kImageCannotWrite;
     if (fclose(file) != 0 && result == kImageOk)
       result = kImageCannotWrite;
   }
-  FreeSlots(slots, slotCount);
+  FreeRooms(rooms, roomCount);
   free(head.data);
   free(job);
   return result;

@@ -55,7 +55,7 @@ bool Directory(const Tiff& t, uint32_t offset, size_t* entries, size_t* count) {
   return true;
 }
 
-bool Open(unsigned char* exif, size_t size, Tiff* t, size_t* entries, size_t* count) {
+bool OpenTiff(unsigned char* exif, size_t size, Tiff* t, size_t* entries, size_t* count) {
   if (exif == nullptr || size < 8)
     return false;
   if (exif[0] == 'I' && exif[1] == 'I')
@@ -101,7 +101,7 @@ int ReadExifFacts(const unsigned char* exif, size_t size, ExifFacts* facts) {
   Tiff t;
   size_t entries = 0, count = 0;
   // Only read here: the cast lets the reader and the mender share their helpers.
-  if (facts == nullptr || !Open(const_cast<unsigned char*>(exif), size, &t, &entries, &count))
+  if (facts == nullptr || !OpenTiff(const_cast<unsigned char*>(exif), size, &t, &entries, &count))
     return 0;
   facts->orientation = 0;
   facts->resolutionUnit = 0;
@@ -136,7 +136,7 @@ int ReadExifFacts(const unsigned char* exif, size_t size, ExifFacts* facts) {
 int MakeExifUpright(unsigned char* exif, size_t size, int turnedQuarter) {
   Tiff t;
   size_t entries = 0, count = 0;
-  if (!Open(exif, size, &t, &entries, &count))
+  if (!OpenTiff(exif, size, &t, &entries, &count))
     return 0;
   uint32_t exifDirectory = 0;
   for (size_t i = 0; i < count; ++i) {

@@ -87,7 +87,7 @@ void TurnQuarter(const ImageBuffer* image, int orientation, unsigned char* out, 
 
 } // namespace
 
-void PlaceTurnedRows(ImageBuffer* image, const unsigned char* const* band, size_t first,
+void PlaceTurnedRows(ImageBuffer* image, const unsigned char* const* rows, size_t first,
                      size_t count, size_t srcWidth, size_t srcHeight, int orientation) {
   const size_t w = srcWidth, h = srcHeight;
   if (TurnsQuarter(orientation) == 0) {
@@ -100,9 +100,9 @@ void PlaceTurnedRows(ImageBuffer* image, const unsigned char* const* band, size_
       const size_t row = flipped ? y : h - 1 - y; // in the ImageBuffer, from the bottom
       unsigned char* d = image->pixels + row * w * 4;
       if (!mirrored) {
-        memcpy(d, band[k], w * 4);
+        memcpy(d, rows[k], w * 4);
       } else {
-        const unsigned char* s = band[k] + (w - 1) * 4;
+        const unsigned char* s = rows[k] + (w - 1) * 4;
         for (size_t x = 0; x < w; ++x, d += 4, s -= 4)
           CopyPixel(d, s);
       }
@@ -110,7 +110,7 @@ void PlaceTurnedRows(ImageBuffer* image, const unsigned char* const* band, size_
     return;
   }
   // Source column x becomes the upright row w - 1 - x (5, 6) or x (7, 8) from the bottom;
-  // source row y its pixel y (5, 8) or h - 1 - y (6, 7). The band's rows land side by side.
+  // source row y its pixel y (5, 8) or h - 1 - y (6, 7). The given rows land side by side.
   const bool columnFromEnd = orientation == 5 || orientation == 6;
   const bool rowFromEnd = orientation == 6 || orientation == 7;
   const size_t x0 = rowFromEnd ? h - first - count : first; // leftmost pixel written
@@ -119,10 +119,10 @@ void PlaceTurnedRows(ImageBuffer* image, const unsigned char* const* band, size_
     unsigned char* d = image->pixels + (row * h + x0) * 4;
     if (rowFromEnd) {
       for (size_t k = count; k-- > 0; d += 4)
-        CopyPixel(d, band[k] + x * 4);
+        CopyPixel(d, rows[k] + x * 4);
     } else {
       for (size_t k = 0; k < count; ++k, d += 4)
-        CopyPixel(d, band[k] + x * 4);
+        CopyPixel(d, rows[k] + x * 4);
     }
   }
 }

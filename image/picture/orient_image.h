@@ -16,8 +16,8 @@ int OrientationAffordable(int32_t width, int32_t height, int orientation);
 // Decoding straight into turned places: the source picture is srcWidth x srcHeight, its rows
 // counted from the top as a decoder gives them; image already has the upright size (width and
 // height traded for a quarter turn) and its block. Puts count source rows from row first,
-// 4 bytes a pixel in band (one after the other, srcWidth pixels each), where orientation says.
-void PlaceTurnedRows(ImageBuffer* image, const unsigned char* const* band, size_t first,
+// 4 bytes a pixel in rows (one after the other, srcWidth pixels each), where orientation says.
+void PlaceTurnedRows(ImageBuffer* image, const unsigned char* const* rows, size_t first,
                      size_t count, size_t srcWidth, size_t srcHeight, int orientation);
 
 // Makes image upright: mirror and half turns in place, quarter turns into a second block that

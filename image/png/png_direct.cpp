@@ -100,7 +100,7 @@ void StoreRow(void* context, size_t index, const unsigned char* filtered) {
   PublishRows(s.work, index + 1, s.height);
 }
 
-ImageResult Decode(Inflater* inflater, RowStore* store, size_t height) {
+ImageResult InflateAndStoreRows(Inflater* inflater, RowStore* store, size_t height) {
   const size_t line = 1 + store->width * store->samples;
   // Rows go to a second thread that undoes the filters and widens them; without that thread
   // this one does it through a row of its own.
@@ -154,7 +154,7 @@ ImageResult ReadPngRowsDirectly(FILE* file, size_t width, size_t height, size_t 
 
   Inflater* const inflater = StartInflater(NextData, &data);
   ImageResult result = store.rows != nullptr && inflater != nullptr
-                           ? Decode(inflater, &store, height)
+                           ? InflateAndStoreRows(inflater, &store, height)
                            : kImageNoMemory;
   if (result == kImageOk && !FinishChunk(&data))
     result = kImageDamaged;

@@ -17,10 +17,10 @@ namespace {
 
 const char kXmpKeyword[] = "XML:com.adobe.xmp";
 
-bool Is(const unsigned char* type, const char* name) { return memcmp(type, name, 4) == 0; }
+bool IsChunk(const unsigned char* type, const char* name) { return memcmp(type, name, 4) == 0; }
 
 // zlib data inflated into block, at most kMaxMetadataBytes; false when damaged or larger.
-bool Inflate(const unsigned char* data, size_t size, MetadataBlock* block) {
+bool InflateBlock(const unsigned char* data, size_t size, MetadataBlock* block) {
   z_stream z;
   memset(&z, 0, sizeof z);
   if (inflateInit(&z) != Z_OK)
@@ -75,7 +75,7 @@ void TakeIcc(const unsigned char* data, size_t size, ImageMetadata* meta) {
   const size_t name = Keyword(data, size);
   if (name == 0 || meta->icc.data != nullptr || size < name + 2 || data[name + 1] != 0)
     return; // compression method 0 is the only one
-  if (Inflate(data + name + 2, size - name - 2, &meta->icc)) {
+  if (InflateBlock(data + name + 2, size - name - 2, &meta->icc)) {
     memcpy(meta->iccName, data, name);
     meta->iccName[name] = '\0';
   }
@@ -97,7 +97,7 @@ void TakeXmp(const unsigned char* data, size_t size, size_t keyword, ImageMetada
   if (compressed == 0)
     SetMetadataBlock(&meta->xmp, data + at, size - at);
   else if (compressed == 1 && method == 0)
-    Inflate(data + at, size - at, &meta->xmp);
+    InflateBlock(data + at, size - at, &meta->xmp);
 }
 
 // A text chunk other than the Title (which the writer makes anew) and the XMP is kept whole.
@@ -106,7 +106,7 @@ void TakeText(const unsigned char* type, const unsigned char* data, size_t size,
   const size_t keyword = Keyword(data, size);
   if (keyword == 0 || KeywordIs(data, keyword, "Title"))
     return;
-  if (Is(type, "iTXt") && KeywordIs(data, keyword, kXmpKeyword)) {
+  if (IsChunk(type, "iTXt") && KeywordIs(data, keyword, kXmpKeyword)) {
     TakeXmp(data, size, keyword, meta);
     return;
   }
@@ -126,33 +126,34 @@ void TakeText(const unsigned char* type, const unsigned char* data, size_t size,
 
 void TakeChunk(const unsigned char* type, const unsigned char* data, size_t size,
                ImageMetadata* meta) {
-  if (Is(type, "IHDR") && size >= 8) {
+  if (IsChunk(type, "IHDR") && size >= 8) {
     const uint32_t w = LoadBigEndian32(data), h = LoadBigEndian32(data + 4);
     if (w <= 0x7FFFFFFF && h <= 0x7FFFFFFF)
       meta->width = static_cast<int32_t>(w), meta->height = static_cast<int32_t>(h);
-  } else if (Is(type, "pHYs") && size == 9) {
+  } else if (IsChunk(type, "pHYs") && size == 9) {
     const uint32_t x = LoadBigEndian32(data), y = LoadBigEndian32(data + 4);
     if (x >= 1 && y >= 1 && x <= 0x7FFFFFFF && y <= 0x7FFFFFFF && data[8] <= 1) {
       meta->resolutionUnit = data[8] == 1 ? kResolutionMetre : kResolutionAspect;
       meta->xResolution = x;
       meta->yResolution = y;
     }
-  } else if (Is(type, "eXIf")) {
+  } else if (IsChunk(type, "eXIf")) {
     if (meta->exif.data == nullptr)
       SetMetadataBlock(&meta->exif, data, size);
-  } else if (Is(type, "iCCP")) {
+  } else if (IsChunk(type, "iCCP")) {
     TakeIcc(data, size, meta);
-  } else if (Is(type, "tEXt") || Is(type, "zTXt") || Is(type, "iTXt")) {
+  } else if (IsChunk(type, "tEXt") || IsChunk(type, "zTXt") || IsChunk(type, "iTXt")) {
     TakeText(type, data, size, meta);
   }
 }
 
 bool Wanted(const unsigned char* type) {
-  return Is(type, "IHDR") || Is(type, "pHYs") || Is(type, "eXIf") || Is(type, "iCCP") ||
-         Is(type, "tEXt") || Is(type, "zTXt") || Is(type, "iTXt");
+  return IsChunk(type, "IHDR") || IsChunk(type, "pHYs") || IsChunk(type, "eXIf") ||
+         IsChunk(type, "iCCP") || IsChunk(type, "tEXt") || IsChunk(type, "zTXt") ||
+         IsChunk(type, "iTXt");
 }
 
-bool Skip(FILE* file, uint64_t bytes) {
+bool SkipBytes(FILE* file, uint64_t bytes) {
   return bytes <= static_cast<uint64_t>(INT64_MAX) &&
          SeekFile(file, static_cast<int64_t>(bytes), SEEK_CUR) == 1;
 }
@@ -189,10 +190,10 @@ void ReadPngMetadata(FILE* file, ImageMetadata* meta) {
       break;
     const uint32_t length = LoadBigEndian32(head);
     const unsigned char* const type = head + 4;
-    if (length > 0x7FFFFFFF || Is(type, "IEND"))
+    if (length > 0x7FFFFFFF || IsChunk(type, "IEND"))
       break;
     if (!Wanted(type) || length > kMaxMetadataBytes) {
-      if (!Skip(file, uint64_t{length} + 4))
+      if (!SkipBytes(file, uint64_t{length} + 4))
         break;
       continue;
     }

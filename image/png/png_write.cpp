@@ -212,7 +212,7 @@ int WriteIdat(void* context, const unsigned char* data, size_t length) {
   return WriteChunkGuarded(static_cast<PngWriting*>(context), "IDAT", data, length) == kImageOk;
 }
 
-ImageResult Encode(PngWriting* w, size_t samples) {
+ImageResult WriteChunks(PngWriting* w, size_t samples) {
   const ImageBuffer* const image = w->image;
   png_set_write_fn(w->png, w->file, WriteToFile, FlushFile);
   const ImageResult header =
@@ -278,7 +278,7 @@ ImageResult EncodePng(const char* path, const char* title, const ImageBuffer* im
   if (info != nullptr) {
     PngWriting writing = {png,       info,    &file, title,   image, meta,
                           colorType, nullptr, 0,     nullptr, work};
-    result = Encode(&writing, samples);
+    result = WriteChunks(&writing, samples);
   }
   png_destroy_write_struct(&png, &info);
   if (fclose(file.file) != 0 && result == kImageOk)

@@ -19,9 +19,9 @@ const size_t kRingBytes = size_t{1} << 20;
 
 // The counts are atomic so that neither thread takes the lock while the other keeps up: the
 // lock and the condition only serve a thread that has to sleep. A waking costs a system call
-// (under Wine a round trip to its server), so each side sleeps only for a batch. A sleeper
-// sets its flag and checks the counts again under the lock; the other side, having moved its
-// count, looks at the flag and wakes it under the lock, so no waking is lost.
+// (under Wine a round trip to its server), so each side sleeps only for many rows at a time. A
+// sleeper sets its flag and checks the counts again under the lock; the other side, having moved
+// its count, looks at the flag and wakes it under the lock, so no waking is lost.
 struct RowRelay {
   Scheduler* work = nullptr;
   BackgroundTask* storer = nullptr;
@@ -30,11 +30,11 @@ struct RowRelay {
   unsigned char* ring = nullptr;
   size_t rowBytes = 0;
   size_t rows = 0;               // the ring's room, in rows
-  size_t batch = 0;              // rows the storing thread wakes for
+  size_t wakeRows = 0;           // rows the storing thread wakes for
   std::atomic<size_t> passed{0}; // rows given to the relay
   std::atomic<size_t> stored{0}; // rows stored
   std::atomic<bool> closing{false};
-  std::atomic<bool> storerWaits{false};  // until batch rows are pending, or closing
+  std::atomic<bool> storerWaits{false};  // until wakeRows rows are pending, or closing
   std::atomic<bool> decoderWaits{false}; // until a row's room is free
   RowSink sink = nullptr;
   void* context = nullptr;
@@ -42,7 +42,7 @@ struct RowRelay {
 
 namespace {
 
-void Wake(RowRelay* relay) {
+void WakeTheOtherSide(RowRelay* relay) {
   std::lock_guard<std::mutex> hold(relay->lock);
   relay->changed.notify_all();
 }
@@ -50,7 +50,7 @@ void Wake(RowRelay* relay) {
 // What each side waits for. Before it sleeps, a side does spare work, a piece at a time, for
 // as long as both the wait and the work last.
 bool StorerShouldWait(RowRelay* relay, size_t first) {
-  return relay->passed.load() - first < relay->batch && !relay->closing.load();
+  return relay->passed.load() - first < relay->wakeRows && !relay->closing.load();
 }
 
 bool DecoderShouldWait(RowRelay* relay, size_t passed) {
@@ -81,7 +81,7 @@ void StoreRows(void* context) {
       relay->sink(relay->context, i, relay->ring + (i % relay->rows) * relay->rowBytes);
     relay->stored.store(last);
     if (relay->decoderWaits.load())
-      Wake(relay);
+      WakeTheOtherSide(relay);
   }
 }
 
@@ -95,7 +95,7 @@ RowRelay* StartRowRelay(Scheduler* work, size_t rowBytes, RowSink sink, void* co
     return nullptr;
   const size_t fit = kRingBytes / rowBytes;
   relay->rows = fit > kMaxRows ? kMaxRows : fit < kMinRows ? kMinRows : fit;
-  relay->batch = relay->rows / 2;
+  relay->wakeRows = relay->rows / 2;
   relay->ring = static_cast<unsigned char*>(malloc(rowBytes * relay->rows));
   relay->rowBytes = rowBytes;
   relay->sink = sink;
@@ -129,15 +129,15 @@ unsigned char* NextRowRoom(RowRelay* relay) {
 
 void PassRow(RowRelay* relay) {
   const size_t passed = relay->passed.fetch_add(1) + 1;
-  if (relay->storerWaits.load() && passed - relay->stored.load() >= relay->batch)
-    Wake(relay);
+  if (relay->storerWaits.load() && passed - relay->stored.load() >= relay->wakeRows)
+    WakeTheOtherSide(relay);
 }
 
 void EndRowRelay(RowRelay* relay) {
   if (relay == nullptr)
     return;
   relay->closing.store(true);
-  Wake(relay);
+  WakeTheOtherSide(relay);
   JoinBackground(relay->storer);
   free(relay->ring);
   delete relay;

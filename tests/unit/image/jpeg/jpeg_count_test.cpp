@@ -28,8 +28,8 @@ size_t SectionsWithin(const ImageBuffer& image, int quality, size_t rows) {
   EXPECT_TRUE(PlanJpeg(settings, &plan));
   size_t n = 0;
   while (n < plan.sections) {
-    const JpegPart part = JpegSection(plan, n);
-    const size_t end = part.first + static_cast<size_t>(JpegPartView(&image, part).height);
+    const JpegStripe part = JpegSection(plan, n);
+    const size_t end = part.first + static_cast<size_t>(JpegStripeView(&image, part).height);
     if (end > rows)
       break;
     ++n;
