@@ -127,7 +127,7 @@ TEST(ConvertImage, EveryDirectionAndOddSizes) {
       }
 }
 
-TEST(ConvertImage, ConvertsAFileOntoItself) {
+TEST(ThreadedConvertImage, ConvertsAFileOntoItself) {
   TempDir dir;
   Image picture;
   FillGentle(&picture, 13, 6, false);
@@ -249,7 +249,7 @@ int OnAFullDisk(const std::function<int()>& body) {
 }
 #endif
 
-TEST(ConvertImage, AFailedWriteKeepsTheOldTargetAndLeavesNothing) {
+TEST(ThreadedConvertImage, AFailedWriteKeepsTheOldTargetAndLeavesNothing) {
   Image picture;
   FillGentle(&picture, 40, 30, false);
   const Bytes old = {'o', 'l', 'd'};
@@ -322,7 +322,7 @@ TEST(ConvertImage, AFailedWriteKeepsTheOldTargetAndLeavesNothing) {
 // decodes: byte for byte what WriteBmp writes of the decoded picture, over one block, many,
 // and rows longer than a block; a source that fails half-way leaves the old target and no
 // temporary file.
-TEST(ConvertImage, ABmpFromADecodedSourceIsWhatWriteBmpWrites) {
+TEST(ThreadedConvertImage, ABmpFromADecodedSourceIsWhatWriteBmpWrites) {
   const int sizes[][2] = {{1, 1}, {7, 3001}, {30000, 3}, {641, 480}};
   for (const auto& size : sizes) {
     TempDir dir;
@@ -364,7 +364,7 @@ TEST(ConvertImage, ABmpFromADecodedSourceIsWhatWriteBmpWrites) {
 // A JPEG from a PNG, its symbols partly counted in the reader's spare time: byte for byte what
 // WriteJpeg writes of the decoded picture, with or without alpha; a PNG cut short leaves no
 // target.
-TEST(ConvertImage, AJpegFromAPngIsWhatWriteJpegWrites) {
+TEST(ThreadedConvertImage, AJpegFromAPngIsWhatWriteJpegWrites) {
   struct Case {
     int width, height, channels;
     bool cut;

@@ -34,7 +34,7 @@ int ConvertHeard(const std::string& source, const std::string& target, int from,
   return ConvertImage(source.c_str(), target.c_str(), from, to, 80, &report);
 }
 
-TEST(ConvertReport, SameResultsAndFilesWithEveryReportOnTheCallingThread) {
+TEST(ThreadedConvertReport, SameResultsAndFilesWithEveryReportOnTheCallingThread) {
   TempDir dir;
   const std::string png = dir.File("big.png");
   {

@@ -106,7 +106,7 @@ const OrientationCase kOrientations[] = {
     {5, {0, 2, 1, 3}}, {6, {2, 0, 3, 1}}, {7, {3, 1, 2, 0}}, {8, {1, 3, 0, 2}},
 };
 
-TEST(PhotoOrientation, EveryOrientationFromJpegAndPngStandsUpright) {
+TEST(ThreadedPhotoOrientation, EveryOrientationFromJpegAndPngStandsUpright) {
   REQUIRE_TOOLS();
   TempDir dir;
   const std::string plain[3] = {"", MakeQuadrants(dir, "plain.png"),
@@ -260,7 +260,7 @@ TEST(PhotoMetadata, PngToJpegPngAndBmp) {
 
 // Saturated colours under the wide-gamut profile: the BMP holds what Little CMS makes of
 // them in sRGB (perceptual intent); JPEG and PNG keep the pixels and the profile.
-TEST(PhotoColours, BmpFromAProfiledPictureIsInSrgb) {
+TEST(ThreadedPhotoColours, BmpFromAProfiledPictureIsInSrgb) {
   REQUIRE_TOOLS();
   TempDir dir;
   const Bytes profile = AdobeLikeProfile();

@@ -45,7 +45,7 @@ Bytes Piece(size_t length, int kind, uint32_t seed) {
   return b;
 }
 
-TEST(PngSegments, JoinedStreamInflatesToEverySegmentInOrder) {
+TEST(ThreadedPngSegments, JoinedStreamInflatesToEverySegmentInOrder) {
   const struct Case {
     std::vector<size_t> lengths;
     std::vector<int> levels;
@@ -188,7 +188,7 @@ struct Footprint {
   }
 };
 
-TEST(PngSegments, AFullDiskReleasesEverything) {
+TEST(ThreadedPngSegments, AFullDiskReleasesEverything) {
   if (!Exists("/dev/full"))
     GTEST_SKIP() << "no /dev/full";
   Image image;

@@ -342,7 +342,7 @@ unsigned ExpectLibjpegsOwnFile(const FitCase& c, int q) {
 // The writer compresses bands of the picture on several threads, each band one restart
 // interval, and fits its tables from their counts: for pictures of every kind, size and
 // quality, one band or several, libjpeg's own file.
-TEST(JpegCodec, FittedTablesAreLibjpegsOwn) {
+TEST(ThreadedJpegCodec, FittedTablesAreLibjpegsOwn) {
   const FitCase cases[] = {{1, 1, 3, false},      {1, 1, 1, false},     {17, 9, 3, false},
                            {640, 480, 3, false},  {640, 480, 1, false}, {333, 1001, 4, false},
                            {1500, 1200, 3, true}, {1500, 1200, 1, true}};
@@ -393,7 +393,7 @@ TEST(JpegCodec, LongHeadersBeforeBandsComeOutWhole) {
   EXPECT_TRUE(std::equal(a.b.pixels, a.b.pixels + ImagePixelBytes(1500, 1200), b.b.pixels));
 }
 
-TEST(JpegCodec, WriteFailuresReturnZero) {
+TEST(ThreadedJpegCodec, WriteFailuresReturnZero) {
   TempDir dir;
   Image image;
   FillPicture(&image, 300, 200, 3);

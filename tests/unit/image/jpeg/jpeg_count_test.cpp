@@ -48,7 +48,7 @@ void SpareWorkOnTwoThreads(Scheduler* work) {
   other.join();
 }
 
-TEST(JpegCount, CountingAheadGivesTheWritersOwnFile) {
+TEST(ThreadedJpegCount, CountingAheadGivesTheWritersOwnFile) {
   const AheadCase cases[] = {
       {1500, 1200, 3, 80, 37, 1200},  // colour, every row before reading ends
       {1500, 1200, 4, 80, 100, 700},  // alpha, reading ends part way: the writer counts the rest

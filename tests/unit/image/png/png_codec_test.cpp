@@ -494,7 +494,7 @@ void CheckWrittenFile(const std::string& path, int colorType, const Image& image
       << "the file's name, without its folders";
 }
 
-TEST(PngCodec, WritesAndReadsBackEveryChannelCount) {
+TEST(ThreadedPngCodec, WritesAndReadsBackEveryChannelCount) {
   TempDir dir;
   const int types[] = {0, 0, 4, 2, 6};
   // 7 x 301: rows pass the reader's ring of decoded rows many times over.
@@ -606,7 +606,7 @@ TEST(PngCodec, GrayIsWrittenFromRedAndAlpha) {
   EXPECT_EQ(Bytes(back.b.pixels, back.b.pixels + 8), (Bytes{10, 10, 10, 20, 30, 30, 30, 40}));
 }
 
-TEST(PngCodec, WriteFailuresReturnZero) {
+TEST(ThreadedPngCodec, WriteFailuresReturnZero) {
   TempDir dir;
   Image image;
   FillPicture(&image, 40, 30, 3);

@@ -57,7 +57,7 @@ int TakePiece(void* context, size_t k, size_t slot) {
   return 1;
 }
 
-TEST(HelperThreads, OrderedWorkTakesEveryPieceOnceInOrder) {
+TEST(ThreadedHelperThreads, OrderedWorkTakesEveryPieceOnceInOrder) {
   struct Case {
     size_t pieces, slots, threads;
   };
@@ -83,7 +83,7 @@ TEST(HelperThreads, OrderedWorkTakesEveryPieceOnceInOrder) {
   }
 }
 
-TEST(HelperThreads, AFailedPieceStopsTheWork) {
+TEST(ThreadedHelperThreads, AFailedPieceStopsTheWork) {
   Tally t;
   t.threads = 2;
   t.worked.assign(40, 0);
@@ -124,7 +124,7 @@ int SparePiece(void* context, size_t) {
   return 1;
 }
 
-TEST(HelperThreads, SpareWorkLeavesTheRowsWholeAndInOrder) {
+TEST(ThreadedHelperThreads, SpareWorkLeavesTheRowsWholeAndInOrder) {
   const int spareCounts[] = {0, 3, 100000};
   for (int spare : spareCounts) {
     SCOPED_TRACE(spare);
@@ -154,7 +154,7 @@ TEST(HelperThreads, SpareWorkLeavesTheRowsWholeAndInOrder) {
 
 void AddOne(void* context) { static_cast<std::atomic<int>*>(context)->fetch_add(1); }
 
-TEST(HelperThreads, KeptThreadsRunEveryHelperOnce) {
+TEST(ThreadedHelperThreads, KeptThreadsRunEveryHelperOnce) {
   std::atomic<int> runs{0};
   Scheduler* const work = StartScheduler();
   for (int round = 0; round < 20; ++round) {
@@ -200,7 +200,7 @@ void ListenEnd(void* context) { static_cast<Listener*>(context)->ends.fetch_add(
 // A task hears of the rows from the first publication on, on its own thread or whenever a
 // thread would wait, one step at a time, and ends once when the rows end; after a failure
 // nothing is final.
-TEST(HelperThreads, RowTasksHearOfTheRowsUntilTheyEnd) {
+TEST(ThreadedHelperThreads, RowTasksHearOfTheRowsUntilTheyEnd) {
   for (const RowTaskPlace place : {kOnItsOwnThread, kWhenAThreadWouldWait}) {
     for (const bool ok : {true, false}) {
       SCOPED_TRACE(testing::Message() << "place " << place << ", ok " << ok);
@@ -235,7 +235,7 @@ TEST(HelperThreads, RowTasksHearOfTheRowsUntilTheyEnd) {
 
 // The prefault taken in spare time stops where the rows are final, leaves every byte as the
 // reader wrote it, and stops when reading ends.
-TEST(HelperThreads, SpareTimePrefaultStopsAtTheFinalRows) {
+TEST(ThreadedHelperThreads, SpareTimePrefaultStopsAtTheFinalRows) {
   struct Case {
     int32_t width, height;
     size_t finalRows;
