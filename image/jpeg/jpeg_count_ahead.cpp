@@ -9,8 +9,7 @@
 
 // Sections are counted ahead in order, one MCU row at a time, on one compressor that lives
 // from one spare moment to the next; a section still under way when reading ends is left to
-// the writer.
-// Its steps never run on two threads at once (scheduler.h).
+// the writer. Its steps never run on two threads at once (scheduler.h).
 struct JpegCountAhead {
   const ImageBuffer* published = nullptr; // the reader's picture, read once it is published
   int quality = 0;
