@@ -94,7 +94,8 @@ int RowsFinalPermille(const Scheduler* work);
 // A task that hears of the rows. Its steps never run on two threads at once, and only between
 // the first publication and the end of the rows.
 struct RowTask {
-  // A piece of work now that final rows are final: 1 when it did one, 0 when it has none now.
+  // One step of its work now that final rows are final: 1 when it took one, 0 when it has
+  // none to take now.
   int (*step)(void* context, size_t final);
   // Called once when the rows end, after its last step; may release context. May be null.
   void (*end)(void* context);
@@ -112,5 +113,5 @@ enum RowTaskPlace { kOnItsOwnThread, kWhenAThreadWouldWait };
 bool SubscribeToRows(Scheduler* work, const RowTask& task, RowTaskPlace place);
 
 // For the waits of this folder's pieces: one step of the first task that runs whenever a
-// thread would wait and has a piece to do. 1 when one was done.
+// thread would wait and has a step to take. 1 when one was taken.
 int DoSpareWork(Scheduler* work);
