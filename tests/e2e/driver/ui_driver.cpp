@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -358,6 +359,23 @@ int ScrollPosition(HWND dialog, int scrollBarId) {
   return ::GetScrollPos(::GetDlgItem(dialog, scrollBarId), SB_CTL);
 }
 
+namespace {
+
+// The HDROP reaches a 32-bit Quillet as a 32-bit handle: its block must lie where a 32-bit
+// program can read it, which VirtualAllocEx does not promise when a 64-bit driver asks on
+// behalf of another process. The first free megabyte from 256 MB up is taken.
+void* AllocateBelow2Gb(HANDLE process, size_t size) {
+  for (uintptr_t at = 0x10000000; at < 0x7ff00000; at += 0x100000) {
+    void* block = ::VirtualAllocEx(process, reinterpret_cast<void*>(at), size,
+                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (block != nullptr)
+      return block;
+  }
+  return nullptr;
+}
+
+} // namespace
+
 bool DropFiles(HWND window, const std::vector<std::string>& paths) {
   std::string list;
   for (const std::string& p : paths)
@@ -374,8 +392,7 @@ bool DropFiles(HWND window, const std::vector<std::string>& paths) {
   HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
   if (process == nullptr)
     return false;
-  void* remote =
-      ::VirtualAllocEx(process, nullptr, record.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  void* remote = AllocateBelow2Gb(process, record.size());
   bool ok = remote != nullptr &&
             ::WriteProcessMemory(process, remote, record.data(), record.size(), nullptr) &&
             ::PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
