@@ -44,6 +44,11 @@ wine_choose
 wine_setup() {
   # QUILLET_WINEPREFIX lets two checkouts test at once without stopping each other's Wine.
   wine_choose
+  if [ "$QUILLET_WINE" = private ] && [ -z "${QUILLET_WINE_NS:-}" ]; then
+    QUILLET_WINE_NS=$("$QUILLET_ROOT/scripts/wine-root" hold $$) || die "no namespace for Wine"
+    QUILLET_WINE_NS_STARTED=$QUILLET_WINE_NS
+    export QUILLET_WINE_NS
+  fi
   export WINEPREFIX="${QUILLET_WINEPREFIX:-$QUILLET_DEFAULT_PREFIX}" WINEARCH=win64 WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree=;mshtml=" LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
   if [ -z "${DISPLAY:-}" ]; then
@@ -143,6 +148,10 @@ wine_teardown() {
   timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
   # Gone for good before anything starts Wine again with this prefix.
   timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || true
+  if [ -n "${QUILLET_WINE_NS_STARTED:-}" ]; then
+    kill "$QUILLET_WINE_NS_STARTED" 2>/dev/null || true
+    unset QUILLET_WINE_NS QUILLET_WINE_NS_STARTED
+  fi
   if [ -n "$QUILLET_XVFB_PID" ]; then
     kill "$QUILLET_XVFB_PID" 2>/dev/null || true
     wait "$QUILLET_XVFB_PID" 2>/dev/null || true

@@ -390,14 +390,21 @@ bool DropFiles(HWND window, const std::vector<std::string>& paths) {
   DWORD pid = 0;
   ::GetWindowThreadProcessId(window, &pid);
   HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  const char* failed = nullptr;
+  void* remote = nullptr;
   if (process == nullptr)
-    return false;
-  void* remote = AllocateBelow2Gb(process, record.size());
-  bool ok = remote != nullptr &&
-            ::WriteProcessMemory(process, remote, record.data(), record.size(), nullptr) &&
-            ::PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
-  ::CloseHandle(process);
-  return ok;
+    failed = "OpenProcess";
+  else if ((remote = AllocateBelow2Gb(process, record.size())) == nullptr)
+    failed = "VirtualAllocEx";
+  else if (!::WriteProcessMemory(process, remote, record.data(), record.size(), nullptr))
+    failed = "WriteProcessMemory";
+  else if (!::PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0))
+    failed = "PostMessageA";
+  if (failed != nullptr)
+    std::fprintf(stderr, "dropping files: %s failed (error %lu)\n", failed, ::GetLastError());
+  if (process != nullptr)
+    ::CloseHandle(process);
+  return failed == nullptr;
 }
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
