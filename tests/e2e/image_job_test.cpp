@@ -57,7 +57,7 @@ class ImageJob : public ::testing::Test {
     ASSERT_NE(box, nullptr) << "expected: " << text;
     EXPECT_EQ(WindowText(box), "Quillet");
     EXPECT_EQ(MessageBoxText(box), text);
-    PressButton(box, button);
+    button == IDCANCEL ? PressEscape(box) : PressButton(box, button);
     EXPECT_TRUE(testwait::WaitUntil([&] { return !::IsWindow(box); })) << "the box stays";
   }
   int End() { return app.WaitForExit(30000); }
@@ -82,7 +82,7 @@ TEST_F(ImageJob, SameFormatAsksAndYesRewritesInPlace) {
   ASSERT_TRUE(again.Start(*box, Quoted(bmp) + " " + Quoted(box->Path("after.lzh"))));
   HWND question = again.WaitForMessageBox();
   ASSERT_NE(question, nullptr);
-  PressButton(question, IDNO);
+  ::PostMessageA(question, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_EQ(again.WaitForExit(), 0);
   EXPECT_TRUE(box->ArchiverLog().empty()) << "No stops the batch";
 }
@@ -95,7 +95,7 @@ TEST_F(ImageJob, JpegToJpegAsksAgainBeforeReplacingAnotherJpg) {
   const std::string exists = box->Path("photo.jpg") + " は既に存在します。\n上書きしますか?";
   ASSERT_TRUE(app.Start(*box, Quoted(jpeg)));
   Answer(kSameFormat, IDYES);
-  Answer(exists, IDNO);
+  Answer(exists, IDCANCEL);
   EXPECT_EQ(End(), 0) << app.DescribeScreen();
   EXPECT_EQ(box->ReadFileText(box->Path("photo.jpg")), "old");
 
