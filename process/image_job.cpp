@@ -3,6 +3,7 @@
 
 #include "app/batch_progress.h"
 #include "base/limits.h"
+#include "base/misread_names.h"
 #include "base/path_pieces.h"
 #include "image/convert_image.h"
 #include "win/messages.h"
@@ -67,6 +68,11 @@ int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int 
   if (!SplitPath(path, &source) ||
       !BuildOutputPath(source, outputDir, outputType, targetType, output, sizeof output)) {
     ShowTooLong(m_hWnd, path);
+    return 1;
+  }
+  // An output folder out. beside out would write into out.
+  if (HasMisreadName(output)) {
+    ShowUnusableName(m_hWnd, output);
     return 1;
   }
 

@@ -24,3 +24,5 @@ void ShowNotFound(HWND window, const char* item);
 // Shows "<path> は名前に扱えない文字を含むため処理できません。" in UTF-16, so the name is
 // shown whole even though the program cannot work on it.
 void ShowUnusableName(HWND window, const wchar_t* path);
+// The same for an ANSI path: one the program built, or was given, that Windows would misread.
+void ShowUnusableName(HWND window, const char* path);
