@@ -131,14 +131,15 @@ TEST_F(ImageJob, AnExistingOutputIsNamedAsBuiltInTheQuestion) {
   EXPECT_EQ(IsJpegFile((out + "\\photo.jpg").c_str()), 1);
 }
 
+// A leading - is a switch only to an archiver: the picture converts as any other.
 TEST_F(ImageJob, UpperCaseJpgConvertsWithoutQuestions) {
-  std::string jpg = Write("PHOTO.JPG", 2);
+  std::string jpg = Write("-PHOTO.JPG", 2);
   box->WriteIni("[Image]\r\nType=1\r\n");
   ASSERT_TRUE(app.Start(*box, Quoted(jpg)));
   EXPECT_EQ(End(), 0) << app.DescribeScreen();
   ImageBuffer read;
   InitImageBuffer(&read);
-  EXPECT_EQ(ReadPng(box->Path("PHOTO.png").c_str(), &read), 1);
+  EXPECT_EQ(ReadPng(box->Path("-PHOTO.png").c_str(), &read), 1);
   EXPECT_EQ(read.width, 7);
   EXPECT_EQ(read.height, 5);
   FreeImagePixels(&read);

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <tuple>
 
 namespace {
 
 const wchar_t kUnusable[] = L" は名前に扱えない文字を含むため処理できません。";
+const wchar_t kSwitch[] = L" は名前が「-」か「@」で始まるため圧縮できません。";
 
 void WriteFileWide(const std::wstring& path, const std::string& bytes) {
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -68,20 +70,21 @@ TEST_F(NamesAndSettings, AFolderHoldingAnUnusableNameIsNotArchived) {
 }
 
 // Refused before any work, named in the message: names Windows would misread, given (t.bmp. beside
-// t.bmp) or built (out. beside out, pack..zip into pack.).
+// t.bmp) or built (out. beside out, pack..zip into pack.), and names read as switches or lists.
 TEST_F(NamesAndSettings, NamesThatWouldActOnAnotherFileAreRefused) {
   QuilletSandbox box("names-misread");
   const std::wstring dir = Widen(box.Dir() + "\\"), raw = L"\\\\?\\" + dir; // as others make them
-  for (const wchar_t* folder : {L"out", L"out.", L"aux"})
+  for (const wchar_t* folder : {L"out", L"out.", L"aux", L"-r", L"@box"})
     ::CreateDirectoryW((raw + folder).c_str(), nullptr);
   const std::string out = "[Output]\r\nType=1\r\nDirName=" + box.Path("out.") + "\r\n";
   std::vector<std::tuple<std::string, std::wstring, std::wstring, const wchar_t*>> cases = {
       {"[Output]\r\nMakeDir=1\r\n", L"pack..zip", L"pack.\\", kUnusable},
       {out, L"p.png", L"out.\\p.png", kUnusable},
       {out, L"r.txt", L"out.\\r.lzh", kUnusable}};
-  for (const wchar_t* item : {L"t.bmp.", L"u.bmp ", L"aux.bmp", L"con.jpg", L"nul.png", L"com1.bmp",
-                              L"lpt1.txt.bmp", L"aux.txt", L"COM\u00b9.bmp", L"aux"})
-    cases.emplace_back("", item, item, kUnusable);
+  for (const wchar_t* item :
+       {L"t.bmp.", L"u.bmp ", L"aux.bmp", L"con.jpg", L"nul.png", L"com1.bmp", L"lpt1.txt.bmp",
+        L"aux.txt", L"COM\u00b9.bmp", L"aux", L"-sdel", L"-ao.txt", L"@list.txt", L"-r", L"@box"})
+    cases.emplace_back("", item, item, wcschr(L"-@", item[0]) ? kSwitch : kUnusable);
   for (const wchar_t* file : {L"t.bmp", L"u.bmp", L"next.lzh"})
     WriteFileWide(raw + file, "x");
   for (const auto& [ini, item, named, text] : cases) {
