@@ -69,23 +69,24 @@ TEST_F(NamesAndSettings, AFolderHoldingAnUnusableNameIsNotArchived) {
   EXPECT_FALSE(FileExists(box.Path("docs.lzh")));
 }
 
-// Refused before any work, named in the message: names Windows would misread, given (t.bmp. beside
-// t.bmp) or built (out. beside out, pack..zip into pack.), and names read as switches or lists.
+// Refused before any work, named in the message: names Windows would misread, given (t.bmp.
+// beside t.bmp), inside a folder or built (out. beside out), and names read as switches.
 TEST_F(NamesAndSettings, NamesThatWouldActOnAnotherFileAreRefused) {
   QuilletSandbox box("names-misread");
   const std::wstring dir = Widen(box.Dir() + "\\"), raw = L"\\\\?\\" + dir; // as others make them
-  for (const wchar_t* folder : {L"out", L"out.", L"aux", L"-r", L"@box"})
+  for (const wchar_t* folder : {L"out", L"out.", L"aux", L"-r", L"@box", L"box"})
     ::CreateDirectoryW((raw + folder).c_str(), nullptr);
   const std::string out = "[Output]\r\nType=1\r\nDirName=" + box.Path("out.") + "\r\n";
   std::vector<std::tuple<std::string, std::wstring, std::wstring, const wchar_t*>> cases = {
       {"[Output]\r\nMakeDir=1\r\n", L"pack..zip", L"pack.\\", kUnusable},
       {out, L"p.png", L"out.\\p.png", kUnusable},
-      {out, L"r.txt", L"out.\\r.lzh", kUnusable}};
+      {out, L"r.txt", L"out.\\r.lzh", kUnusable},
+      {"", L"box", L"box\\aux.txt", kUnusable}};
   for (const wchar_t* item :
        {L"t.bmp.", L"u.bmp ", L"aux.bmp", L"con.jpg", L"nul.png", L"com1.bmp", L"lpt1.txt.bmp",
         L"aux.txt", L"COM\u00b9.bmp", L"aux", L"-sdel", L"-ao.txt", L"@list.txt", L"-r", L"@box"})
     cases.emplace_back("", item, item, wcschr(L"-@", item[0]) ? kSwitch : kUnusable);
-  for (const wchar_t* file : {L"t.bmp", L"u.bmp", L"next.lzh"})
+  for (const wchar_t* file : {L"t.bmp", L"u.bmp", L"next.lzh", L"box\\aux.txt"})
     WriteFileWide(raw + file, "x");
   for (const auto& [ini, item, named, text] : cases) {
     if (::GetFileAttributesW((raw + item).c_str()) == INVALID_FILE_ATTRIBUTES)
