@@ -316,6 +316,8 @@ void PressButton(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
+void PressEscape(HWND dialog) { ::PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1); }
+
 void SetChecked(HWND dialog, int id, bool checked) {
   ::SendMessageA(::GetDlgItem(dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
