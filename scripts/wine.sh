@@ -50,7 +50,10 @@ wine_setup() {
     export QUILLET_WINE_NS
   fi
   export WINEPREFIX="${QUILLET_WINEPREFIX:-$QUILLET_DEFAULT_PREFIX}" WINEARCH=win64 WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree=;mshtml=" LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  # For Wine and the tools it starts. A shell that began before set-up made the locale cannot
+  # take it itself (glibc does not look for locales again) and would say so; they can.
+  { export LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8; } 2>/dev/null
   if [ -z "${DISPLAY:-}" ]; then
     local n=90
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
