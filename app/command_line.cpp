@@ -22,7 +22,7 @@ const size_t kResolvedSize = 3500;
 // 0 when the batch may go on with the next item; 1 when it stops (a message was shown).
 int CSettingsDlg::ProcessCommandLineItem(const wchar_t* item) {
   std::string path;
-  if (!ToCp932Exactly(item, &path)) {
+  if (!ToUsablePath(item, &path)) {
     ShowUnusableName(m_hWnd, item);
     return 1;
   }

@@ -35,7 +35,7 @@ void CSettingsDlg::OnPaint() {
 // 0 when the batch may go on with the next item; 1 when it stops (a message was shown).
 int CSettingsDlg::ProcessDroppedItem(const wchar_t* item) {
   std::string path;
-  if (!ToCp932Exactly(item, &path)) {
+  if (!ToUsablePath(item, &path)) {
     ShowUnusableName(m_hWnd, item);
     return 1;
   }

@@ -5,6 +5,7 @@
 #include "archive/temp_archive.h"
 #include "base/bounded_format.h"
 #include "base/limits.h"
+#include "base/misread_names.h"
 #include "win/messages.h"
 
 #include <memory>
@@ -85,6 +86,13 @@ int CompressToArchive(HWND window, const char* source, int isFolder, const Archi
                            plan.get())) {
     ShowTooLong(window, source);
     return 1;
+  }
+  // The program would be written into out for an output folder out., or to a device.
+  for (const char* made : {plan->archive, plan->tempArchive}) {
+    if (HasMisreadName(made)) {
+      ShowUnusableName(window, made);
+      return 1;
+    }
   }
 
   char ownFolder[kPathBufferSize] = "";

@@ -4,6 +4,7 @@
 #include "archive/archive_names.h"
 #include "archive/archiver_library.h"
 #include "base/limits.h"
+#include "base/misread_names.h"
 #include "win/messages.h"
 
 namespace {
@@ -24,6 +25,8 @@ int MakeExtractDir(const char* archivePath, const char* outputDir, int outputTyp
                    char* out, size_t outSize) {
   if (!MakeExtractDirPath(archivePath, outputDir, outputType, makeDir, out, outSize))
     return 0;
+  if (HasMisreadName(out))
+    return -1;
   if (makeDir == 1)
     ::CreateDirectoryA(out, nullptr);
   return 1;

@@ -7,7 +7,8 @@
 
 // The destination folder (always ending in a backslash) into out; with makeDir the
 // folder named after the archive is created (one level, outcome not looked at).
-// 0 when the result would not fit out.
+// 1 on success; 0 when the result would not fit out; -1, with nothing created, when out
+// holds a name Windows would misread (pack..zip would extract into pack.).
 int MakeExtractDir(const char* archivePath, const char* outputDir, int outputType, int makeDir,
                    char* out, size_t outSize);
 

@@ -3,6 +3,7 @@
 
 #include "archive/extract.h"
 #include "base/limits.h"
+#include "base/misread_names.h"
 #include "base/path_pieces.h"
 #include "win/cp932_names.h"
 #include "win/messages.h"
@@ -43,6 +44,11 @@ void ReturnToProgramFolder() {
 
 int CSettingsDlg::ProcessItem(const char* path) {
   UpdateData(TRUE);
+  // Windows would open a device, or t.bmp for t.bmp.: another file than the one named.
+  if (HasMisreadName(path)) {
+    ShowUnusableName(m_hWnd, path);
+    return 1;
+  }
 
   char outputDir[kPathBufferSize];
   if (m_strOutputDir.size() >= sizeof outputDir) {
@@ -71,9 +77,9 @@ int CSettingsDlg::ProcessItem(const char* path) {
       return 1;
     }
     // The archivers see the folder's contents through ANSI names: one that code page 932
-    // cannot hold would be left out, or would stand for another file.
+    // cannot hold, or one Windows misreads, would be left out or stand for another file.
     std::wstring unusable;
-    if (FindNameOutsideCp932(path, &unusable)) {
+    if (FindUnusableName(path, &unusable)) {
       ShowUnusableName(m_hWnd, unusable.c_str());
       return 1;
     }
@@ -94,8 +100,13 @@ int CSettingsDlg::ProcessItem(const char* path) {
                             m_nJpegQuality);
 
   char destDir[kPathBufferSize];
-  if (!MakeExtractDir(path, outputDir, m_nOutputType, m_bMakeDir, destDir, sizeof destDir)) {
-    ShowTooLong(m_hWnd, path);
+  const int made =
+      MakeExtractDir(path, outputDir, m_nOutputType, m_bMakeDir, destDir, sizeof destDir);
+  if (made != 1) {
+    if (made == 0)
+      ShowTooLong(m_hWnd, path);
+    else
+      ShowUnusableName(m_hWnd, destDir);
     return 1;
   }
   int result = 0;

@@ -3,6 +3,7 @@
 
 #include "app/batch_progress.h"
 #include "base/limits.h"
+#include "base/misread_names.h"
 #include "base/path_pieces.h"
 #include "image/convert/convert_image.h"
 #include "win/messages.h"
@@ -69,16 +70,22 @@ int CSettingsDlg::ConvertImageItem(const char* path, const char* outputDir, int 
     ShowTooLong(m_hWnd, path);
     return 1;
   }
+  // An output folder out. beside out would write into out.
+  if (HasMisreadName(output)) {
+    ShowUnusableName(m_hWnd, output);
+    return 1;
+  }
 
+  // Only Yes replaces a file: Esc, the close box or a box that could not be shown stop.
   if (sourceType == targetType &&
-      AskYesNo(m_hWnd, "変換前後のファイル形式が同じです\n上書きしますか？") == IDNO)
+      AskYesNo(m_hWnd, "変換前後のファイル形式が同じです\n上書きしますか？") != IDYES)
     return 1;
   // The same format writes over the source itself, which that question covered; any other
   // file of the output's name (photo.jpg beside photo.jpeg) is asked about on its own.
   char existing[kPathBufferSize];
   if (ResolveLongPath(output, existing, sizeof existing) &&
       (sourceType != targetType || !IsSameFile(existing, path))) {
-    if (AskOverwrite(m_hWnd, output) == IDNO)
+    if (AskOverwrite(m_hWnd, output) != IDYES)
       return 1;
   }
 

@@ -1,20 +1,59 @@
 # Sourced by every script that runs Windows programs: one Wine set-up for all of them.
-# wine_setup starts Xvfb when there is no display, prepares the project's own WoW64
-# prefix (code page 932, Japanese fonts, no crash dialogs) and exports the environment;
+# wine_prepare makes sure a Wine that runs the i686 release is at hand; wine_setup picks
+# that Wine, starts Xvfb when there is no display, prepares the project's own WoW64 prefix
+# (code page 932, Japanese fonts, no crash dialogs) and exports the environment;
 # wine_teardown stops wineserver and the Xvfb it started.
+#
+# Which Wine: the host's where its 32-bit loader runs; otherwise the private one that
+# scripts/wine-root keeps in the cache. Wine, its server and the 32-bit loader always come
+# from the same one, with a prefix of its own: two Wine versions' servers do not speak the
+# same protocol.
 
-WINE=/usr/lib/wine/wine64
-# wine32's loader: with it, a new prefix is a WoW64 prefix and wine64 hands 32-bit
-# programs over to it.
-WINE32_LOADER=${WINE32_LOADER:-/usr/lib/wine/wine}
-WINESERVER=/usr/lib/wine/wineserver64
-[ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
 QUILLET_XVFB_PID=""
+QUILLET_PRIVATE_WINE="$QUILLET_ROOT/scripts/private-wine"
+
+host_wine32_runs() { [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
+wine_prepare() {
+  host_wine32_runs && return 0
+  "$QUILLET_ROOT/scripts/wine-root" prepare ||
+    log "warning: no private 32-bit Wine could be made; the i686 build cannot run here"
+}
+
+# Sets WINE, WINESERVER, WINE32_LOADER and the default prefix; QUILLET_WINE tells which.
+wine_choose() {
+  if ! host_wine32_runs && "$QUILLET_ROOT/scripts/wine-root" ready; then
+    QUILLET_WINE=private
+    WINE=$QUILLET_PRIVATE_WINE/wine64
+    WINESERVER=$QUILLET_PRIVATE_WINE/wineserver
+    WINE32_LOADER=$QUILLET_PRIVATE_WINE/wine
+    QUILLET_DEFAULT_PREFIX=$QUILLET_CACHE/wineprefix-private
+  else
+    QUILLET_WINE=host
+    WINE=/usr/lib/wine/wine64
+    WINESERVER=/usr/lib/wine/wineserver64
+    [ -x "$WINESERVER" ] || WINESERVER=/usr/lib/wine/wineserver
+    # wine32's loader: with it, a new prefix is a WoW64 prefix and wine64 hands 32-bit
+    # programs over to it.
+    WINE32_LOADER=/usr/lib/wine/wine
+    QUILLET_DEFAULT_PREFIX=$QUILLET_CACHE/wineprefix
+  fi
+}
+wine_choose
 
 wine_setup() {
   # QUILLET_WINEPREFIX lets two checkouts test at once without stopping each other's Wine.
-  export WINEPREFIX="${QUILLET_WINEPREFIX:-$QUILLET_CACHE/wineprefix}" WINEARCH=win64 WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree=;mshtml=" LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+  wine_choose
+  if [ "$QUILLET_WINE" = private ] && [ -z "${QUILLET_WINE_NS:-}" ]; then
+    QUILLET_WINE_NS=$("$QUILLET_ROOT/scripts/wine-root" hold $$) || die "no namespace for Wine"
+    QUILLET_WINE_NS_STARTED=$QUILLET_WINE_NS
+    export QUILLET_WINE_NS
+  fi
+  export WINEPREFIX="${QUILLET_WINEPREFIX:-$QUILLET_DEFAULT_PREFIX}" WINEARCH=win64 WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree=;mshtml="
+  # For Wine and the tools it starts. A shell that began before set-up made the locale cannot
+  # take it itself (glibc does not look for locales again) and would say so; they can.
+  { export LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8; } 2>/dev/null
   if [ -z "${DISPLAY:-}" ]; then
     local n=90
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
@@ -84,6 +123,19 @@ wine_runs_32bit() {
   [ "$status" -eq 7 ]
 }
 
+# One line on the Wine that runs 32-bit programs here: whose, which, and whether the
+# kernel runs its code or qemu-i386 emulates it.
+wine32_described() {
+  local version how=native
+  version=$("$WINE32_LOADER" --version 2>/dev/null | sed -n '1s/^wine-\([^ ]*\).*/Wine \1/p')
+  if [ "$QUILLET_WINE" = private ]; then
+    [ "$("$QUILLET_ROOT/scripts/wine-root" kind)" = emulated ] && how="emulated by qemu-i386"
+    printf 'the private %s in %s, %s' "$version" "$QUILLET_CACHE/wine-root" "$how"
+  else
+    printf "the host's %s, %s" "$version" "$how"
+  fi
+}
+
 # The Windows form of a Linux path (Z:\...).
 wine_path() {
   local p
@@ -99,6 +151,10 @@ wine_teardown() {
   timeout 20 "$WINESERVER" -k >/dev/null 2>&1 || true
   # Gone for good before anything starts Wine again with this prefix.
   timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || true
+  if [ -n "${QUILLET_WINE_NS_STARTED:-}" ]; then
+    kill "$QUILLET_WINE_NS_STARTED" 2>/dev/null || true
+    unset QUILLET_WINE_NS QUILLET_WINE_NS_STARTED
+  fi
   if [ -n "$QUILLET_XVFB_PID" ]; then
     kill "$QUILLET_XVFB_PID" 2>/dev/null || true
     wait "$QUILLET_XVFB_PID" 2>/dev/null || true

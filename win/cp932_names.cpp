@@ -1,10 +1,10 @@
 #include "win/cp932_names.h"
 
+#include "base/misread_names.h"
+
 #include <windows.h>
 
 #include <vector>
-
-namespace {
 
 std::wstring ToWide(const char* text) {
   const int n = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
@@ -14,6 +14,8 @@ std::wstring ToWide(const char* text) {
   ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide.data(), n);
   return std::wstring(wide.data());
 }
+
+namespace {
 
 // Paths past MAX_PATH are still listed: the long-path form for drive and UNC paths.
 std::wstring Listable(const std::wstring& folder) {
@@ -45,7 +47,11 @@ int ToCp932Exactly(const wchar_t* wide, std::string* out) {
   return 1;
 }
 
-int FindNameOutsideCp932(const char* folder, std::wstring* firstBad) {
+int ToUsablePath(const wchar_t* path, std::string* out) {
+  return !HasMisreadName(path) && ToCp932Exactly(path, out);
+}
+
+int FindUnusableName(const char* folder, std::wstring* firstBad) {
   std::wstring root = ToWide(folder);
   while (!root.empty() && root.back() == L'\\')
     root.pop_back();
@@ -63,7 +69,7 @@ int FindNameOutsideCp932(const char* folder, std::wstring* firstBad) {
       if (name == L"." || name == L"..")
         continue;
       std::string ignored;
-      if (!ToCp932Exactly(name.c_str(), &ignored)) {
+      if (HasMisreadName(name.c_str()) || !ToCp932Exactly(name.c_str(), &ignored)) {
         *firstBad = dir + L"\\" + name;
         ::FindClose(find);
         return 1;

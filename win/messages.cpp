@@ -1,5 +1,7 @@
 #include "win/messages.h"
 
+#include "win/cp932_names.h"
+
 #include <string>
 
 namespace {
@@ -29,4 +31,8 @@ void ShowNotFound(HWND window, const char* item) {
 void ShowUnusableName(HWND window, const wchar_t* path) {
   const std::wstring text = std::wstring(path) + L" は名前に扱えない文字を含むため処理できません。";
   ::MessageBoxW(window, text.c_str(), L"Quillet", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void ShowUnusableName(HWND window, const char* path) {
+  ShowUnusableName(window, ToWide(path).c_str());
 }

@@ -45,9 +45,13 @@ ran() {  # filter
     ! printf '%s\n' "$out" | grep -q 'SKIPPED'
 }
 
+stop_wineserver() { timeout 20 "$WINESERVER" -k >/dev/null 2>&1; timeout 20 "$WINESERVER" -w >/dev/null 2>&1; }
+
 # A file system of its own, which the case fills to leave too little room for the rewrite.
+# Wine's server opens the files: one started before the mount (the private Wine's keeps the
+# mounts it started with) would not see it.
 mkdir -p "$disk"
-if mount -t tmpfs -o size=1m tmpfs "$disk"; then
+if mount -t tmpfs -o size=1m tmpfs "$disk" && stop_wineserver; then
   full_disk() {
     (export QUILLET_SMALL_DISK; QUILLET_SMALL_DISK=$(wine_path "$disk") &&
       ran 'ImageJob.AFullDiskKeepsThePictureThatWasThere')
@@ -66,7 +70,6 @@ else
   mkdir "$group" && echo $((2 << 30)) >"$group/memory.limit_in_bytes"
 fi
 # Wine's server starts again inside the group, so every Wine process of the case is in it.
-stop_wineserver() { timeout 20 "$WINESERVER" -k >/dev/null 2>&1; timeout 20 "$WINESERVER" -w >/dev/null 2>&1; }
 huge_in_group() {
   (echo "$BASHPID" >"$group/cgroup.procs" && ran 'ImageJob.APictureTooBigForMemoryCannotBeOpened')
 }

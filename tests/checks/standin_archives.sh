@@ -9,6 +9,7 @@
 # work folder.
 set -uo pipefail
 . "$(dirname "$0")/../../scripts/common.sh"
+. "$QUILLET_ROOT/scripts/wine.sh"
 . "$QUILLET_ROOT/tests/checks/lib/trees.sh"
 . "$QUILLET_ROOT/tests/checks/lib/checking.sh"
 
@@ -16,18 +17,15 @@ build=${1:-$QUILLET_BUILD/win64}
 bin=$build/standin_archivers
 [ -f "$bin/standin_tests.exe" ] ||
   die "no $bin/standin_tests.exe: cmake --build $build --target standin_tests"
-need_tools 7z lhasa lha cabextract gcab iconv /usr/lib/wine/wine64
+need_tools 7z lhasa lha cabextract gcab iconv
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quillet-standins.XXXXXX")
-if [ "${KEEP:-0}" = 1 ]; then log "work folder: $work"; else trap 'rm -rf "$work"' EXIT; fi
-export LC_ALL=ja_JP.UTF-8
-
-
-wine_run() {
-  WINEPREFIX=${WINEPREFIX:-$QUILLET_CACHE/wineprefix} WINEARCH=win64 WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree=;mshtml=" timeout 300 /usr/lib/wine/wine64 "$@"
+cleanup() {
+  wine_teardown
+  if [ "${KEEP:-0}" = 1 ]; then log "work folder: $work"; else rm -rf "$work"; fi
 }
-win_path() { printf 'Z:%s' "${1//\//\\}"; }
+trap cleanup EXIT
+wine_setup
 
 # ---------------------------------------------------------------- archives of other tools
 foreign=$work/foreign
@@ -46,7 +44,7 @@ files_only "$work/fsrc" "$work/fsrc-files"
 scratch=$work/scratch
 mkdir -p "$scratch"
 run_tests() {
-  QUILLET_STANDIN_SCRATCH=$(win_path "$scratch") QUILLET_FOREIGN_ARCHIVES=$(win_path "$foreign") \
+  QUILLET_STANDIN_SCRATCH=$(wine_path "$scratch") QUILLET_FOREIGN_ARCHIVES=$(wine_path "$foreign") \
     wine_run "$bin/standin_tests.exe"
 }
 check "standin_tests.exe under Wine" run_tests

@@ -54,7 +54,7 @@ TEST_F(Intake, ExtractionCommandsAndFolders) {
   const std::string out = box.Path("out");
   ::CreateDirectoryA(dl.c_str(), nullptr);
   ::CreateDirectoryA(out.c_str(), nullptr);
-  for (const char* name : {"pack.zip", "pack.7z", "setup.cab", "backup.2003.lzh"})
+  for (const char* name : {"pack.zip", "pack.7z", "setup.cab", "backup.2003.lzh", "-r.lzh", "@.7z"})
     box.WriteFileText(dl + "\\" + name, "x");
 
   struct Case {
@@ -73,6 +73,9 @@ TEST_F(Intake, ExtractionCommandsAndFolders) {
       {"[Output]\r\nMakeDir=1\r\n", "backup.2003.lzh",
        "Unlha\tx " + Quoted(dl + "\\backup.2003.lzh") + " " + Quoted(dl + "\\backup.2003\\"),
        dl + "\\backup.2003"},
+      // Named like a switch or a list file: passed whole, as every archive is.
+      {"", "-r.lzh", "Unlha\tx " + Quoted(dl + "\\-r.lzh") + " " + Quoted(dl + "\\"), ""},
+      {"", "@.7z", "SevenZip\tx " + Quoted(dl + "\\@.7z") + " \"-o" + dl + "\\\" *.*", ""},
       // The same archive again: the folder made the first time is simply used.
       {"[Output]\r\nMakeDir=1\r\n", "backup.2003.lzh",
        "Unlha\tx " + Quoted(dl + "\\backup.2003.lzh") + " " + Quoted(dl + "\\backup.2003\\"),

@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <tuple>
+
 namespace {
 
 const wchar_t kUnusable[] = L" は名前に扱えない文字を含むため処理できません。";
+const wchar_t kSwitch[] = L" は名前が「-」か「@」で始まるため圧縮できません。";
 
 void WriteFileWide(const std::wstring& path, const std::string& bytes) {
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -63,6 +67,36 @@ TEST_F(NamesAndSettings, AFolderHoldingAnUnusableNameIsNotArchived) {
   EXPECT_EQ(app.WaitForExit(), 0);
   EXPECT_TRUE(box.ArchiverLog().empty());
   EXPECT_FALSE(FileExists(box.Path("docs.lzh")));
+}
+
+// Refused before any work, named in the message: names Windows would misread, given (t.bmp.
+// beside t.bmp), inside a folder or built (out. beside out), and names read as switches.
+TEST_F(NamesAndSettings, NamesThatWouldActOnAnotherFileAreRefused) {
+  QuilletSandbox box("names-misread");
+  const std::wstring dir = Widen(box.Dir() + "\\"), raw = L"\\\\?\\" + dir; // as others make them
+  for (const wchar_t* folder : {L"out", L"out.", L"aux", L"-r", L"@box", L"box"})
+    ::CreateDirectoryW((raw + folder).c_str(), nullptr);
+  const std::string out = "[Output]\r\nType=1\r\nDirName=" + box.Path("out.") + "\r\n";
+  std::vector<std::tuple<std::string, std::wstring, std::wstring, const wchar_t*>> cases = {
+      {"[Output]\r\nMakeDir=1\r\n", L"pack..zip", L"pack.\\", kUnusable},
+      {out, L"p.png", L"out.\\p.png", kUnusable},
+      {out, L"r.txt", L"out.\\r.lzh", kUnusable},
+      {"", L"box", L"box\\aux.txt", kUnusable}};
+  for (const wchar_t* item :
+       {L"t.bmp.", L"u.bmp ", L"aux.bmp", L"con.jpg", L"nul.png", L"com1.bmp", L"lpt1.txt.bmp",
+        L"aux.txt", L"COM\u00b9.bmp", L"aux", L"-sdel", L"-ao.txt", L"@list.txt", L"-r", L"@box"})
+    cases.emplace_back("", item, item, wcschr(L"-@", item[0]) ? kSwitch : kUnusable);
+  for (const wchar_t* file : {L"t.bmp", L"u.bmp", L"next.lzh", L"box\\aux.txt"})
+    WriteFileWide(raw + file, "x");
+  for (const auto& [ini, item, named, text] : cases) {
+    if (::GetFileAttributesW((raw + item).c_str()) == INVALID_FILE_ATTRIBUTES)
+      WriteFileWide(raw + item, "x");
+    box.WriteIni("[Image]\r\nType=1\r\n" + ini);
+    ASSERT_TRUE(app.StartWide(box, L"\"" + dir + item + L"\" \"" + dir + L"next.lzh\""));
+    EXPECT_EQ(AnswerMessage(), dir + named + text);
+    EXPECT_EQ(app.WaitForExit(), 0);
+  }
+  EXPECT_TRUE(box.ArchiverLog().empty()) << "an archiver called, or a batch that went on";
 }
 
 // Output type 2 once sent pictures to the drive root, image type 7 converted to nothing.

@@ -65,10 +65,11 @@ std::string Output(const QuilletSandbox& box, int n) {
 
 const int kTotal = 30;
 
-// kTotal pictures, each some tenths of a second's work, to be converted to PNG.
+// kTotal pictures, each about half a second's work, to be converted to PNG: the batch outlasts
+// the waits before 中止 is pressed (a screenshot waits for a still screen up to ten seconds).
 void MakeBatch(const QuilletSandbox& box, std::vector<std::string>* items) {
   box.WriteIni("[Image]\r\nType=1\r\n");
-  ASSERT_TRUE(WriteNoisyJpeg(Source(box, 1), 1000, 1000));
+  ASSERT_TRUE(WriteNoisyJpeg(Source(box, 1), 2000, 2000));
   items->push_back(Source(box, 1));
   for (int n = 2; n <= kTotal; ++n) {
     ASSERT_TRUE(::CopyFileA(Source(box, 1).c_str(), Source(box, n).c_str(), FALSE));

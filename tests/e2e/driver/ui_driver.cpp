@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -315,6 +316,8 @@ void PressButton(HWND dialog, int id) {
                  reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
 }
 
+void PressEscape(HWND dialog) { ::PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1); }
+
 void SetChecked(HWND dialog, int id, bool checked) {
   ::SendMessageA(::GetDlgItem(dialog, id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
@@ -358,6 +361,23 @@ int ScrollPosition(HWND dialog, int scrollBarId) {
   return ::GetScrollPos(::GetDlgItem(dialog, scrollBarId), SB_CTL);
 }
 
+namespace {
+
+// The HDROP reaches a 32-bit Quillet as a 32-bit handle: its block must lie where a 32-bit
+// program can read it, which VirtualAllocEx does not promise when a 64-bit driver asks on
+// behalf of another process. The first free megabyte from 256 MB up is taken.
+void* AllocateBelow2Gb(HANDLE process, size_t size) {
+  for (uintptr_t at = 0x10000000; at < 0x7ff00000; at += 0x100000) {
+    void* block = ::VirtualAllocEx(process, reinterpret_cast<void*>(at), size,
+                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (block != nullptr)
+      return block;
+  }
+  return nullptr;
+}
+
+} // namespace
+
 bool DropFiles(HWND window, const std::vector<std::string>& paths) {
   std::string list;
   for (const std::string& p : paths)
@@ -372,15 +392,21 @@ bool DropFiles(HWND window, const std::vector<std::string>& paths) {
   DWORD pid = 0;
   ::GetWindowThreadProcessId(window, &pid);
   HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+  const char* failed = nullptr;
+  void* remote = nullptr;
   if (process == nullptr)
-    return false;
-  void* remote =
-      ::VirtualAllocEx(process, nullptr, record.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  bool ok = remote != nullptr &&
-            ::WriteProcessMemory(process, remote, record.data(), record.size(), nullptr) &&
-            ::PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
-  ::CloseHandle(process);
-  return ok;
+    failed = "OpenProcess";
+  else if ((remote = AllocateBelow2Gb(process, record.size())) == nullptr)
+    failed = "VirtualAllocEx";
+  else if (!::WriteProcessMemory(process, remote, record.data(), record.size(), nullptr))
+    failed = "WriteProcessMemory";
+  else if (!::PostMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0))
+    failed = "PostMessageA";
+  if (failed != nullptr)
+    std::fprintf(stderr, "dropping files: %s failed (error %lu)\n", failed, ::GetLastError());
+  if (process != nullptr)
+    ::CloseHandle(process);
+  return failed == nullptr;
 }
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }

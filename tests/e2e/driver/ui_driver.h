@@ -71,6 +71,7 @@ std::wstring Widen(const std::string& text);
 std::string ClassName(HWND hwnd);
 // Presses a dialog's button as a click does: the dialog gets the button's command.
 void PressButton(HWND dialog, int id);
+void PressEscape(HWND dialog);
 void SetChecked(HWND dialog, int id, bool checked);
 void SetEditText(HWND dialog, int id, const std::string& text);
 void SelectListRow(HWND dialog, int id, int row);
