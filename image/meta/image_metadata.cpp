@@ -1,6 +1,7 @@
 #include "image/meta/image_metadata.h"
 
 #include "image/meta/exif_block.h"
+#include "image/meta/xmp_orientation.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -34,10 +35,17 @@ uint32_t PerMetre(int unit, double value) {
 
 void TakeExifFacts(ImageMetadata* meta) {
   ExifFacts facts;
-  if (meta->exif.data == nullptr || ReadExifFacts(meta->exif.data, meta->exif.size, &facts) == 0)
+  const bool exif =
+      meta->exif.data != nullptr && ReadExifFacts(meta->exif.data, meta->exif.size, &facts) != 0;
+  // An XMP-only orientation is honoured too: applications that read it would otherwise show
+  // the source turned and the copy, whose XMP says upright, not.
+  const int orientation = exif && facts.orientation != 0
+                              ? facts.orientation
+                              : XmpOrientation(meta->xmp.data, meta->xmp.size);
+  if (orientation != 0)
+    meta->orientation = orientation;
+  if (!exif)
     return;
-  if (facts.orientation != 0)
-    meta->orientation = facts.orientation;
   const bool absolute = meta->resolutionUnit >= kResolutionInch;
   if (!absolute && facts.resolutionUnit != 0 && facts.xResolution > 0 && facts.yResolution > 0) {
     meta->resolutionUnit = facts.resolutionUnit == 2 ? kResolutionInch : kResolutionCm;

@@ -27,7 +27,7 @@ struct ImageMetadata {
   int resolutionUnit;     // a ResolutionUnit
   double xResolution;     // pixels per unit (aspect: the two numbers of the ratio)
   double yResolution;
-  int orientation; // the EXIF orientation, 1 to 8; 1 when none or unreadable
+  int orientation; // the EXIF orientation (else the XMP one), 1 to 8; 1 when none or unreadable
   int32_t width;   // as the file's header states, 0 when unknown
   int32_t height;
 };
@@ -45,8 +45,8 @@ void ClearMetadataBlock(MetadataBlock* block);
 // The largest block kept of any one kind: a JPEG's profile can be 255 segments long.
 const size_t kMaxMetadataBytes = size_t{16} << 20;
 
-// What the EXIF block adds once a file's own metadata is read: the orientation, and the
-// resolution when the file stated none.
+// What the EXIF block adds once a file's own metadata is read: the orientation (the XMP
+// packet's when the EXIF states none), and the resolution when the file stated none.
 void TakeExifFacts(ImageMetadata* meta);
 
 // The resolution in pixels per metre, rounded; 0 when no absolute resolution is known.

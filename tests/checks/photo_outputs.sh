@@ -86,4 +86,14 @@ check "PNG to JPEG: 40 x 60" is "$(identify -format %wx%h "$dir/chunks.jpg")" "4
 # JPEG blurs the quarters' crisp edges; a wrong turn would differ almost everywhere.
 check "PNG to JPEG: pixels upright" mostly_same "$work/upright-png.png" "$dir/chunks.jpg"
 
+# A JPEG whose only orientation is XMP's stands upright too, its XMP then saying so.
+dir="$work/xmp"; mkdir -p "$dir"
+quadrants "$dir/xmp.jpg"
+exiftool -q -overwrite_original -XMP-tiff:Orientation#=6 "$dir/xmp.jpg"
+check "the XMP-only source has no EXIF orientation" is "$(tag "$dir/xmp.jpg" EXIF:Orientation)" ""
+quillet_in "$dir" $'[Image]\r\nType=1\r\n' "$dir/xmp.jpg"
+check "XMP orientation: 40 x 60" is "$(identify -format %wx%h "$dir/xmp.png")" "40x60"
+check "XMP orientation: says upright" is "$(tag "$dir/xmp.png" XMP-tiff:Orientation)" "1"
+check "XMP orientation: pixels upright" same_pixels "$work/upright.png" "$dir/xmp.png" 6%
+
 finish
