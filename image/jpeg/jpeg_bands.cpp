@@ -19,6 +19,8 @@ const size_t kMaxRestartInterval = 65535;
 // A section is counted in about 1/200 of the time of a 4000 x 3000 photo's count: short
 // enough for a reader's spare moment, long enough that starting its compressor is little.
 const size_t kSectionMcuRows = 8;
+// The lowest quality written with colour at full resolution.
+const int kFullColourQuality = 90;
 
 void LimitLibraryMemory(j_common_ptr cinfo) {
 #ifdef QUILLET_FUZZ_MAX_PIXEL_BYTES
@@ -102,6 +104,11 @@ void SetUpJpeg(j_compress_ptr cinfo, const JpegSettings& settings, size_t rows) 
 #endif
   jpeg_set_defaults(cinfo);
   jpeg_set_quality(cinfo, settings.quality, TRUE);
+  // Colour at half resolution smears red text and fine coloured detail; from this quality up,
+  // where the user asked for detail, every component keeps full resolution, as other tools do.
+  if (settings.quality >= kFullColourQuality)
+    for (int c = 0; c < cinfo->num_components; ++c)
+      cinfo->comp_info[c].h_samp_factor = cinfo->comp_info[c].v_samp_factor = 1;
   SetJpegDensity(cinfo, settings.meta);
 }
 

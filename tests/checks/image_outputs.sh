@@ -67,6 +67,26 @@ quillet_in "$dir" $'[Image]\r\nType=2\r\nJpegQuality=95\r\n' "$dir/pal.png"
 [ "$(identify -format '%[channels]' "$dir/pal.jpg" 2>/dev/null)" = "srgb" ] &&
   [ "$(differing "$dir/pal.png" "$dir/pal.jpg" 20%)" = "0" ] && ok || bad "palette PNG to JPEG"
 
+# Fine red and blue detail at quality 95 stays as close to its source as ImageMagick's JPEG
+# keeps it: colour at full resolution from quality 90 up, at half below.
+dir="$work/detail"; mkdir -p "$dir"
+convert -size 64x48 xc:white -fill red -draw 'line 5,0 5,47' -draw 'point 20,20' -fill blue \
+  -draw 'line 0,9 63,9' -draw 'point 40,30' -draw 'line 30,0 63,33' \
+  -define png:color-type=3 "PNG8:$dir/detail.png"
+mae() { compare -metric MAE "$1" "$2" null: 2>&1 | sed -n 's/.*(\(.*\)).*/\1/p'; }
+convert "$dir/detail.png" -quality 95 "$work/magick95.jpg"
+for q in 95 90 89; do
+  rm -f "$dir/detail.jpg"
+  quillet_in "$dir" $'[Image]\r\nType=2\r\nJpegQuality='"$q"$'\r\n' "$dir/detail.png"
+  sampling=$(identify -format '%[jpeg:sampling-factor]' "$dir/detail.jpg" 2>/dev/null)
+  want=1x1,1x1,1x1; [ "$q" -lt 90 ] && want=2x2,1x1,1x1
+  [ "$sampling" = "$want" ] && ok || bad "quality $q sampled $sampling, not $want"
+  [ "$q" = 95 ] || continue
+  ours=$(mae "$dir/detail.png" "$dir/detail.jpg"); theirs=$(mae "$dir/detail.png" "$work/magick95.jpg")
+  awk -v a="$ours" -v b="$theirs" 'BEGIN { exit !(a != "" && a <= b) }' && ok ||
+    bad "quality 95 detail is $ours off its source, ImageMagick's $theirs"
+done
+
 # A palette PNG with transparency gives an opaque BMP.
 dir="$work/palette"; mkdir -p "$dir"
 convert -size 8x8 -depth 8 xc:red -fill blue -draw 'rectangle 0,0 3,3' -transparent blue \

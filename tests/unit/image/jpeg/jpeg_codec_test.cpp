@@ -249,6 +249,8 @@ Bytes PlainLibjpegFile(const ImageBuffer& image, int quality, const std::string&
   c.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, quality, TRUE);
+  for (int k = 0; quality >= 90 && k < c.num_components; ++k) // full-resolution colour
+    c.comp_info[k].h_samp_factor = c.comp_info[k].v_samp_factor = 1;
   c.optimize_coding = optimize ? TRUE : FALSE;
   c.restart_interval = restartInterval;
   jpeg_start_compress(&c, TRUE);
