@@ -26,6 +26,7 @@ struct GroupOutput {
   size_t rowsPerGroup;
   size_t height;
   std::atomic<bool> failed; // a write fell short
+  Scheduler* work;          // told of each group written
 };
 
 size_t GroupLength(const GroupOutput& out, size_t index) {
@@ -39,6 +40,7 @@ void WriteGroup(void* context, size_t index, const unsigned char* group) {
   const size_t length = GroupLength(out, index);
   if (!out.failed.load() && fwrite(group, 1, length, out.file) != length)
     out.failed.store(true);
+  AddWritten(out.work, length / out.stride);
 }
 
 // ImageBuffer rows first .. first + count as B, G, R with zero padding to the stride; a
@@ -118,6 +120,8 @@ ImageResult WriteBmpFile(FILE* file, const ImageBuffer* image, size_t stride, ui
   out.rowsPerGroup = kGroupBytes / stride > 0 ? kGroupBytes / stride : 1;
   out.height = static_cast<size_t>(image->height);
   out.failed.store(false);
+  out.work = work;
+  PlanWriting(work, out.height);
   const size_t groupBytes = out.rowsPerGroup * stride;
   const size_t groups = (out.height + out.rowsPerGroup - 1) / out.rowsPerGroup;
   RowRelay* const relay = StartRowRelay(work, groupBytes, WriteGroup, &out);

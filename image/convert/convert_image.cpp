@@ -220,10 +220,12 @@ int ConvertImage(const char* source, const char* target, int sourceType, int tar
     run.outcome = Convert(conversion, work);
   } else {
     // The share done: reading up to readShare (compressing the image data takes most of a
-    // conversion to PNG), then writing, which the writers do not tell of, until the end.
+    // conversion to PNG), then writing the rest.
     const int readShare = targetType == kImagePng ? 200 : 600;
     while (!WaitForBackground(helper, kConvertReportIntervalMs))
-      report->step(report->context, RowsFinalPermille(work) * readShare / 1000);
+      report->step(report->context, (RowsFinalPermille(work) * readShare +
+                                     WrittenPermille(work) * (1000 - readShare)) /
+                                        1000);
     JoinBackground(helper);
   }
   EndScheduler(work);

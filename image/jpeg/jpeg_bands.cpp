@@ -19,6 +19,8 @@ const size_t kMaxRestartInterval = 65535;
 // A section is counted in about 1/200 of the time of a 4000 x 3000 photo's count: short
 // enough for a reader's spare moment, long enough that starting its compressor is little.
 const size_t kSectionMcuRows = 8;
+// Rows handed to libjpeg between two tellings of how far the writer is.
+const size_t kRowsTold = 64;
 // The lowest quality written with colour at full resolution.
 const int kFullColourQuality = 90;
 
@@ -196,6 +198,15 @@ ImageResult CreateAndRun(void* context) {
 }
 
 } // namespace
+
+void FeedJpegRowsTelling(j_compress_ptr cinfo, const ImageBuffer* view, unsigned char* row,
+                         Scheduler* work) {
+  while (cinfo->next_scanline < cinfo->image_height) {
+    const size_t from = cinfo->next_scanline;
+    FeedJpegRows(cinfo, view, from + kRowsTold, row);
+    AddWritten(work, cinfo->next_scanline - from);
+  }
+}
 
 ImageResult WithJpegCompressor(int (*body)(j_compress_ptr cinfo, void* context), void* context) {
   jpeg_compress_struct cinfo;

@@ -12,6 +12,7 @@
 #include "image/meta/image_metadata.h"
 #include "image/picture/image_buffer.h"
 #include "image/picture/image_result.h"
+#include "image/work/scheduler.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -64,6 +65,11 @@ ImageBuffer JpegStripeView(const ImageBuffer* image, const JpegStripe& stripe);
 // stripe's rows), the file's first scanline (the ImageBuffer's last row) first; a picture with
 // alpha is laid over white row by row. row holds a packed row: width x 3 bytes.
 void FeedJpegRows(j_compress_ptr cinfo, const ImageBuffer* view, size_t until, unsigned char* row);
+
+// Hands libjpeg all of view's rows as FeedJpegRows does, telling work of them (AddWritten) a
+// few dozen at a time.
+void FeedJpegRowsTelling(j_compress_ptr cinfo, const ImageBuffer* view, unsigned char* row,
+                         Scheduler* work);
 
 // Runs body on a fresh compressor, in a frame of body's own: kImageOk when body returned 1. A
 // body that returns 0, or a libjpeg error there, is kImageCannotWrite (kImageNoMemory when

@@ -22,6 +22,7 @@ struct Counting {
   JpegSymbolCounts* totals;
   JpegDcEnds* ends; // per batch, at its first section
   bool whole;
+  Scheduler* work; // told of the rows counted
 };
 
 struct BatchWork {
@@ -39,7 +40,7 @@ int CountBatch(j_compress_ptr cinfo, void* context) {
   const JpegStripe batch = {first.first, last.first + last.rows - first.first, first.startsBand};
   const ImageBuffer view = JpegStripeView(count.settings->image, batch);
   StartJpegCount(cinfo, *count.settings, static_cast<size_t>(view.height), work.room->counter);
-  FeedJpegRows(cinfo, &view, static_cast<size_t>(view.height), work.row);
+  FeedJpegRowsTelling(cinfo, &view, work.row, count.work);
   jpeg_finish_compress(cinfo);
   work.room->whole = EndJpegSymbolCount(cinfo, work.room->counter) != 0;
   return 1;
@@ -113,9 +114,11 @@ int CountJpegPicture(const JpegSettings& settings, const JpegPlan& plan,
   if (counted > 0) {
     *totals = *ahead.totals;
     memcpy(ends, ahead.ends, counted * sizeof(JpegDcEnds));
+    const JpegStripe last = JpegSection(plan, counted - 1);
+    AddWritten(work, last.first + last.rows); // its rows were counted ahead
   }
   const size_t batches = CutBatches(plan, counted, threads, batchFirst);
-  Counting count = {&settings, &plan, batchFirst, counted, nullptr, totals, ends, true};
+  Counting count = {&settings, &plan, batchFirst, counted, nullptr, totals, ends, true, work};
   int ok = 1;
   const size_t left = batches - counted;
   if (left > 0) {

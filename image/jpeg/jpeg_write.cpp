@@ -203,6 +203,7 @@ struct Pass {
   BandRoom* rooms;
   FILE* file;
   HeadOutput* head; // the first band's destination
+  Scheduler* work;  // told of the rows compressed
 };
 
 // Band k.
@@ -237,7 +238,7 @@ int CompressBand(j_compress_ptr cinfo, void* context) {
   jpeg_start_compress(cinfo, TRUE);
   if (k == 0)
     WriteJpegMetadata(cinfo, job.settings.meta);
-  FeedJpegRows(cinfo, &band, static_cast<size_t>(band.height), work.row);
+  FeedJpegRowsTelling(cinfo, &band, work.row, pass.work);
   jpeg_finish_compress(cinfo);
   return 1;
 }
@@ -317,6 +318,8 @@ ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
   if (result == kImageOk && file == nullptr)
     result = kImageCannotWrite;
   if (file != nullptr) {
+    // Each row is counted, then compressed.
+    PlanWriting(work, 2 * static_cast<size_t>(image->height));
     // Tables fitted to the picture, still baseline: with the standard tables files came out
     // a fifth larger than other tools'.
     job->fitted = CountJpegPicture(job->settings, job->plan, ahead != nullptr ? *ahead : none,
@@ -329,7 +332,7 @@ ImageResult EncodeJpeg(const char* path, const ImageBuffer* image, int quality,
     for (size_t i = 0; job->plan.bands > 1 && i < roomCount; ++i)
       if ((rooms[i].output.data = static_cast<unsigned char*>(malloc(roomBytes))) != nullptr)
         rooms[i].output.capacity = roomBytes;
-    Pass write = {job, rooms, file, &head};
+    Pass write = {job, rooms, file, &head, work};
     const InOrder bands = {job->plan.bands, roomCount, DoBand, HandOnBand, &write};
     result = RunInOrder(work, &bands, threads) ? kImageOk : kImageCannotWrite;
     if (fclose(file) != 0 && result == kImageOk)

@@ -208,8 +208,11 @@ ImageResult WriteChunkGuarded(PngWriting* w, const char* type, const unsigned ch
 }
 
 // The stream's pieces, in order, each an IDAT chunk.
+// Each segment's compressed data, as one IDAT: a segment is the writing's unit.
 int WriteIdat(void* context, const unsigned char* data, size_t length) {
-  return WriteChunkGuarded(static_cast<PngWriting*>(context), "IDAT", data, length) == kImageOk;
+  PngWriting* const w = static_cast<PngWriting*>(context);
+  AddWritten(w->work, 1);
+  return WriteChunkGuarded(w, "IDAT", data, length) == kImageOk;
 }
 
 ImageResult WriteChunks(PngWriting* w, size_t samples) {
@@ -236,6 +239,7 @@ ImageResult WriteChunks(PngWriting* w, size_t samples) {
   input.scratchBytes = 6 * (line - 1);
   input.fill = FillSegment;
   input.context = &rows;
+  PlanWriting(w->work, input.segments);
   const ImageResult data = WriteZlibInSegments(&input, kDeflateLevels, 3, WriteIdat, w, w->work);
   if (data != kImageOk)
     return data;

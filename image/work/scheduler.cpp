@@ -52,6 +52,8 @@ struct Scheduler {
   std::atomic<size_t> height{0};
   RowTaskEntry tasks[kMaxRowTasks];
   std::atomic<size_t> taskCount{0}; // added before reading starts
+  std::atomic<size_t> writing{0};   // the writer's units
+  std::atomic<size_t> written{0};
 };
 
 namespace {
@@ -208,6 +210,29 @@ void EndRows(Scheduler* work, bool ok) {
   for (size_t i = 0; i < count; ++i)
     if (work->tasks[i].task.end != nullptr)
       work->tasks[i].task.end(work->tasks[i].task.context);
+}
+
+void PlanWriting(Scheduler* work, size_t units) {
+  if (work == nullptr)
+    return;
+  work->written.store(0, std::memory_order_relaxed);
+  work->writing.store(units, std::memory_order_relaxed);
+}
+
+void AddWritten(Scheduler* work, size_t units) {
+  if (work != nullptr)
+    work->written.fetch_add(units, std::memory_order_relaxed);
+}
+
+int WrittenPermille(const Scheduler* work) {
+  if (work == nullptr)
+    return 0;
+  const size_t units = work->writing.load(std::memory_order_relaxed);
+  const size_t done = work->written.load(std::memory_order_relaxed);
+  if (units == 0)
+    return 0;
+  // In double: a tall picture's rows times 1000 pass 32 bits.
+  return static_cast<int>((done < units ? done : units) * 1000.0 / units);
 }
 
 int RowsFinalPermille(const Scheduler* work) {

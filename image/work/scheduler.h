@@ -76,6 +76,16 @@ struct InOrder {
 // returns, on every path.
 int RunInOrder(Scheduler* work, const InOrder* pieces, size_t threads);
 
+// ----- how far the writer is
+
+// The writer's side: its whole work is units (rows it compresses or writes, each pass's
+// counted), of which AddWritten tells as they are done, from any of its threads.
+void PlanWriting(Scheduler* work, size_t units);
+void AddWritten(Scheduler* work, size_t units);
+
+// The writer's work done, in thousandths; 0 before it planned any.
+int WrittenPermille(const Scheduler* work);
+
 // ----- a reader's rows, and the tasks that hear of them
 
 // The reader's side: its picture's block is there (final 0, the first call), then the rows

@@ -4,8 +4,11 @@
 #include "image/picture/image_buffer.h"
 #include "res/resource.h"
 #include "tests/e2e/driver/ui_driver.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -193,6 +196,34 @@ TEST(Progress, StopACommandLineBatch) {
   const Stop stop = PressStop(progress);
   EXPECT_EQ(app.WaitForExit(30000), 0);
   ExpectStoppedAfterTheCurrentItem(box, stop);
+}
+
+// One long item: the window shows while it converts, and its bar moves on while the target
+// is written, past the fifth that reading takes of a conversion to PNG.
+TEST(Progress, ALongFirstItemShowsHowFarItsWritingIs) {
+  QuilletSandbox box("ProgressOneItem", false);
+  box.WriteIni("[Image]\r\nType=1\r\n");
+  const std::string source = box.Path("long.jpg");
+  ASSERT_TRUE(WriteNoisyJpeg(source, 5000, 5000));
+  QuilletProcess app;
+  ASSERT_TRUE(app.Start(box));
+  HWND main = app.MainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(DropFiles(main, {source}));
+  HWND progress = app.WaitForWindow(kProgressTitle, 30000);
+  ASSERT_NE(progress, nullptr) << app.DescribeScreen();
+  EXPECT_FALSE(FileExists(box.Path("long.png"))) << "shown only after the item";
+  int writing = 0; // a position past reading's share and short of the end
+  const DWORD deadline = ::GetTickCount() + 300000;
+  while (::IsWindow(progress) && ::GetTickCount() < deadline) {
+    const LRESULT at = ::SendMessageA(::GetDlgItem(progress, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0);
+    if (at > 200 && at < 1000)
+      writing = static_cast<int>(at);
+    ::Sleep(20);
+  }
+  EXPECT_GT(writing, 0) << "the bar stood still while the target was written";
+  EXPECT_TRUE(testwait::WaitUntil([&] { return FileExists(box.Path("long.png")); }));
+  app.Kill();
 }
 
 } // namespace
