@@ -6,16 +6,13 @@
 #include "base/path_pieces.h"
 #include "win/messages.h"
 
-#include <string>
-
 int CSettingsDlg::CompressItem(const char* path, const char* outputDir, int archiveType,
                                int outputType, int addExt, int isFolder) {
   // Most commands name the item bare, and the libraries read a leading - as a switch and a
   // leading @ as a list of names (-sdel: delete what was compressed). Quotes do not help.
   PathPieces pieces;
   if (SplitPath(path, &pieces) && (pieces.name[0] == '-' || pieces.name[0] == '@')) {
-    ShowStop(m_hWnd,
-             (std::string(path) + " は名前が「-」か「@」で始まるため圧縮できません。").c_str());
+    ShowSwitchLikeName(m_hWnd, path);
     return 1;
   }
   UpdateData(TRUE);

@@ -6,6 +6,7 @@
 
 namespace {
 const char kTitle[] = "Quillet";
+const wchar_t kWideTitle[] = L"Quillet";
 } // namespace
 
 void ShowStop(HWND window, const char* text) {
@@ -30,9 +31,14 @@ void ShowNotFound(HWND window, const char* item) {
 
 void ShowUnusableName(HWND window, const wchar_t* path) {
   const std::wstring text = std::wstring(path) + L" は名前に扱えない文字を含むため処理できません。";
-  ::MessageBoxW(window, text.c_str(), L"Quillet", MB_OK | MB_ICONEXCLAMATION);
+  ::MessageBoxW(window, text.c_str(), kWideTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void ShowUnusableName(HWND window, const char* path) {
   ShowUnusableName(window, ToWide(path).c_str());
+}
+
+void ShowSwitchLikeName(HWND window, const char* path) {
+  ShowStop(window,
+           (std::string(path) + " は名前が「-」か「@」で始まるため圧縮できません。").c_str());
 }

@@ -26,3 +26,7 @@ void ShowNotFound(HWND window, const char* item);
 void ShowUnusableName(HWND window, const wchar_t* path);
 // The same for an ANSI path: one the program built, or was given, that Windows would misread.
 void ShowUnusableName(HWND window, const char* path);
+
+// Shows "<path> は名前が「-」か「@」で始まるため圧縮できません。": an archiver would read such a
+// bare name as a switch or a list file.
+void ShowSwitchLikeName(HWND window, const char* path);
